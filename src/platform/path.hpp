@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace mossglow {
+
+// Windows paths as UTF-8 (WTF-8) text; both '\' and '/' separate components.
+
+// The folder joined with one more component, with a backslash between them unless
+// the folder is empty, already ends in a separator, or is a bare drive ("C:").
+std::string join_path(std::string_view folder, std::string_view name);
+
+// The last component (the text after the last separator).
+std::string_view file_name(std::string_view path);
+
+// The folder part: everything before the last separator (empty for a bare name).
+std::string_view parent_path(std::string_view path);
+
+// The text after the last dot of the file name, letter case as given. A name without
+// a dot, a name whose only dot is its first character (".lnk") and ".." have none.
+std::optional<std::string_view> extension(std::string_view path);
+
+// True when the extension is exactly `wanted` (three ASCII letters, lower case),
+// compared ignoring ASCII case.
+bool has_extension(std::string_view path, std::string_view wanted);
+
+// The path with its extension replaced (or added when it has none).
+std::string with_extension(std::string_view path, std::string_view new_extension);
+
+}  // namespace mossglow

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/environment.hpp"
+#include "platform/error_text.hpp"
+#include "platform/file_system.hpp"
+#include "shell/shell.hpp"
+
+namespace mossglow {
+
+// Everything an operation may ask of Windows, handed by reference to each operation.
+// The program builds one from the Win32 implementations; the tests from the fake.
+struct System {
+  FileSystem& files;
+  Shell& shell;
+  Environment& env;
+  const MessageSource& messages;
+
+  std::string os_text(Win32Error error) const { return os_error_text(messages, error); }
+  std::string windows_text(HResult result) const { return windows_error_text(messages, result); }
+};
+
+}  // namespace mossglow

@@ -1,0 +1,30 @@
+#include <memory>
+
+#include "contract_platform.hpp"
+#include "support/fake_windows.hpp"
+
+namespace mossglow::contract {
+namespace {
+
+class FakePlatform final : public ContractPlatform {
+ public:
+  System system() override { return windows_.system(); }
+  std::string make_scratch_directory() override {
+    const std::string path = "C:\\scratch\\" + std::to_string(++count_);
+    windows_.files.add_directory(path);
+    return path;
+  }
+  bool is_fake() const override { return true; }
+
+ private:
+  fake::FakeWindows windows_;
+  int count_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<ContractPlatform> make_contract_platform() {
+  return std::make_unique<FakePlatform>();
+}
+
+}  // namespace mossglow::contract

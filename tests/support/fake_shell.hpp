@@ -1,0 +1,56 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "shell/shell.hpp"
+#include "support/fake_file_system.hpp"
+#include "support/fault_plan.hpp"
+
+namespace mossglow::fake {
+
+// The shell over the fake volume. A shell link is a small text file that only this
+// fake writes (so any other file fails to load, as Windows refuses a file that is
+// not a link); an internet shortcut is edited as an INI file, line by line, the way
+// WritePrivateProfileStringW does. Notifications are recorded in order.
+class FakeShell final : public Shell {
+ public:
+  struct Notification {
+    std::uint32_t event;
+    std::uint32_t flags;
+    std::optional<std::string> path;
+    friend bool operator==(const Notification&, const Notification&) = default;
+  };
+
+  explicit FakeShell(FakeFileSystem& files) : files_(files) {}
+
+  ComResult<void> set_link_icon(std::string_view link_path, std::string_view icon_path) override;
+  ComResult<void> create_link(std::string_view link_path, const NewLink& link) override;
+  ComResult<LinkInfo> read_link(std::string_view link_path) override;
+  ComResult<void> set_url_icon(std::string_view url_path, std::string_view icon_path) override;
+  std::optional<IconLocation> icon_location(std::string_view path) override;
+  void change_notify(std::uint32_t event, std::uint32_t flags,
+                     std::optional<std::string_view> path) override;
+
+  // The bytes a link with these properties has on the fake volume.
+  static std::string link_bytes(const LinkInfo& link);
+
+  // Makes icon_location answer this for a path (nothing: the call fails).
+  void override_icon_location(std::string_view path, std::optional<IconLocation> answer);
+
+  const std::vector<Notification>& notifications() const { return notifications_; }
+  void clear_notifications() { notifications_.clear(); }
+  FaultPlan& faults() { return faults_; }
+
+ private:
+  std::optional<HResult> fault(std::string_view operation, std::string_view path);
+
+  FakeFileSystem& files_;
+  FaultPlan faults_;
+  std::vector<Notification> notifications_;
+  std::map<std::string, std::optional<IconLocation>> icon_overrides_;
+};
+
+}  // namespace mossglow::fake

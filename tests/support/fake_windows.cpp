@@ -1,0 +1,42 @@
+#include "support/fake_windows.hpp"
+
+#include "platform/text.hpp"
+
+namespace mossglow::fake {
+
+FakeEnvironment::FakeEnvironment() {
+  variables_["LOCALAPPDATA"] = std::string(local_app_data);
+  folders_.emplace(KnownFolder::desktop, std::string(user_desktop));
+  folders_.emplace(KnownFolder::public_desktop, std::string(public_desktop));
+}
+
+std::optional<std::string> FakeEnvironment::variable(std::string_view name) {
+  for (const auto& [key, value] : variables_) {
+    if (equals_ignoring_ascii_case(key, name)) return value;
+  }
+  return std::nullopt;
+}
+
+ComResult<std::string> FakeEnvironment::known_folder(KnownFolder folder) {
+  return folders_.at(folder);
+}
+
+void FakeEnvironment::set_variable(std::string name, std::optional<std::string> value) {
+  if (value) {
+    variables_[std::move(name)] = std::move(*value);
+  } else {
+    variables_.erase(name);
+  }
+}
+
+void FakeEnvironment::set_known_folder(KnownFolder folder, ComResult<std::string> answer) {
+  folders_.insert_or_assign(folder, std::move(answer));
+}
+
+FakeWindows::FakeWindows() {
+  files.add_directory(user_desktop);
+  files.add_directory(public_desktop);
+  files.add_directory(local_app_data);
+}
+
+}  // namespace mossglow::fake

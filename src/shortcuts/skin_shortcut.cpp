@@ -1,0 +1,72 @@
+#include "shortcuts/skin_shortcut.hpp"
+
+#include "main/report.hpp"
+#include "platform/path.hpp"
+#include "shell/notifications.hpp"
+#include "state/content_hash.hpp"
+#include "steam/url_reader.hpp"
+
+namespace mossglow {
+namespace {
+
+constexpr std::string_view changed_during_backup = "原快捷方式在备份过程中发生变化，已保留原文件";
+
+// Each step either succeeds or yields the reason text that fails the shortcut.
+Status backup_and_journal(SkinRun& run, const std::string& path, std::size_t index, bool& is_url) {
+  const std::string ext(extension(path).value_or(""));
+  const std::string backup =
+      join_path(run.originals_directory, std::to_string(index) + "." + ext);
+
+  if (auto copied = run.sys.files.copy_file(path, backup); !copied) {
+    return std::unexpected(run.sys.os_text(copied.error()));
+  }
+  // The copy is the only other place the original lives once the shortcut is changed,
+  // so it must be on disk before the journal can point at it.
+  if (auto flushed = run.sys.files.flush_file(backup); !flushed) {
+    return std::unexpected(run.sys.os_text(flushed.error()));
+  }
+  auto original_hash = content_hash(run.sys, backup);
+  if (!original_hash) return std::unexpected(original_hash.error());
+
+  is_url = equals_ignoring_ascii_case(ext, "url");
+  if (is_url) {
+    // The copy is read rather than the desktop file: what is decided about the
+    // shortcut is then exactly what the journal's hash describes.
+    auto steam_address = read_steam_game_url(run.sys, backup);
+    if (!steam_address) return std::unexpected(steam_address.error());
+  }
+
+  auto current_hash = content_hash(run.sys, path);
+  if (!current_hash) return std::unexpected(current_hash.error());
+  if (*current_hash != *original_hash) return std::unexpected(std::string(changed_during_backup));
+
+  run.journal.push_back(Record{path, backup, *original_hash, std::nullopt, std::nullopt, std::nullopt});
+  return save_backup_journal(run.sys, run.data_directory, run.journal);
+}
+
+Status change_icon_and_record(SkinRun& run, const std::string& path, bool is_url) {
+  const auto changed = is_url ? run.sys.shell.set_url_icon(path, run.icon_path)
+                              : run.sys.shell.set_link_icon(path, run.icon_path);
+  if (!changed) return std::unexpected(run.sys.windows_text(changed.error()));
+
+  auto applied_hash = content_hash(run.sys, path);
+  if (!applied_hash) return std::unexpected(applied_hash.error());
+  // Kept in the list even if this save fails: the next successful save writes it.
+  run.journal.back().applied_hash = *applied_hash;
+  return save_backup_journal(run.sys, run.data_directory, run.journal);
+}
+
+}  // namespace
+
+void skin_shortcut(SkinRun& run, const std::string& path, std::size_t index) {
+  bool is_url = false;
+  Status done = backup_and_journal(run, path, index, is_url);
+  if (done) done = change_icon_and_record(run, path, is_url);
+  if (!done) {
+    run.failure_lines.push_back(failure_line(path, done.error()));
+    return;
+  }
+  notify_item_updated(run.sys.shell, path);
+}
+
+}  // namespace mossglow

@@ -1,0 +1,281 @@
+#include <gtest/gtest.h>
+
+#include "embedded_icon.hpp"
+#include "shortcut_fixture.hpp"
+#include "shortcuts/apply.hpp"
+#include "state/backup_journal.hpp"
+#include "state/content_hash.hpp"
+#include "support/intercepting_file_system.hpp"
+
+namespace mossglow {
+namespace {
+
+using namespace testing_support;
+
+constexpr std::string_view placeholder_sections =
+    "\n普通文件和文件夹：此版本尚未处理，跳过或失败 0 个。\n回收站：此版本尚未更换图标。"
+    "\n原文件和文件夹已隐藏。";
+constexpr std::string_view attention = "\n部分项目未处理，请查看上方的失败原因和备份目录。";
+
+class ApplySkin : public ::testing::Test {
+ protected:
+  fake::FakeWindows w;
+
+  OperationOutcome apply() { return apply_skin(w.system(), both_desktops(), data_dir); }
+  OperationOutcome apply_with(FileSystem& files) {
+    System sys{files, w.shell, w.env, w.messages};
+    return apply_skin(sys, both_desktops(), data_dir);
+  }
+
+  std::vector<Record> journal() {
+    auto bytes = w.files.content(in_data("backup.json"));
+    if (!bytes) return {};
+    auto records = parse_backup_journal(*bytes);
+    EXPECT_TRUE(records) << records.error();
+    return records.value_or(std::vector<Record>{});
+  }
+};
+
+TEST_F(ApplySkin, SkinsEveryShortcutOnBothDesktopsAndJournalsIt) {
+  const std::string link = link_to("C:\\Tools\\app.exe");
+  const std::string url = url_to("https://example.com/");
+  w.files.add_file(on_user("应用.lnk"), link);
+  w.files.add_file(on_public("Site.url"), url);
+
+  const auto outcome = apply();
+  ASSERT_TRUE(outcome) << outcome.error();
+  EXPECT_FALSE(outcome->needs_attention);
+  EXPECT_EQ(outcome->text, "已更新快捷方式 2 个，失败 0 个。\n备份：" + std::string(data_dir) +
+                               std::string(placeholder_sections));
+
+  EXPECT_EQ(w.files.content(original_copy("0.lnk")), link);
+  EXPECT_EQ(w.files.content(original_copy("1.url")), url);
+  EXPECT_EQ(w.files.content(icon_path), std::string(embedded_icon_bytes()));
+  EXPECT_EQ(w.files.content(in_data("last-operation.txt")), "快捷方式换肤：没有失败项目。");
+  EXPECT_FALSE(w.files.exists(in_data("backup.tmp")));
+
+  const auto skinned = w.shell.read_link(on_user("应用.lnk"));
+  ASSERT_TRUE(skinned);
+  EXPECT_EQ(skinned->target, "C:\\Tools\\app.exe");
+  EXPECT_EQ(skinned->arguments, "--flag");
+  EXPECT_EQ(skinned->icon_path, icon_path);
+  const std::string url_now = *w.files.content(on_public("Site.url"));
+  EXPECT_NE(url_now.find("IconFile=" + std::string(icon_path)), std::string::npos);
+  EXPECT_NE(url_now.find("IconIndex=0"), std::string::npos);
+
+  const std::vector<Record> expected{
+      {on_user("应用.lnk"), original_copy("0.lnk"), sha256_hex(link),
+       sha256_hex(*w.files.content(on_user("应用.lnk"))), std::nullopt, std::nullopt},
+      {on_public("Site.url"), original_copy("1.url"), sha256_hex(url), sha256_hex(url_now),
+       std::nullopt, std::nullopt},
+  };
+  EXPECT_EQ(journal(), expected);
+
+  using N = fake::FakeShell::Notification;
+  const std::vector<N> notifications{
+      {shcne_updateitem, shcnf_pathw_flush, on_user("应用.lnk")},
+      {shcne_updateitem, shcnf_pathw_flush, on_public("Site.url")},
+      {shcne_assocchanged, shcnf_idlist, std::nullopt},
+      {shcne_updatedir, shcnf_pathw_flush, std::string(fake::user_desktop)},
+      {shcne_updatedir, shcnf_pathw_flush, std::string(fake::public_desktop)},
+      {shcne_assocchanged, shcnf_idlist, std::nullopt},
+  };
+  EXPECT_EQ(w.shell.notifications(), notifications);
+}
+
+TEST_F(ApplySkin, RefusesWhileAnyJournalIsPending) {
+  for (const char* journal_name : {"backup.json", "overlay.json", "recycle.json"}) {
+    fake::FakeWindows fresh;
+    fresh.files.add_file(on_user("a.lnk"), link_to("C:\\x.exe"));
+    fresh.files.add_file(in_data(journal_name), "[]");
+    const auto before = fresh.files.state();
+    const auto outcome = apply_skin(fresh.system(), both_desktops(), data_dir);
+    ASSERT_FALSE(outcome) << journal_name;
+    EXPECT_EQ(outcome.error(), "已有待还原的备份，请先还原。");
+    EXPECT_EQ(fresh.files.tree(), [&] {
+      std::vector<std::string> paths;
+      for (const auto& [key, node] : before) paths.push_back(node.path);
+      std::ranges::sort(paths);
+      return paths;
+    }());
+    EXPECT_TRUE(fresh.shell.notifications().empty());
+  }
+}
+
+TEST_F(ApplySkin, ADesktopWithoutShortcutsWritesNothingOfItsOwn) {
+  w.files.add_file(on_user("notes.txt"), "hello");
+  const auto outcome = apply();
+  ASSERT_TRUE(outcome) << outcome.error();
+  EXPECT_FALSE(outcome->needs_attention);
+  EXPECT_EQ(outcome->text, "桌面没有找到支持的快捷方式。" + std::string(placeholder_sections));
+  EXPECT_FALSE(w.files.exists(join_path(data_dir, "originals")));
+  EXPECT_FALSE(w.files.exists(in_data("backup.json")));
+  EXPECT_FALSE(w.files.exists(in_data("last-operation.txt")));
+}
+
+TEST_F(ApplySkin, BackupCopiesKeepTheExtensionsLetterCaseAndReplaceOldCopies) {
+  w.files.add_file(on_user("Foo.LNK"), link_to("C:\\foo.exe"));
+  w.files.add_file(on_user("bar.Url"), url_to("https://bar/"));
+  w.files.add_file(original_copy("0.LNK"), "left by an earlier apply");
+  const auto outcome = apply();
+  ASSERT_TRUE(outcome) << outcome.error();
+  EXPECT_EQ(w.files.content(original_copy("0.LNK")), link_to("C:\\foo.exe"));
+  EXPECT_EQ(w.files.content(original_copy("1.Url")), url_to("https://bar/"));
+}
+
+TEST_F(ApplySkin, ErrorsThatEndTheApplyBeforeAnyShortcutIsTouched) {
+  struct Case {
+    const char* operation;
+    std::uint32_t code;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"list_directory", 5, "Access is denied. (os error 5)"},
+      {"create_directories", 5, "Access is denied. (os error 5)"},
+      {"write_file", 112, "There is not enough space on the disk. (os error 112)"},
+  };
+  for (const auto& c : cases) {
+    fake::FakeWindows fresh;
+    const std::string link = link_to("C:\\x.exe");
+    fresh.files.add_file(on_user("a.lnk"), link);
+    fresh.files.faults().fail_nth(c.operation, 1, c.code);
+    const auto outcome = apply_skin(fresh.system(), both_desktops(), data_dir);
+    ASSERT_FALSE(outcome) << c.operation;
+    EXPECT_EQ(outcome.error(), c.text) << c.operation;
+    EXPECT_EQ(fresh.files.content(on_user("a.lnk")), link);
+    EXPECT_FALSE(fresh.files.exists(in_data("backup.json")));
+  }
+}
+
+// One shortcut failing at each of its steps: the exact failure line, what the journal
+// on disk then holds, and that the shortcut itself was left as it was (or, after the
+// icon change, as the apply made it).
+TEST_F(ApplySkin, EachPerShortcutFailureGivesItsLineAndJournalState) {
+  const std::string path = on_user("App.lnk");
+  const std::string link = link_to("C:\\app.exe");
+  enum class OnDisk { no_journal, record_without_hash, record_with_hash };
+  struct Case {
+    const char* name;
+    std::function<void(fake::FakeWindows&, fake::InterceptingFileSystem&)> arrange;
+    std::string reason;
+    OnDisk on_disk;
+    bool shortcut_changed;
+    int updated;
+  };
+  int reads_of_shortcut = 0;
+  const auto nth_read_of_shortcut_fails = [&](int nth, std::uint32_t code) {
+    return [&, nth, code](fake::FakeWindows&, fake::InterceptingFileSystem& files) {
+      files.before = [&, nth, code](std::string_view op,
+                                    std::string_view p) -> std::optional<Win32Error> {
+        if (op == "read_file" && p == path && ++reads_of_shortcut == nth) return Win32Error{code};
+        return std::nullopt;
+      };
+    };
+  };
+  const Case cases[] = {
+      {"copy",
+       [](auto& fw, auto&) { fw.files.faults().fail_nth("copy_file", 1, 32); },
+       "The process cannot access the file because it is being used by another process. "
+       "(os error 32)",
+       OnDisk::no_journal, false, 0},
+      {"flush of the copy",
+       [](auto& fw, auto&) { fw.files.faults().fail_nth("flush_file", 1, 5); },
+       "Access is denied. (os error 5)", OnDisk::no_journal, false, 0},
+      {"hash of the copy",
+       [](auto& fw, auto&) {
+         fw.files.faults().fail_on_path("read_file", fake::FakeFileSystem::fold(original_copy("0.lnk")), 5);
+       },
+       "Access is denied. (os error 5)", OnDisk::no_journal, false, 0},
+      {"hash of the shortcut", nth_read_of_shortcut_fails(1, 32),
+       "The process cannot access the file because it is being used by another process. "
+       "(os error 32)",
+       OnDisk::no_journal, false, 0},
+      {"changed during backup",
+       [&](auto& fw, auto& files) {
+         files.after = [&](std::string_view op, std::string_view) {
+           if (op == "copy_file") fw.files.add_file(path, link_to("C:\\other.exe"));
+         };
+       },
+       "原快捷方式在备份过程中发生变化，已保留原文件", OnDisk::no_journal, true, 0},
+      {"journal save",
+       [](auto& fw, auto&) {
+         fw.files.faults().fail_on_path("write_file", fake::FakeFileSystem::fold(in_data("backup.tmp")), 112);
+       },
+       "There is not enough space on the disk. (os error 112)", OnDisk::no_journal, false, 0},
+      {"icon change",
+       [](auto& fw, auto&) { fw.shell.faults().fail_nth("set_link_icon", 1, 0x80070005u); },
+       "Access is denied. (0x80070005)", OnDisk::record_without_hash, false, 0},
+      {"hash after the change", nth_read_of_shortcut_fails(2, 32),
+       "The process cannot access the file because it is being used by another process. "
+       "(os error 32)",
+       OnDisk::record_without_hash, true, 0},
+      {"save after the change",
+       [](auto& fw, auto&) { fw.files.faults().fail_nth("write_file", 3, 112); },
+       "There is not enough space on the disk. (os error 112)", OnDisk::record_without_hash, true,
+       1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    reads_of_shortcut = 0;
+    fake::FakeWindows fw;
+    fake::InterceptingFileSystem files(fw.files);
+    fw.files.add_file(path, link);
+    c.arrange(fw, files);
+    System sys{files, fw.shell, fw.env, fw.messages};
+    const auto outcome = apply_skin(sys, both_desktops(), data_dir);
+    ASSERT_TRUE(outcome) << outcome.error();
+    EXPECT_TRUE(outcome->needs_attention);
+    const std::string line = path + "：" + c.reason;
+    EXPECT_EQ(outcome->text, "已更新快捷方式 " + std::to_string(c.updated) + " 个，失败 1 个。\n" +
+                                 line + "\n详细记录：" + in_data("last-operation.txt") +
+                                 "\n备份：" + std::string(data_dir) +
+                                 std::string(placeholder_sections) + std::string(attention));
+    EXPECT_EQ(fw.files.content(in_data("last-operation.txt")), "快捷方式换肤\r\n" + line);
+
+    const auto bytes = fw.files.content(in_data("backup.json"));
+    switch (c.on_disk) {
+      case OnDisk::no_journal:
+        EXPECT_FALSE(bytes.has_value());
+        break;
+      case OnDisk::record_without_hash:
+      case OnDisk::record_with_hash: {
+        ASSERT_TRUE(bytes.has_value());
+        const auto records = parse_backup_journal(*bytes);
+        ASSERT_TRUE(records) << records.error();
+        ASSERT_EQ(records->size(), 1u);
+        EXPECT_EQ((*records)[0].path, path);
+        EXPECT_EQ((*records)[0].backup, original_copy("0.lnk"));
+        EXPECT_EQ((*records)[0].original_hash, sha256_hex(link));
+        EXPECT_EQ((*records)[0].applied_hash.has_value(), c.on_disk == OnDisk::record_with_hash);
+        break;
+      }
+    }
+    EXPECT_EQ(fw.files.content(path) != link, c.shortcut_changed);
+  }
+}
+
+TEST_F(ApplySkin, SixFailuresShowFourLinesAndRecordAllSix) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < 6; ++i) {
+    const std::string path = on_user("broken" + std::to_string(i) + ".lnk");
+    w.files.add_file(path, "not a shell link");
+    lines.push_back(path + "：Unspecified error (0x80004005)");
+  }
+  const auto outcome = apply();
+  ASSERT_TRUE(outcome) << outcome.error();
+  EXPECT_TRUE(outcome->needs_attention);
+  EXPECT_EQ(outcome->text, "已更新快捷方式 0 个，失败 6 个。\n" + lines[0] + "\n" + lines[1] +
+                               "\n" + lines[2] + "\n" + lines[3] + "\n详细记录：" +
+                               in_data("last-operation.txt") + "\n备份：" + std::string(data_dir) +
+                               std::string(placeholder_sections) + std::string(attention));
+  std::string file = "快捷方式换肤";
+  for (const auto& line : lines) file += "\r\n" + line;
+  EXPECT_EQ(w.files.content(in_data("last-operation.txt")), file);
+  EXPECT_EQ(journal().size(), 6u);
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_EQ(w.files.content(on_user("broken" + std::to_string(i) + ".lnk")), "not a shell link");
+  }
+}
+
+}  // namespace
+}  // namespace mossglow

@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include "platform/path.hpp"
+#include "shortcuts/scan.hpp"
+#include "support/fake_windows.hpp"
+
+namespace mossglow {
+namespace {
+
+using fake::public_desktop;
+using fake::user_desktop;
+
+class DesktopScan : public ::testing::Test {
+ protected:
+  fake::FakeWindows w;
+  System sys = w.system();
+  DesktopFolders desktops{std::string(user_desktop), std::string(public_desktop)};
+
+  std::string on_user(std::string_view name) { return join_path(user_desktop, name); }
+  std::string on_public(std::string_view name) { return join_path(public_desktop, name); }
+};
+
+TEST_F(DesktopScan, KeepsOnlyLnkAndUrlFilesIgnoringAsciiCase) {
+  for (const char* name : {"A.lnk", "b.URL", "c.Lnk", "d.url2", "e.ln", ".lnk"}) {
+    w.files.add_file(on_user(name), "x");
+  }
+  w.files.add_directory(on_user("F.lnk"));
+  w.files.add_file(on_user("F.lnk\\inside.lnk"), "x");
+
+  const auto list = scan_desktop_shortcuts(sys, desktops);
+  ASSERT_TRUE(list) << list.error();
+  EXPECT_EQ(*list, (std::vector<std::string>{on_user("A.lnk"), on_user("b.URL"), on_user("c.Lnk")}));
+}
+
+TEST_F(DesktopScan, ListsHiddenAndSystemFilesAndSkipsLinksThatLeadNowhere) {
+  w.files.add_file(on_user("hidden.lnk"), "x", file_attribute_hidden);
+  w.files.add_file(on_user("system.url"), "x", file_attribute_system | file_attribute_hidden);
+  w.files.add_symlink(on_user("dangling.lnk"), "C:\\nowhere\\x.lnk", false);
+  w.files.add_directory("C:\\elsewhere");
+  w.files.add_symlink(on_user("folder-link.lnk"), "C:\\elsewhere", true);
+
+  const auto list = scan_desktop_shortcuts(sys, desktops);
+  ASSERT_TRUE(list) << list.error();
+  EXPECT_EQ(*list, (std::vector<std::string>{on_user("hidden.lnk"), on_user("system.url")}));
+}
+
+TEST_F(DesktopScan, UserDesktopComesFirst) {
+  w.files.add_file(on_public("shared.lnk"), "x");
+  w.files.add_file(on_user("mine.lnk"), "x");
+  const auto list = scan_desktop_shortcuts(sys, desktops);
+  ASSERT_TRUE(list) << list.error();
+  EXPECT_EQ(*list, (std::vector<std::string>{on_user("mine.lnk"), on_public("shared.lnk")}));
+}
+
+TEST_F(DesktopScan, AnUnlistableFolderFailsTheWholeScan) {
+  w.files.add_file(on_user("mine.lnk"), "x");
+  w.files.faults().fail_on_path("list_directory", fake::FakeFileSystem::fold(public_desktop),
+                                error_access_denied);
+  const auto list = scan_desktop_shortcuts(sys, desktops);
+  ASSERT_FALSE(list);
+  EXPECT_EQ(list.error(), "Access is denied. (os error 5)");
+}
+
+TEST_F(DesktopScan, KnownFolderFailureGivesTheWindowsText) {
+  w.env.set_known_folder(KnownFolder::public_desktop, std::unexpected(HResult{0x80070002u}));
+  EXPECT_EQ(known_folder_path(sys, KnownFolder::desktop), std::string(user_desktop));
+  EXPECT_EQ(known_folder_path(sys, KnownFolder::public_desktop).error(),
+            "The system cannot find the file specified. (0x80070002)");
+}
+
+}  // namespace
+}  // namespace mossglow

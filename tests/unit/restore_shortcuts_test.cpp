@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include "shortcut_fixture.hpp"
+#include "shortcuts/restore.hpp"
+#include "state/backup_journal.hpp"
+#include "state/content_hash.hpp"
+
+namespace mossglow {
+namespace {
+
+using namespace testing_support;
+
+const std::string original = link_to("C:\\app.exe");
+const std::string skinned = fake::FakeShell::link_bytes(
+    LinkInfo{"C:\\app.exe", "--flag", "C:\\Tools", std::string(icon_path), 0});
+
+class RestoreShortcuts : public ::testing::Test {
+ protected:
+  fake::FakeWindows w;
+
+  // A shortcut the apply skinned: backup copy in place, journal record complete.
+  Record skinned_shortcut(std::string_view name, std::size_t index) {
+    const std::string path = on_user(name);
+    const std::string backup = original_copy(std::to_string(index) + ".lnk");
+    w.files.add_file(path, skinned);
+    w.files.add_file(backup, original);
+    return Record{path, backup, sha256_hex(original), sha256_hex(skinned), std::nullopt,
+                  std::nullopt};
+  }
+
+  void write_journal(const std::vector<Record>& records) {
+    w.files.add_file(in_data("backup.json"), *serialize_backup_journal(records));
+  }
+
+  Result<std::string> restore() { return restore_shortcuts(w.system(), data_dir); }
+};
+
+TEST_F(RestoreShortcuts, NothingPendingTouchesNothing) {
+  const auto section = restore();
+  ASSERT_TRUE(section) << section.error();
+  EXPECT_EQ(*section, "没有待还原的备份。");
+  EXPECT_FALSE(w.files.exists(in_data("last-operation.txt")));
+  EXPECT_TRUE(w.shell.notifications().empty());
+}
+
+TEST_F(RestoreShortcuts, PutsEveryOriginalBackAndDeletesTheJournal) {
+  const Record a = skinned_shortcut("a.lnk", 0);
+  const Record b = skinned_shortcut("b.lnk", 1);
+  write_journal({a, b});
+
+  const auto section = restore();
+  ASSERT_TRUE(section) << section.error();
+  EXPECT_EQ(*section, "已还原 2 个，跳过 0 个。");
+  EXPECT_EQ(w.files.content(a.path), original);
+  EXPECT_EQ(w.files.content(b.path), original);
+  EXPECT_FALSE(w.files.exists(in_data("backup.json")));
+  EXPECT_TRUE(w.files.exists(a.backup)) << "copies are never deleted";
+  EXPECT_EQ(w.files.content(in_data("last-operation.txt")), "快捷方式还原：没有失败项目。");
+  using N = fake::FakeShell::Notification;
+  EXPECT_EQ(w.shell.notifications(), (std::vector<N>{{shcne_updateitem, shcnf_pathw_flush, a.path},
+                                                     {shcne_updateitem, shcnf_pathw_flush, b.path},
+                                                     {shcne_assocchanged, shcnf_idlist, {}}}));
+}
+
+// Every row of the decision table, each record on its own, in journal order; the kept
+// ones must stay in backup.json unchanged and in order.
+TEST_F(RestoreShortcuts, DecidesEachRecordByItsHashes) {
+  struct Row {
+    const char* name;
+    std::function<void(fake::FakeWindows&, Record&)> arrange;
+    bool restored;
+    std::string reason;
+    std::optional<std::string> shortcut_after;  // nothing: the shortcut is absent
+  };
+  const std::string user_edit = "the user's own edit";
+  const Row rows[] = {
+      {"backup unreadable", [](auto& fw, Record& r) { (void)fw.files.delete_file(r.backup); },
+       false, "The system cannot find the file specified. (os error 2)", skinned},
+      {"backup damaged", [](auto& fw, Record& r) { fw.files.add_file(r.backup, "damaged"); }, false,
+       "备份校验失败", skinned},
+      {"converted Steam record", [](auto&, Record& r) { r.replacement_path = on_user("Game.lnk"); },
+       false, "此版本尚不能还原 Steam 游戏快捷方式，已保留记录", skinned},
+      {"shortcut deleted", [](auto& fw, Record& r) { (void)fw.files.delete_file(r.path); }, false,
+       "The system cannot find the file specified. (os error 2)", std::nullopt},
+      {"already the original", [](auto& fw, Record& r) { fw.files.add_file(r.path, original); },
+       true, "", original},
+      {"apply never recorded its change, original in place",
+       [](auto& fw, Record& r) {
+         fw.files.add_file(r.path, original);
+         r.applied_hash.reset();
+       },
+       true, "", original},
+      {"exactly what the apply wrote", [](auto&, Record&) {}, true, "", original},
+      {"copy back fails",
+       [](auto& fw, Record&) { fw.files.faults().fail_nth("copy_file", 1, 5); }, false,
+       "Access is denied. (os error 5)", skinned},
+      {"changed by the user after the apply",
+       [&](auto& fw, Record& r) { fw.files.add_file(r.path, user_edit); }, false, "快捷方式发生变化",
+       user_edit},
+      {"change never recorded and not the original",
+       [](auto&, Record& r) { r.applied_hash.reset(); }, false, "快捷方式发生变化", skinned},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    fake::FakeWindows fw;
+    w.files.load_state(fw.files.state());
+    w.files.faults().clear();
+    Record record = skinned_shortcut("快捷方式.lnk", 0);
+    row.arrange(w, record);
+    write_journal({record});
+    w.shell.clear_notifications();
+
+    const auto section = restore();
+    ASSERT_TRUE(section) << section.error();
+    if (row.restored) {
+      EXPECT_EQ(*section, "已还原 1 个，跳过 0 个。");
+      EXPECT_FALSE(w.files.exists(in_data("backup.json")));
+    } else {
+      const std::string line = record.path + "：" + row.reason;
+      EXPECT_EQ(*section, "已还原 0 个，跳过 1 个。\n" + line + "\n详细记录：" +
+                              in_data("last-operation.txt"));
+      EXPECT_EQ(w.files.content(in_data("last-operation.txt")), "快捷方式还原\r\n" + line);
+      const auto kept = parse_backup_journal(*w.files.content(in_data("backup.json")));
+      ASSERT_TRUE(kept) << kept.error();
+      EXPECT_EQ(*kept, std::vector<Record>{record});
+    }
+    EXPECT_EQ(w.files.content(record.path), row.shortcut_after);
+  }
+}
+
+TEST_F(RestoreShortcuts, KeepsOnlyWhatItCannotProveInJournalOrder) {
+  std::vector<Record> records;
+  for (std::size_t i = 0; i < 7; ++i) records.push_back(skinned_shortcut("s" + std::to_string(i) + ".lnk", i));
+  // Five changed by the user: kept, in order; the other two restored.
+  for (std::size_t i : {0u, 2u, 3u, 5u, 6u}) w.files.add_file(records[i].path, "edited");
+  write_journal(records);
+
+  const auto section = restore();
+  ASSERT_TRUE(section) << section.error();
+  std::vector<std::string> lines;
+  for (std::size_t i : {0u, 2u, 3u, 5u, 6u}) lines.push_back(records[i].path + "：快捷方式发生变化");
+  EXPECT_EQ(*section, "已还原 2 个，跳过 5 个。\n" + lines[0] + "\n" + lines[1] + "\n" + lines[2] +
+                          "\n" + lines[3] + "\n详细记录：" + in_data("last-operation.txt"));
+  std::string file = "快捷方式还原";
+  for (const auto& line : lines) file += "\r\n" + line;
+  EXPECT_EQ(w.files.content(in_data("last-operation.txt")), file);
+  const auto kept = parse_backup_journal(*w.files.content(in_data("backup.json")));
+  ASSERT_TRUE(kept);
+  EXPECT_EQ(*kept, (std::vector<Record>{records[0], records[2], records[3], records[5], records[6]}));
+  for (std::size_t i : {0u, 2u, 3u, 5u, 6u}) EXPECT_EQ(w.files.content(records[i].path), "edited");
+}
+
+TEST_F(RestoreShortcuts, AnUnreadableJournalEndsTheStepAndStaysAsItIs) {
+  w.files.add_file(in_data("backup.json"), "[\n  {\n    \"path\": \"C:\\\\a.lnk\"\n  }\n]");
+  const auto section = restore();
+  ASSERT_FALSE(section);
+  EXPECT_EQ(section.error(), "missing field `backup` at line 4 column 3");
+  EXPECT_EQ(w.files.content(in_data("backup.json")),
+            "[\n  {\n    \"path\": \"C:\\\\a.lnk\"\n  }\n]");
+  EXPECT_FALSE(w.files.exists(in_data("last-operation.txt")));
+}
+
+TEST_F(RestoreShortcuts, AFailedSaveOfTheKeptListIsTheStepsError) {
+  const Record a = skinned_shortcut("a.lnk", 0);
+  const Record b = skinned_shortcut("b.lnk", 1);
+  w.files.add_file(b.path, "edited");
+  write_journal({a, b});
+  const std::string before = *w.files.content(in_data("backup.json"));
+  w.files.faults().fail_nth("write_file", 1, 112);
+
+  const auto section = restore();
+  ASSERT_FALSE(section);
+  EXPECT_EQ(section.error(), "There is not enough space on the disk. (os error 112)");
+  EXPECT_EQ(w.files.content(in_data("backup.json")), before);
+  EXPECT_EQ(w.files.content(a.path), original) << "what was restored stays restored";
+
+  // The next restore finds that shortcut already original and counts it restored.
+  const auto again = restore();
+  ASSERT_TRUE(again) << again.error();
+  EXPECT_TRUE(again->starts_with("已还原 1 个，跳过 1 个。"));
+}
+
+TEST_F(RestoreShortcuts, AFailedDeleteOfTheJournalIsTheStepsError) {
+  write_journal({skinned_shortcut("a.lnk", 0)});
+  w.files.faults().fail_nth("delete_file", 1, 5);
+  const auto section = restore();
+  ASSERT_FALSE(section);
+  EXPECT_EQ(section.error(), "Access is denied. (os error 5)");
+}
+
+}  // namespace
+}  // namespace mossglow

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/path.hpp"
+#include "shortcuts/desktop_folders.hpp"
+#include "support/fake_windows.hpp"
+
+namespace mossglow::testing_support {
+
+inline constexpr std::string_view data_dir = "C:\\Users\\user\\AppData\\Local\\MossglowHome";
+inline constexpr std::string_view icon_path =
+    "C:\\Users\\user\\AppData\\Local\\MossglowHome\\brambun.ico";
+
+inline std::string on_user(std::string_view name) { return join_path(fake::user_desktop, name); }
+inline std::string on_public(std::string_view name) {
+  return join_path(fake::public_desktop, name);
+}
+inline std::string in_data(std::string_view name) { return join_path(data_dir, name); }
+inline std::string original_copy(std::string_view name) {
+  return join_path(join_path(data_dir, "originals"), name);
+}
+
+inline std::string link_to(std::string_view target) {
+  return fake::FakeShell::link_bytes(
+      LinkInfo{std::string(target), "--flag", "C:\\Tools", "", 0});
+}
+
+inline std::string url_to(std::string_view address) {
+  return "[InternetShortcut]\r\nURL=" + std::string(address) + "\r\n";
+}
+
+inline DesktopFolders both_desktops() {
+  return {std::string(fake::user_desktop), std::string(fake::public_desktop)};
+}
+
+}  // namespace mossglow::testing_support

@@ -1,0 +1,173 @@
+#include "main/report.hpp"
+
+#include <gtest/gtest.h>
+
+#include "support/fake_windows.hpp"
+
+namespace mossglow {
+namespace {
+
+constexpr std::string_view data_dir = "C:\\Users\\user\\AppData\\Local\\MossglowHome";
+constexpr std::string_view record_path =
+    "C:\\Users\\user\\AppData\\Local\\MossglowHome\\last-operation.txt";
+constexpr std::string_view hint =
+    "\n若运行中的应用在任务栏仍显示Brambun，请先保存工作，再关闭并重新打开该应用。";
+constexpr std::string_view note = "\n有项目未还原，请查看失败原因并保留备份目录。";
+
+std::vector<std::string> lines(int count) {
+  std::vector<std::string> out;
+  for (int i = 1; i <= count; ++i) {
+    out.push_back(failure_line("C:\\Users\\user\\Desktop\\项目" + std::to_string(i) + ".lnk",
+                               "拒绝访问 (os error 5)"));
+  }
+  return out;
+}
+
+TEST(FailureLine, JoinsPathAndReasonWithFullWidthColon) {
+  EXPECT_EQ(failure_line("C:\\d\\a.lnk", "备份校验失败"), "C:\\d\\a.lnk\xEF\xBC\x9A备份校验失败");
+}
+
+class DetailedRecord : public testing::Test {
+ protected:
+  fake::FakeWindows w;
+  DetailedRecord() { w.files.add_directory(data_dir); }
+  std::string write(std::string_view title, const std::vector<std::string>& failures) {
+    return write_detailed_record(w.system(), data_dir, title, failures);
+  }
+  std::string file() { return w.files.content(record_path).value_or("<missing>"); }
+};
+
+TEST_F(DetailedRecord, NoFailuresIsOneLineAndNoSuffix) {
+  EXPECT_EQ(write(apply_record_title, {}), "");
+  EXPECT_EQ(file(), "快捷方式换肤：没有失败项目。");
+}
+
+TEST_F(DetailedRecord, OneFailureIsTwoCrLfLinesAndPointsAtTheFile) {
+  const auto failures = lines(1);
+  EXPECT_EQ(write(restore_record_title, failures),
+            "\n" + failures[0] + "\n详细记录：" + std::string(record_path));
+  EXPECT_EQ(file(), "快捷方式还原\r\n" + failures[0]);
+}
+
+TEST_F(DetailedRecord, SixFailuresListFourInTheSuffixAndAllInTheFile) {
+  const auto f = lines(6);
+  EXPECT_EQ(write(apply_record_title, f), "\n" + f[0] + "\n" + f[1] + "\n" + f[2] + "\n" + f[3] +
+                                              "\n详细记录：" + std::string(record_path));
+  EXPECT_EQ(file(), "快捷方式换肤\r\n" + f[0] + "\r\n" + f[1] + "\r\n" + f[2] + "\r\n" + f[3] +
+                        "\r\n" + f[4] + "\r\n" + f[5]);
+}
+
+TEST_F(DetailedRecord, OverwritesALongerEarlierRecord) {
+  w.files.add_file(record_path, std::string(4096, 'x'));
+  write(restore_record_title, {});
+  EXPECT_EQ(file(), "快捷方式还原：没有失败项目。");
+}
+
+TEST_F(DetailedRecord, FailedWriteListsEveryFailureAndTheError) {
+  w.files.faults().fail_nth("write_file", 1, 5);
+  const auto f = lines(6);
+  std::string expected;
+  for (const auto& line : f) expected += "\n" + line;
+  expected += "\n无法写入详细记录：Access is denied. (os error 5)";
+  EXPECT_EQ(write(apply_record_title, f), expected);
+  EXPECT_FALSE(w.files.exists(record_path));
+}
+
+TEST_F(DetailedRecord, FailedWriteWithoutFailuresStillReportsTheError) {
+  w.files.faults().fail_nth("write_file", 1, 5);
+  EXPECT_EQ(write(apply_record_title, {}), "\n\n无法写入详细记录：Access is denied. (os error 5)");
+}
+
+TEST_F(DetailedRecord, MissingDataDirectoryIsReportedNotCreated) {
+  const std::string suffix = write_detailed_record(
+      w.system(), "C:\\Users\\user\\AppData\\Local\\Gone", apply_record_title, lines(1));
+  EXPECT_EQ(suffix, "\n" + lines(1)[0] +
+                        "\n无法写入详细记录：The system cannot find the path specified. (os "
+                        "error 3)");
+}
+
+TEST(RestoreReport, JoinsSectionsInOrderAndAlwaysEndsWithTheHint) {
+  const Report report = compose_restore_report(
+      "已还原 2 个，跳过 0 个。", "没有文件或文件夹待还原。", "回收站没有待还原的设置。");
+  EXPECT_FALSE(report.needs_attention);
+  EXPECT_EQ(report.text,
+            "已还原 2 个，跳过 0 个。\n没有文件或文件夹待还原。\n回收站没有待还原的设置。" +
+                std::string(hint));
+}
+
+TEST(RestoreReport, AttentionNoteComesBetweenSectionsAndHint) {
+  const Report report =
+      compose_restore_report("已还原 1 个，跳过 1 个。", "O", "回收站还原失败：E");
+  EXPECT_TRUE(report.needs_attention);
+  EXPECT_EQ(report.text, "已还原 1 个，跳过 1 个。\nO\n回收站还原失败：E" + std::string(note) +
+                             std::string(hint));
+}
+
+struct AttentionCase {
+  const char* name;
+  const char* shortcuts;
+  const char* overlay;
+  const char* recycle;
+  bool needs_attention;
+};
+
+class AttentionRule : public testing::TestWithParam<AttentionCase> {};
+
+TEST_P(AttentionRule, DecidesFromTheSectionTexts) {
+  const auto& c = GetParam();
+  const Report report = compose_restore_report(c.shortcuts, c.overlay, c.recycle);
+  EXPECT_EQ(report.needs_attention, c.needs_attention);
+  EXPECT_EQ(report.text.find(note) != std::string::npos, c.needs_attention);
+}
+
+constexpr const char* done_s = "已还原 3 个，跳过 0 个。";
+constexpr const char* done_o = "已还原文件或文件夹 2 个，跳过 0 个。";
+constexpr const char* done_r = "回收站图标已还原 3 项，跳过 0 项。";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, AttentionRule,
+    testing::Values(
+        AttentionCase{"AllComplete", done_s, done_o, done_r, false},
+        AttentionCase{"NothingPendingAnywhere", "没有待还原的备份。", "没有文件或文件夹待还原。",
+                      "回收站没有待还原的设置。", false},
+        AttentionCase{"ShortcutKept", "已还原 2 个，跳过 1 个。", done_o, done_r, true},
+        AttentionCase{"ShortcutUnrecognised", "完成", done_o, done_r, true},
+        AttentionCase{"OverlayKeptOne", done_s, "已还原文件或文件夹 0 个，跳过 1 个。", done_r,
+                      true},
+        AttentionCase{"OverlayUnrecognised", done_s, "完成", done_r, true},
+        AttentionCase{"RecycleFailedPrefix", done_s, done_o, "回收站还原失败：拒绝访问", true},
+        AttentionCase{"RecycleFailureInsideSummary", done_s, done_o, "已还原 2 项，失败 0 项。",
+                      true},
+        AttentionCase{"RecycleSkippedSome", done_s, done_o, "回收站图标已还原 2 项，跳过 1 项。",
+                      true},
+        AttentionCase{"RecycleWithoutSkipWord", done_s, done_o, "回收站图标已还原。", false},
+        // "跳过 10 个" must not pass for "跳过 0 个"; the test is a plain substring one,
+        // so only the exact count 0 (preceded by the space) counts as complete.
+        AttentionCase{"TenSkippedIsNotZero", "已还原 0 个，跳过 10 个。", done_o, done_r, true}),
+    [](const testing::TestParamInfo<AttentionCase>& info) { return std::string(info.param.name); });
+
+struct LineBreakCase {
+  const char* name;
+  const char* input;
+  const char* expected;
+};
+
+class EditLineBreaks : public testing::TestWithParam<LineBreakCase> {};
+
+TEST_P(EditLineBreaks, EveryBreakBecomesOneCrLf) {
+  EXPECT_EQ(to_edit_line_breaks(GetParam().input), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EditLineBreaks,
+    testing::Values(LineBreakCase{"CrLfAndLf", "a\r\nb\nc", "a\r\nb\r\nc"},
+                    LineBreakCase{"LoneCrStays", "a\rb", "a\rb"},
+                    LineBreakCase{"CrBeforeCrLf", "a\r\r\nb", "a\r\r\nb"},
+                    LineBreakCase{"LfCrIsTwoBreaks", "a\n\rb", "a\r\n\rb"},
+                    LineBreakCase{"ConsecutiveLf", "\n\n", "\r\n\r\n"},
+                    LineBreakCase{"TrailingCr", "a\r", "a\r"}, LineBreakCase{"Empty", "", ""},
+                    LineBreakCase{"Chinese", "失败：\n拒绝", "失败：\r\n拒绝"}),
+    [](const testing::TestParamInfo<LineBreakCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace mossglow

@@ -19,14 +19,13 @@ bool contains(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
 }
 
-std::string join_lines(const std::vector<std::string>& lines, std::size_t count,
-                       std::string_view separator) {
-  std::string joined;
+// Appends the first `count` lines (or all, if fewer) with the separator between them.
+void append_joined(std::string& out, const std::vector<std::string>& lines, std::size_t count,
+                   std::string_view separator) {
   for (std::size_t i = 0; i < count && i < lines.size(); ++i) {
-    if (i > 0) joined += separator;
-    joined += lines[i];
+    if (i > 0) out += separator;
+    out += lines[i];
   }
-  return joined;
 }
 
 // Each condition is what a section producer writes when nothing was kept back.
@@ -55,18 +54,26 @@ std::string write_detailed_record(const System& sys, std::string_view data_direc
     content += no_failures;
   } else {
     content += "\r\n";
-    content += join_lines(failure_lines, failure_lines.size(), "\r\n");
+    append_joined(content, failure_lines, failure_lines.size(), "\r\n");
   }
 
   const std::string path = join_path(data_directory, detailed_record_name);
   // A plain overwrite: the file only describes the last run and is never read back.
-  if (auto written = sys.files.write_file(path, content, false); !written) {
-    return "\n" + join_lines(failure_lines, failure_lines.size(), "\n") +
-           std::string(record_unwritable) + sys.os_text(written.error());
+  const auto written = sys.files.write_file(path, content, false);
+  if (written && failure_lines.empty()) return {};
+
+  std::string suffix = "\n";
+  if (!written) {
+    // Nothing on disk to point at, so every line goes into the report itself.
+    append_joined(suffix, failure_lines, failure_lines.size(), "\n");
+    suffix += record_unwritable;
+    suffix += sys.os_text(written.error());
+  } else {
+    append_joined(suffix, failure_lines, listed_failures, "\n");
+    suffix += record_pointer;
+    suffix += path;
   }
-  if (failure_lines.empty()) return {};
-  return "\n" + join_lines(failure_lines, listed_failures, "\n") + std::string(record_pointer) +
-         path;
+  return suffix;
 }
 
 Report compose_restore_report(std::string_view shortcuts, std::string_view overlay,

@@ -2,7 +2,9 @@
 
 #include <sstream>
 
+#include "platform/path.hpp"
 #include "platform/text.hpp"
+#include "support/fake_profile.hpp"
 
 namespace mossglow::fake {
 namespace {
@@ -32,55 +34,6 @@ std::unexpected<HResult> fail(HResult result) { return std::unexpected(result); 
 
 std::unexpected<HResult> fail_os(Win32Error error) {
   return std::unexpected(hresult_from_win32(error.code));
-}
-
-// Sets `key` in `section` of an INI text, keeping every other byte as it was.
-std::string set_profile_string(std::string_view text, std::string_view section,
-                               std::string_view key, std::string_view value) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    auto end = text.find('\n', start);
-    end = end == std::string_view::npos ? text.size() : end + 1;
-    lines.emplace_back(text.substr(start, end - start));
-    start = end;
-  }
-  const auto bare = [](std::string_view line) {
-    return trim_unicode(line.substr(0, line.find_last_not_of("\r\n") + 1));
-  };
-  const std::string header = "[" + std::string(section) + "]";
-  const std::string entry = std::string(key) + "=" + std::string(value) + "\r\n";
-  bool in_section = false;
-  std::optional<std::size_t> section_end;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::string trimmed = bare(lines[i]);
-    if (trimmed.starts_with("[")) {
-      if (in_section) break;
-      in_section = equals_ignoring_ascii_case(trimmed, header);
-      if (in_section) section_end = i + 1;
-      continue;
-    }
-    if (!in_section) continue;
-    if (!trimmed.empty()) section_end = i + 1;
-    const auto eq = trimmed.find('=');
-    if (eq != std::string::npos && equals_ignoring_ascii_case(trim_unicode(trimmed.substr(0, eq)), key)) {
-      lines[i] = entry;
-      std::string out;
-      for (const auto& l : lines) out += l;
-      return out;
-    }
-  }
-  if (section_end) {
-    if (*section_end > 0 && !lines[*section_end - 1].ends_with("\n")) lines[*section_end - 1] += "\r\n";
-    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*section_end), entry);
-  } else {
-    if (!lines.empty() && !lines.back().ends_with("\n")) lines.back() += "\r\n";
-    lines.push_back(header + "\r\n");
-    lines.push_back(entry);
-  }
-  std::string out;
-  for (const auto& l : lines) out += l;
-  return out;
 }
 
 }  // namespace
@@ -135,30 +88,48 @@ ComResult<LinkInfo> FakeShell::read_link(std::string_view link_path) {
 
 ComResult<void> FakeShell::set_url_icon(std::string_view url_path, std::string_view icon_path) {
   if (auto e = fault("set_url_icon", url_path)) return fail(*e);
-  std::string text;
-  if (auto bytes = files_.read_file(url_path)) {
-    text = *bytes;
-  } else if (bytes.error().code != error_file_not_found) {
-    return fail_os(bytes.error());
+  const std::pair<std::string_view, std::string_view> keys[] = {{"IconFile", icon_path},
+                                                                {"IconIndex", "0"}};
+  for (const auto& [key, value] : keys) {
+    // The file is opened for reading and writing before anything is compared, so a
+    // read-only file fails even when the value is already there.
+    std::string text;
+    if (auto bytes = files_.read_file(url_path)) {
+      if (files_.attributes(url_path).value_or(0) & file_attribute_readonly) {
+        return fail_os(Win32Error{error_access_denied});
+      }
+      text = std::move(*bytes);
+    } else if (bytes.error().code != error_file_not_found) {
+      return fail_os(bytes.error());
+    }
+    const auto rewritten = write_profile_string(text, "InternetShortcut", key, value);
+    if (!rewritten) continue;
+    if (auto saved = files_.store(url_path, *rewritten, "set_url_icon"); !saved) {
+      return fail_os(saved.error());
+    }
   }
-  text = set_profile_string(text, "InternetShortcut", "IconFile", icon_path);
-  if (auto saved = files_.store(url_path, text, "set_url_icon"); !saved) return fail_os(saved.error());
-  text = set_profile_string(text, "InternetShortcut", "IconIndex", "0");
-  if (auto saved = files_.store(url_path, text, "set_url_icon"); !saved) return fail_os(saved.error());
   return {};
 }
 
 std::optional<IconLocation> FakeShell::icon_location(std::string_view path) {
-  if (const auto it = icon_overrides_.find(FakeFileSystem::fold(path)); it != icon_overrides_.end()) {
+  if (const auto it = icon_overrides_.find(FakeFileSystem::fold(path));
+      it != icon_overrides_.end()) {
     return it->second;
   }
-  auto bytes = files_.read_file(path);
-  if (!bytes) return std::nullopt;
-  if (auto link = parse_link(*bytes)) {
-    if (link->icon_path.empty()) return IconLocation{"SHELL32.dll", 0};
-    return IconLocation{link->icon_path, link->icon_index};
+  // Wine's answers: a folder shows shell32's folder icon, an internet shortcut the
+  // handler's icon (whatever its IconFile says), a link its stored icon location,
+  // and a link without one or any other file shell32's document icon.
+  static constexpr std::string_view shell32 = "C:\\windows\\system32\\SHELL32.dll";
+  const auto metadata = files_.metadata(path);
+  if (!metadata) return std::nullopt;
+  if (metadata->is_directory()) return IconLocation{std::string(shell32), -4};
+  if (has_extension(path, "url")) return IconLocation{"url.dll", 0};
+  if (auto bytes = files_.read_file(path)) {
+    if (auto link = parse_link(*bytes); link && !link->icon_path.empty()) {
+      return IconLocation{link->icon_path, link->icon_index};
+    }
   }
-  return IconLocation{"SHELL32.dll", 0};
+  return IconLocation{std::string(shell32), 0};
 }
 
 void FakeShell::override_icon_location(std::string_view path, std::optional<IconLocation> answer) {
@@ -167,8 +138,10 @@ void FakeShell::override_icon_location(std::string_view path, std::optional<Icon
 
 void FakeShell::change_notify(std::uint32_t event, std::uint32_t flags,
                               std::optional<std::string_view> path) {
-  notifications_.push_back(
-      {event, flags, path ? std::optional<std::string>(std::string(*path)) : std::nullopt});
+  // Built in steps: GCC 12 at -O3 warns falsely about the optional built in one go.
+  Notification notification{event, flags, std::nullopt};
+  if (path) notification.path.emplace(*path);
+  notifications_.push_back(std::move(notification));
 }
 
 }  // namespace mossglow::fake

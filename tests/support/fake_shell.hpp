@@ -12,9 +12,10 @@
 namespace mossglow::fake {
 
 // The shell over the fake volume. A shell link is a small text file that only this
-// fake writes (so any other file fails to load, as Windows refuses a file that is
-// not a link); an internet shortcut is edited as an INI file, line by line, the way
-// WritePrivateProfileStringW does. Notifications are recorded in order.
+// fake writes (so any other file fails to load with E_FAIL, as Windows refuses a file
+// that is not a link); an internet shortcut is rewritten whole, byte for byte as
+// Wine's WritePrivateProfileStringW does (see fake_profile.hpp). Notifications are
+// recorded in order.
 class FakeShell final : public Shell {
  public:
   struct Notification {

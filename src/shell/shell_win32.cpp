@@ -1,0 +1,194 @@
+#include "shell/shell_win32.hpp"
+
+#include <windows.h>
+// The shell headers need the base Windows types first.
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <cwchar>
+#include <vector>
+
+#include "platform/text.hpp"
+
+namespace mossglow {
+namespace {
+
+// Holds one COM interface and releases it when the operation ends, on every path.
+template <class T>
+class Released {
+ public:
+  Released() = default;
+  Released(const Released&) = delete;
+  Released& operator=(const Released&) = delete;
+  ~Released() {
+    if (pointer_ != nullptr) pointer_->Release();
+  }
+
+  T* get() const { return pointer_; }
+  T* operator->() const { return pointer_; }
+  void** out() { return reinterpret_cast<void**>(&pointer_); }
+
+ private:
+  T* pointer_ = nullptr;
+};
+
+// Enough for the longest path Windows accepts and for the longest argument text.
+constexpr int text_buffer_units = 32768;
+
+std::wstring wide(std::string_view text) {
+  const std::u16string utf16 = to_utf16(text);
+  return std::wstring(utf16.begin(), utf16.end());
+}
+
+std::string narrow(const wchar_t* text, std::size_t max_units) {
+  std::size_t length = 0;
+  while (length < max_units && text[length] != L'\0') ++length;
+  return to_wtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
+}
+
+std::unexpected<HResult> failure(HRESULT hr) {
+  return std::unexpected(HResult{static_cast<std::uint32_t>(hr)});
+}
+
+// A new shell link object, asked for IShellLinkW.
+HRESULT create_shell_link(Released<IShellLinkW>& link) {
+  const HRESULT hr =
+      CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.out());
+  if (SUCCEEDED(hr) && link.get() == nullptr) return E_POINTER;
+  return hr;
+}
+
+// IPersistFile of the same object; a success that hands back no interface is no success.
+HRESULT query_persist_file(IShellLinkW* link, Released<IPersistFile>& file) {
+  const HRESULT hr = link->QueryInterface(IID_IPersistFile, file.out());
+  if (SUCCEEDED(hr) && file.get() == nullptr) return E_POINTER;
+  return hr;
+}
+
+// WritePrivateProfileStringW in the InternetShortcut section. A zero return with no
+// error code set is how Windows reports some successful writes, so it counts as one.
+HRESULT write_url_key(const wchar_t* key, const std::wstring& value, const std::wstring& file) {
+  if (WritePrivateProfileStringW(L"InternetShortcut", key, value.c_str(), file.c_str()) != 0) {
+    return S_OK;
+  }
+  const DWORD code = GetLastError();
+  if (code == 0) return S_OK;
+  return static_cast<HRESULT>(hresult_from_win32(code).value);
+}
+
+}  // namespace
+
+ComResult<void> Win32Shell::set_link_icon(std::string_view link_path, std::string_view icon_path) {
+  const std::wstring path = wide(link_path);
+  const std::wstring icon = wide(icon_path);
+  Released<IShellLinkW> link;
+  if (const HRESULT hr = create_shell_link(link); FAILED(hr)) return failure(hr);
+  Released<IPersistFile> file;
+  if (const HRESULT hr = query_persist_file(link.get(), file); FAILED(hr)) return failure(hr);
+  // Loading first keeps everything the link holds; only the icon location changes.
+  if (const HRESULT hr = file->Load(path.c_str(), STGM_READ); FAILED(hr)) return failure(hr);
+  if (const HRESULT hr = link->SetIconLocation(icon.c_str(), 0); FAILED(hr)) return failure(hr);
+  if (const HRESULT hr = file->Save(path.c_str(), TRUE); FAILED(hr)) return failure(hr);
+  return {};
+}
+
+ComResult<void> Win32Shell::create_link(std::string_view link_path, const NewLink& link_data) {
+  const std::wstring path = wide(link_path);
+  Released<IShellLinkW> link;
+  if (const HRESULT hr = create_shell_link(link); FAILED(hr)) return failure(hr);
+  if (const HRESULT hr = link->SetPath(wide(link_data.target).c_str()); FAILED(hr)) {
+    return failure(hr);
+  }
+  if (link_data.arguments) {
+    if (const HRESULT hr = link->SetArguments(wide(*link_data.arguments).c_str()); FAILED(hr)) {
+      return failure(hr);
+    }
+  }
+  if (link_data.working_directory) {
+    const std::wstring directory = wide(*link_data.working_directory);
+    if (const HRESULT hr = link->SetWorkingDirectory(directory.c_str()); FAILED(hr)) {
+      return failure(hr);
+    }
+  }
+  const std::wstring icon = wide(link_data.icon_path);
+  if (const HRESULT hr = link->SetIconLocation(icon.c_str(), link_data.icon_index); FAILED(hr)) {
+    return failure(hr);
+  }
+  Released<IPersistFile> file;
+  if (const HRESULT hr = query_persist_file(link.get(), file); FAILED(hr)) return failure(hr);
+  if (const HRESULT hr = file->Save(path.c_str(), TRUE); FAILED(hr)) return failure(hr);
+  return {};
+}
+
+ComResult<LinkInfo> Win32Shell::read_link(std::string_view link_path) {
+  const std::wstring path = wide(link_path);
+  Released<IShellLinkW> link;
+  if (const HRESULT hr = create_shell_link(link); FAILED(hr)) return failure(hr);
+  Released<IPersistFile> file;
+  if (const HRESULT hr = query_persist_file(link.get(), file); FAILED(hr)) return failure(hr);
+  if (const HRESULT hr = file->Load(path.c_str(), STGM_READ); FAILED(hr)) return failure(hr);
+
+  std::vector<wchar_t> buffer(text_buffer_units);
+  LinkInfo info;
+  const auto take = [&] {
+    std::string text = narrow(buffer.data(), buffer.size());
+    std::fill(buffer.begin(), buffer.end(), L'\0');
+    return text;
+  };
+  if (const HRESULT hr = link->GetPath(buffer.data(), text_buffer_units, nullptr, SLGP_RAWPATH);
+      FAILED(hr)) {
+    return failure(hr);
+  }
+  info.target = take();
+  if (const HRESULT hr = link->GetArguments(buffer.data(), text_buffer_units); FAILED(hr)) {
+    return failure(hr);
+  }
+  info.arguments = take();
+  if (const HRESULT hr = link->GetWorkingDirectory(buffer.data(), text_buffer_units); FAILED(hr)) {
+    return failure(hr);
+  }
+  info.working_directory = take();
+  int index = 0;
+  if (const HRESULT hr = link->GetIconLocation(buffer.data(), text_buffer_units, &index);
+      FAILED(hr)) {
+    return failure(hr);
+  }
+  info.icon_path = take();
+  info.icon_index = index;
+  return info;
+}
+
+ComResult<void> Win32Shell::set_url_icon(std::string_view url_path, std::string_view icon_path) {
+  const std::wstring file = wide(url_path);
+  if (const HRESULT hr = write_url_key(L"IconFile", wide(icon_path), file); FAILED(hr)) {
+    return failure(hr);
+  }
+  if (const HRESULT hr = write_url_key(L"IconIndex", L"0", file); FAILED(hr)) {
+    return failure(hr);
+  }
+  return {};
+}
+
+// The record the shell fills in; its size is part of the call.
+static_assert(sizeof(SHFILEINFOW) == 696);
+
+std::optional<IconLocation> Win32Shell::icon_location(std::string_view path) {
+  SHFILEINFOW info{};
+  if (SHGetFileInfoW(wide(path).c_str(), 0, &info, sizeof(info), SHGFI_ICONLOCATION) == 0) {
+    return std::nullopt;
+  }
+  return IconLocation{narrow(info.szDisplayName, MAX_PATH), info.iIcon};
+}
+
+void Win32Shell::change_notify(std::uint32_t event, std::uint32_t flags,
+                               std::optional<std::string_view> path) {
+  if (path) {
+    const std::wstring item = wide(*path);
+    SHChangeNotify(static_cast<LONG>(event), flags, item.c_str(), nullptr);
+  } else {
+    SHChangeNotify(static_cast<LONG>(event), flags, nullptr, nullptr);
+  }
+}
+
+}  // namespace mossglow

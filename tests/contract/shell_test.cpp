@@ -1,0 +1,305 @@
+// The shell layer against Windows: shell links written and read through the shell link
+// object, internet shortcut icon keys, and the icon location the shell reports.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "contract_platform.hpp"
+#include "platform/path.hpp"
+
+namespace mossglow {
+namespace {
+
+using namespace std::string_view_literals;
+
+constexpr std::string_view icon = "C:\\Users\\测试用户\\AppData\\Local\\MossglowHome\\brambun.ico";
+// Profile files without a byte-order mark are in the ANSI code page, so the icon path
+// written into them stays ASCII here.
+constexpr std::string_view ascii_icon = "C:\\Users\\u\\AppData\\Local\\MossglowHome\\brambun.ico";
+
+constexpr HResult e_fail_result{0x80004005u};
+constexpr HResult not_found = hresult_from_win32(error_file_not_found);
+constexpr HResult path_not_found = hresult_from_win32(error_path_not_found);
+constexpr HResult access_denied = hresult_from_win32(error_access_denied);
+
+class ShellContract : public testing::Test {
+ protected:
+  std::unique_ptr<contract::ContractPlatform> platform = contract::make_contract_platform();
+  System sys = platform->system();
+  std::string dir = platform->make_scratch_directory();
+
+  std::string at(std::string_view name) const { return join_path(dir, name); }
+
+  void write(const std::string& path, std::string_view bytes) {
+    ASSERT_TRUE(sys.files.write_file(path, bytes, false).has_value()) << path;
+  }
+  std::string read(const std::string& path) {
+    auto bytes = sys.files.read_file(path);
+    EXPECT_TRUE(bytes.has_value()) << path;
+    return bytes.value_or("");
+  }
+  // Whether this platform refuses to write a read-only file. Wine running as root
+  // does not: the Unix permission bits it maps read-only to do not bind root.
+  bool read_only_binds() {
+    const std::string probe = at("只读探测.txt");
+    write(probe, "x");
+    EXPECT_TRUE(sys.files.set_attributes(probe, file_attribute_readonly).has_value());
+    const bool binds = !sys.files.write_file(probe, "y", false).has_value();
+    EXPECT_TRUE(sys.files.set_attributes(probe, file_attribute_normal).has_value());
+    return binds;
+  }
+};
+
+void expect_link(const ComResult<LinkInfo>& actual, const LinkInfo& expected) {
+  ASSERT_TRUE(actual.has_value()) << std::hex << actual.error().value;
+  EXPECT_EQ(actual->target, expected.target);
+  EXPECT_EQ(actual->arguments, expected.arguments);
+  EXPECT_EQ(actual->working_directory, expected.working_directory);
+  EXPECT_EQ(actual->icon_path, expected.icon_path);
+  EXPECT_EQ(actual->icon_index, expected.icon_index);
+}
+
+TEST_F(ShellContract, CreateLinkWritesExactlyThePropertiesGiven) {
+  struct Case {
+    const char* name;
+    NewLink link;
+    LinkInfo expected;
+  };
+  const std::string icon_path(icon);
+  const Case cases[] = {
+      {"Tools.lnk",
+       {"D:\\Tools\\app.exe", "--mode fast \"a b\"", "D:\\Tools", icon_path, 0},
+       {"D:\\Tools\\app.exe", "--mode fast \"a b\"", "D:\\Tools", icon_path, 0}},
+      {"只有目标.lnk",
+       {"C:\\windows\\notepad.exe", std::nullopt, std::nullopt, icon_path, 0},
+       {"C:\\windows\\notepad.exe", "", "", icon_path, 0}},
+      {"游戏 启动.lnk",
+       {"D:\\游戏\\Steam\\steam.exe", "steam://rungameid/570", "D:\\游戏\\Steam", icon_path, 0},
+       {"D:\\游戏\\Steam\\steam.exe", "steam://rungameid/570", "D:\\游戏\\Steam", icon_path, 0}},
+      {"index.lnk",
+       {"C:\\windows", std::nullopt, std::nullopt, "C:\\icons\\set.dll", 3},
+       {"C:\\windows", "", "", "C:\\icons\\set.dll", 3}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = at(c.name);
+    ASSERT_TRUE(sys.shell.create_link(path, c.link).has_value());
+    expect_link(sys.shell.read_link(path), c.expected);
+  }
+}
+
+TEST_F(ShellContract, CreateLinkInAMissingFolderFails) {
+  const std::string path = join_path(at("没有这个目录"), "x.lnk");
+  const auto result = sys.shell.create_link(path, {"C:\\windows", {}, {}, std::string(icon), 0});
+  ASSERT_FALSE(result.has_value());
+  EXPECT_EQ(result.error(), path_not_found);
+  EXPECT_FALSE(path_exists(sys.files, path));
+}
+
+TEST_F(ShellContract, SetLinkIconChangesOnlyTheIconLocation) {
+  struct Case {
+    const char* name;
+    NewLink before;
+  };
+  const Case cases[] = {
+      {"应用.lnk", {"D:\\Tools\\app.exe", "--level 3 \"中 文\"", "D:\\Tools", "C:\\old.ico", 7}},
+      {"no icon.lnk", {"C:\\windows\\notepad.exe", std::nullopt, std::nullopt, "", 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = at(c.name);
+    ASSERT_TRUE(sys.shell.create_link(path, c.before).has_value());
+    const auto changed = sys.shell.set_link_icon(path, icon);
+    ASSERT_TRUE(changed.has_value()) << std::hex << changed.error().value;
+    expect_link(sys.shell.read_link(path),
+                {c.before.target, c.before.arguments.value_or(""),
+                 c.before.working_directory.value_or(""), std::string(icon), 0});
+  }
+}
+
+TEST_F(ShellContract, SetLinkIconOnSomethingThatIsNotALinkFailsAndChangesNothing) {
+  struct Case {
+    const char* name;
+    std::optional<std::string_view> content;  // none: no such file
+    HResult error;
+  };
+  const Case cases[] = {
+      {"文本.lnk", "not a shell link\r\n", e_fail_result},
+      {"empty.lnk", "", e_fail_result},
+      {"missing.lnk", std::nullopt, not_found},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = at(c.name);
+    if (c.content) write(path, *c.content);
+    const auto result = sys.shell.set_link_icon(path, icon);
+    ASSERT_FALSE(result.has_value());
+    EXPECT_EQ(result.error(), c.error) << std::hex << result.error().value;
+    if (c.content) {
+      EXPECT_EQ(read(path), *c.content);
+    } else {
+      EXPECT_FALSE(path_exists(sys.files, path));
+    }
+  }
+  const std::string folder = at("文件夹.lnk");
+  ASSERT_TRUE(sys.files.create_directories(folder).has_value());
+  const auto on_folder = sys.shell.set_link_icon(folder, icon);
+  ASSERT_FALSE(on_folder.has_value());
+  EXPECT_EQ(on_folder.error(), access_denied) << std::hex << on_folder.error().value;
+}
+
+// The whole file after set_url_icon, byte for byte: the profile writer rewrites it from
+// what it parsed, so layout changes while every key keeps its value.
+TEST_F(ShellContract, SetUrlIconAddsOrReplacesTheTwoIconKeysAndKeepsEveryOtherKey) {
+  struct Case {
+    const char* name;
+    std::optional<std::string_view> before;  // none: no such file
+    std::string_view icon;
+    std::string_view after;
+  };
+  const Case cases[] = {
+      {"典型.url",
+       "[{000214A0-0000-0000-C000-000000000046}]\r\nProp3=19,11\r\n[InternetShortcut]\r\n"
+       "IDList=\r\nURL=https://example.com/\r\nHotKey=0\r\n\r\n[Other]\r\nIconFile=keep\r\n",
+       ascii_icon,
+       "[{000214A0-0000-0000-C000-000000000046}]\r\nProp3=19,11\r\n[InternetShortcut]\r\n"
+       "IDList=\r\nURL=https://example.com/\r\nHotKey=0\r\n"
+       "IconFile=C:\\Users\\u\\AppData\\Local\\MossglowHome\\brambun.ico\r\nIconIndex=0\r\n"
+       "[Other]\r\nIconFile=keep\r\n"},
+      {"existing keys.url",
+       "[InternetShortcut]\r\nURL=https://example.com/\r\nIconIndex=3\r\n  iconfile = old.ico \r\n"
+       "WorkingDirectory=C:\\x\r\n",
+       "C:\\i.ico",
+       "[InternetShortcut]\r\nURL=https://example.com/\r\nIconIndex=0\r\niconfile=C:\\i.ico\r\n"
+       "WorkingDirectory=C:\\x\r\n"},
+      {"lf.url", "[InternetShortcut]\nURL=steam://rungameid/1\nHotKey=0\n[Other]\nA=1", "C:\\i.ico",
+       "[InternetShortcut]\r\nURL=steam://rungameid/1\r\nHotKey=0\r\nIconFile=C:\\i.ico\r\n"
+       "IconIndex=0\r\n[Other]\r\nA=1\r\n"},
+      {"no section.url", "[Other]\r\nA=1\r\n", "C:\\i.ico",
+       "[Other]\r\nA=1\r\n[InternetShortcut]\r\nIconFile=C:\\i.ico\r\nIconIndex=0\r\n"},
+      {"comments.url", "; top\r\n[InternetShortcut]\r\nURL=x\r\n\r\n; note\r\n\r\n[B]\r\n",
+       "C:\\i.ico",
+       "; top\r\n[InternetShortcut]\r\nURL=x\r\n; note\r\nIconFile=C:\\i.ico\r\nIconIndex=0\r\n"
+       "[B]\r\n"},
+      {"odd lines.url",
+       "\t[ InternetShortcut ] junk\rURL = \"x y\"  \t\r\r\nIconFile\r\n[B]\nk\n=v1\n=v2\n\x1a",
+       "C:\\i.ico",
+       "[InternetShortcut]\r\nURL=\"x y\"\r\nIconFile=C:\\i.ico\r\nIconIndex=0\r\n[B]\r\nk\r\n"
+       "=v1\r\n"},
+      {"two sections.url",
+       "[InternetShortcut]\r\nURL=x\r\n[B]\r\n[internetshortcut]\r\nIconIndex=5\r\n", "C:\\i.ico",
+       "[InternetShortcut]\r\nURL=x\r\nIconFile=C:\\i.ico\r\nIconIndex=0\r\n[B]\r\n"
+       "[internetshortcut]\r\nIconIndex=5\r\n"},
+      {"already set.url",
+       "[InternetShortcut]\r\nURL=x\r\n\r\nIconFile=C:\\i.ico\r\nIconIndex=0\r\n\r\n[B]\r\n",
+       "C:\\i.ico",
+       "[InternetShortcut]\r\nURL=x\r\n\r\nIconFile=C:\\i.ico\r\nIconIndex=0\r\n\r\n[B]\r\n"},
+      {"bom 中文.url", "\xEF\xBB\xBF[InternetShortcut]\r\nURL=https://例子.com/游戏\r\n", icon,
+       "\xEF\xBB\xBF[InternetShortcut]\r\nURL=https://例子.com/游戏\r\n"
+       "IconFile=C:\\Users\\测试用户\\AppData\\Local\\MossglowHome\\brambun.ico\r\nIconIndex="
+       "0\r\n"},
+      {"utf16.url", "\xFF\xFE[\0I\0]\0\r\0\n\0U\0R\0L\0=\0x\0\r\0\n\0"sv, "C:\\i",
+       "\xFF\xFE[\0I\0]\0\r\0\n\0U\0R\0L\0=\0x\0\r\0\n\0"
+       "[\0I\0n\0t\0e\0r\0n\0e\0t\0S\0h\0o\0r\0t\0c\0u\0t\0]\0\r\0\n\0"
+       "I\0c\0o\0n\0F\0i\0l\0e\0=\0C\0:\0\\\0i\0\r\0\n\0"
+       "I\0c\0o\0n\0I\0n\0d\0e\0x\0=\0\x30\0\r\0\n\0"sv},
+      {"empty.url", "", "C:\\i.ico", "[InternetShortcut]\r\nIconFile=C:\\i.ico\r\nIconIndex=0\r\n"},
+      {"新建.url", std::nullopt, "C:\\i.ico",
+       "[InternetShortcut]\r\nIconFile=C:\\i.ico\r\nIconIndex=0\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = at(c.name);
+    if (c.before) write(path, *c.before);
+    const auto result = sys.shell.set_url_icon(path, c.icon);
+    ASSERT_TRUE(result.has_value()) << std::hex << result.error().value;
+    EXPECT_EQ(read(path), c.after);
+  }
+}
+
+TEST_F(ShellContract, SetUrlIconInAMissingFolderFails) {
+  const std::string path = join_path(at("没有这个目录"), "x.url");
+  const auto result = sys.shell.set_url_icon(path, icon);
+  ASSERT_FALSE(result.has_value());
+  EXPECT_EQ(result.error(), path_not_found);
+  EXPECT_FALSE(path_exists(sys.files, path));
+}
+
+TEST_F(ShellContract, SetUrlIconOnAReadOnlyFileFailsAndChangesNothing) {
+  if (!read_only_binds()) GTEST_SKIP() << "read-only files are writable here (Wine as root)";
+  const std::string before = "[InternetShortcut]\r\nURL=https://example.com/\r\n";
+  const std::string already =
+      "[InternetShortcut]\r\nURL=x\r\nIconFile=C:\\i.ico\r\nIconIndex=0\r\n";
+  for (const auto& [name, content] :
+       {std::pair{"只读.url", before}, std::pair{"set.url", already}}) {
+    SCOPED_TRACE(name);
+    const std::string path = at(name);
+    write(path, content);
+    ASSERT_TRUE(sys.files.set_attributes(path, file_attribute_readonly).has_value());
+    const auto result = sys.shell.set_url_icon(path, "C:\\i.ico");
+    ASSERT_FALSE(result.has_value());
+    EXPECT_EQ(result.error(), access_denied);
+    EXPECT_EQ(read(path), content);
+    ASSERT_TRUE(sys.files.set_attributes(path, file_attribute_normal).has_value());
+  }
+}
+
+TEST_F(ShellContract, SetLinkIconOnAReadOnlyLinkFailsAndChangesNothing) {
+  if (!read_only_binds()) GTEST_SKIP() << "read-only files are writable here (Wine as root)";
+  const std::string path = at("只读.lnk");
+  ASSERT_TRUE(sys.shell.create_link(path, {"C:\\windows", {}, {}, "C:\\old.ico", 2}).has_value());
+  const std::string before = read(path);
+  ASSERT_TRUE(sys.files.set_attributes(path, file_attribute_readonly).has_value());
+  const auto result = sys.shell.set_link_icon(path, icon);
+  ASSERT_FALSE(result.has_value());
+  EXPECT_EQ(result.error(), access_denied);
+  EXPECT_EQ(read(path), before);
+  ASSERT_TRUE(sys.files.set_attributes(path, file_attribute_normal).has_value());
+}
+
+// What SHGetFileInfoW(SHGFI_ICONLOCATION) reports. A link with an icon location reports
+// it, even when the icon file does not exist; the other answers are Wine's (Windows
+// itself would report a link target's own icon, for one).
+TEST_F(ShellContract, IconLocationReportsTheStoredIconOfALink) {
+  const std::string shell32 = "C:\\windows\\system32\\SHELL32.dll";
+  const std::string with_icon = at("带图标.lnk");
+  const std::string other_index = at("index.lnk");
+  const std::string without_icon = at("no icon.lnk");
+  const std::string url = at("网址.url");
+  const std::string text = at("说明.txt");
+  const std::string folder = at("文件夹");
+  ASSERT_TRUE(sys.shell.create_link(with_icon, {"C:\\windows", {}, {}, std::string(icon), 0}));
+  ASSERT_TRUE(sys.shell.create_link(other_index, {"C:\\windows", {}, {}, "C:\\x.ico", 4}));
+  ASSERT_TRUE(sys.shell.create_link(without_icon, {"C:\\windows\\notepad.exe", {}, {}, "", 0}));
+  write(url,
+        "[InternetShortcut]\r\nURL=https://example.com/\r\nIconFile=C:\\q.ico\r\nIconIndex=3\r\n");
+  write(text, "x");
+  ASSERT_TRUE(sys.files.create_directories(folder).has_value());
+
+  struct Case {
+    std::string path;
+    std::optional<std::pair<std::string, int>> expected;
+  };
+  const Case cases[] = {
+      {with_icon, std::pair{std::string(icon), 0}},
+      {other_index, std::pair{std::string("C:\\x.ico"), 4}},
+      {without_icon, std::pair{shell32, 0}},
+      {url, std::pair{std::string("url.dll"), 0}},
+      {text, std::pair{shell32, 0}},
+      {folder, std::pair{shell32, -4}},
+      {at("missing.lnk"), std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    const auto location = sys.shell.icon_location(c.path);
+    ASSERT_EQ(location.has_value(), c.expected.has_value());
+    if (!location) continue;
+    EXPECT_EQ(location->path, c.expected->first);
+    EXPECT_EQ(location->index, c.expected->second);
+  }
+}
+
+}  // namespace
+}  // namespace mossglow

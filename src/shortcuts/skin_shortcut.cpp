@@ -2,6 +2,7 @@
 
 #include "main/report.hpp"
 #include "platform/path.hpp"
+#include "platform/text.hpp"
 #include "shell/notifications.hpp"
 #include "state/content_hash.hpp"
 #include "steam/url_reader.hpp"

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "embedded_icon.hpp"
 #include "shortcut_fixture.hpp"
 #include "shortcuts/apply.hpp"

@@ -3,6 +3,8 @@
 // the apply, or still recoverable: its record kept in backup.json with an intact copy.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "shortcut_fixture.hpp"
 #include "shortcuts/apply.hpp"
 #include "shortcuts/restore.hpp"

@@ -1,0 +1,95 @@
+#include "state/backup_journal.hpp"
+
+#include <array>
+
+#include "state/journal_json.hpp"
+#include "state/journal_storage.hpp"
+#include "state/json_reader.hpp"
+
+namespace mossglow {
+namespace {
+
+constexpr std::array<json::Field, 6> record_fields{{
+    {"path", false},
+    {"backup", false},
+    {"original_hash", false},
+    {"applied_hash", true},
+    {"replacement_path", true},
+    {"replacement_hash", true},
+}};
+
+json::Parsed<void> read_field(Record& record, std::size_t index, json::Deserializer& de) {
+  std::string* required[] = {&record.path, &record.backup, &record.original_hash};
+  std::optional<std::string>* optional[] = {&record.applied_hash, &record.replacement_path,
+                                            &record.replacement_hash};
+  if (index < 3) {
+    auto text = de.deserialize_string();
+    if (!text) return std::unexpected(text.error());
+    *required[index] = std::move(*text);
+    return {};
+  }
+  auto text = de.deserialize_optional_string();
+  if (!text) return std::unexpected(text.error());
+  *optional[index - 3] = std::move(*text);
+  return {};
+}
+
+}  // namespace
+
+Result<std::string> serialize_backup_journal(const std::vector<Record>& records) {
+  auto list = nlohmann::ordered_json::array();
+  for (const Record& record : records) {
+    nlohmann::ordered_json object = nlohmann::ordered_json::object();
+    object["path"] = record.path;
+    object["backup"] = record.backup;
+    object["original_hash"] = record.original_hash;
+    object["applied_hash"] = record.applied_hash ? nlohmann::ordered_json(*record.applied_hash)
+                                                 : nlohmann::ordered_json(nullptr);
+    if (record.replacement_path) object["replacement_path"] = *record.replacement_path;
+    if (record.replacement_hash) object["replacement_hash"] = *record.replacement_hash;
+    list.push_back(std::move(object));
+  }
+  return dump_journal(list);
+}
+
+Result<std::vector<Record>> parse_backup_journal(std::string_view bytes) {
+  std::vector<Record> records;
+  const auto read = json::from_slice(bytes, [&](json::Deserializer& de) {
+    return de.deserialize_seq("a sequence", [&](json::SeqAccess& seq) -> json::Parsed<void> {
+      for (;;) {
+        auto more = seq.next_element();
+        if (!more) return std::unexpected(more.error());
+        if (!*more) return {};
+        Record record;
+        auto fields = seq.de().deserialize_struct(
+            "Record", record_fields, [&record](std::size_t index, json::Deserializer& d) {
+              return read_field(record, index, d);
+            });
+        if (!fields) return fields;
+        records.push_back(std::move(record));
+      }
+    });
+  });
+  if (!read) return std::unexpected(read.error());
+  return records;
+}
+
+Status save_backup_journal(const System& sys, std::string_view data_directory,
+                           const std::vector<Record>& records) {
+  return save_journal(sys, data_directory, backup_journal_name, backup_temporary_name,
+                      serialize_backup_journal(records));
+}
+
+Result<std::optional<std::vector<Record>>> load_backup_journal(const System& sys,
+                                                               std::string_view data_directory) {
+  if (!journal_exists(sys.files, data_directory, backup_journal_name)) {
+    return std::optional<std::vector<Record>>{};
+  }
+  auto bytes = read_journal_bytes(sys, data_directory, backup_journal_name);
+  if (!bytes) return std::unexpected(bytes.error());
+  auto records = parse_backup_journal(*bytes);
+  if (!records) return std::unexpected(records.error());
+  return std::optional<std::vector<Record>>(std::move(*records));
+}
+
+}  // namespace mossglow

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/result.hpp"
+#include "platform/system.hpp"
+
+namespace mossglow {
+
+// One shortcut the apply changed or replaced, saved before the change is made.
+struct Record {
+  std::string path;           // the desktop shortcut (for a Steam conversion, the .url's place)
+  std::string backup;         // the byte-exact copy of the original in the originals folder
+  std::string original_hash;  // content hash of the original (and of the copy)
+  // Content hash of the re-iconed shortcut; none until that change has been made.
+  std::optional<std::string> applied_hash;
+  // A converted Steam shortcut: the generated link that took the .url's place.
+  std::optional<std::string> replacement_path;
+  std::optional<std::string> replacement_hash;
+
+  friend bool operator==(const Record&, const Record&) = default;
+};
+
+inline constexpr std::string_view backup_journal_name = "backup.json";
+inline constexpr std::string_view backup_temporary_name = "backup.tmp";
+
+// The journal text: `applied_hash` written as null when none, the replacement keys
+// left out when none. Fails when a path is not valid Unicode.
+Result<std::string> serialize_backup_journal(const std::vector<Record>& records);
+
+// The records of a journal text; unknown keys are ignored. The error is the
+// parser's message with line and column.
+Result<std::vector<Record>> parse_backup_journal(std::string_view bytes);
+
+Status save_backup_journal(const System& sys, std::string_view data_directory,
+                           const std::vector<Record>& records);
+
+// Nothing when backup.json does not exist (nothing to restore), its records, or the
+// read or parse error text.
+Result<std::optional<std::vector<Record>>> load_backup_journal(const System& sys,
+                                                               std::string_view data_directory);
+
+}  // namespace mossglow

@@ -1,0 +1,25 @@
+#include "state/content_hash.hpp"
+
+#include "state/sha256.hpp"
+
+namespace mossglow {
+
+std::string sha256_hex(std::string_view bytes) {
+  static constexpr char digits[] = "0123456789abcdef";
+  const Sha256Digest digest = sha256_digest(bytes);
+  std::string hex;
+  hex.reserve(digest.size() * 2);
+  for (const std::uint8_t byte : digest) {
+    hex += digits[byte >> 4];
+    hex += digits[byte & 0xF];
+  }
+  return hex;
+}
+
+Result<std::string> content_hash(const System& sys, std::string_view path) {
+  auto bytes = sys.files.read_file(path);
+  if (!bytes) return std::unexpected(sys.os_text(bytes.error()));
+  return sha256_hex(*bytes);
+}
+
+}  // namespace mossglow

@@ -1,0 +1,163 @@
+#include "state/journal_storage.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "shortcut_fixture.hpp"
+#include "state/data_directory.hpp"
+
+namespace mossglow {
+namespace {
+
+using namespace testing_support;
+
+class JournalStorage : public ::testing::Test {
+ protected:
+  fake::FakeWindows w;
+
+  Status save(const Result<std::string>& bytes) {
+    return save_journal(w.system(), data_dir, "overlay.json", "overlay.tmp", bytes);
+  }
+  std::optional<std::string> journal() { return w.files.content(in_data("overlay.json")); }
+  std::optional<std::string> temporary() { return w.files.content(in_data("overlay.tmp")); }
+
+  void SetUp() override { w.files.add_directory(data_dir); }
+};
+
+TEST(DataDirectory, IsLocalAppDataWithTheProgramsFolder) {
+  fake::FakeWindows w;
+  EXPECT_EQ(data_directory(w.env), "C:\\Users\\user\\AppData\\Local\\MossglowHome");
+  w.env.set_variable("LOCALAPPDATA", "D:\\Data\\");
+  EXPECT_EQ(data_directory(w.env), "D:\\Data\\MossglowHome");
+  w.env.set_variable("LOCALAPPDATA", "");
+  EXPECT_EQ(data_directory(w.env), "MossglowHome");
+  w.env.set_variable("LOCALAPPDATA", std::nullopt);
+  EXPECT_EQ(data_directory(w.env).error(), "找不到本地数据目录");
+  EXPECT_FALSE(w.files.exists("C:\\Users\\user\\AppData\\Local\\MossglowHome"));
+}
+
+TEST_F(JournalStorage, FirstSaveRenamesLaterSavesReplace) {
+  ASSERT_TRUE(save("[1]"));
+  EXPECT_EQ(journal(), "[1]");
+  EXPECT_FALSE(temporary());
+  EXPECT_EQ(w.files.faults().calls("rename_replace"), 1);
+  EXPECT_EQ(w.files.faults().calls("replace_file"), 0);
+
+  ASSERT_TRUE(save("[]"));
+  EXPECT_EQ(journal(), "[]");
+  EXPECT_FALSE(temporary());
+  EXPECT_EQ(w.files.faults().calls("rename_replace"), 1);
+  EXPECT_EQ(w.files.faults().calls("replace_file"), 1);
+}
+
+TEST_F(JournalStorage, SerialisationErrorTouchesNoFile) {
+  w.files.add_file(in_data("overlay.json"), "[1]");
+  const auto before = w.files.tree();
+  EXPECT_EQ(save(std::unexpected(std::string("path contains invalid UTF-8 characters"))).error(),
+            "path contains invalid UTF-8 characters");
+  EXPECT_EQ(w.files.tree(), before);
+  EXPECT_EQ(journal(), "[1]");
+  EXPECT_EQ(w.files.faults().calls("write_file"), 0);
+}
+
+// A failure at any step leaves the previous journal as it was; a failed swap leaves
+// the temporary file with the new content, and the next save still succeeds.
+TEST_F(JournalStorage, FailureAtEachStepKeepsTheOldJournal) {
+  struct Step {
+    const char* name;
+    bool journal_before;
+    const char* operation;
+    std::uint32_t code;
+    std::string error;
+    bool temporary_left;
+  };
+  const std::vector<Step> steps{
+      {"write, first save", false, "write_file", 112,
+       "There is not enough space on the disk. (os error 112)", false},
+      {"write, later save", true, "write_file", error_access_denied,
+       "Access is denied. (os error 5)", false},
+      {"rename", false, "rename_replace", error_access_denied, "Access is denied. (os error 5)",
+       true},
+      {"replace", true, "replace_file", 1175,
+       "Unable to remove the file to be replaced. (0x80070497)", true},
+      {"replace, sharing", true, "replace_file", error_sharing_violation,
+       "The process cannot access the file because it is being used by another process. "
+       "(0x80070020)",
+       true},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    fake::FakeWindows fresh;
+    fresh.files.add_directory(data_dir);
+    if (step.journal_before) fresh.files.add_file(in_data("overlay.json"), "[\"old\"]");
+    fresh.files.faults().fail_nth(step.operation, 1, step.code);
+    const auto saved =
+        save_journal(fresh.system(), data_dir, "overlay.json", "overlay.tmp", "[\"new\"]");
+    ASSERT_FALSE(saved);
+    EXPECT_EQ(saved.error(), step.error);
+    EXPECT_EQ(fresh.files.content(in_data("overlay.json")),
+              step.journal_before ? std::optional<std::string>("[\"old\"]") : std::nullopt);
+    EXPECT_EQ(fresh.files.content(in_data("overlay.tmp")),
+              step.temporary_left ? std::optional<std::string>("[\"new\"]") : std::nullopt);
+
+    ASSERT_TRUE(
+        save_journal(fresh.system(), data_dir, "overlay.json", "overlay.tmp", "[\"again\"]"));
+    EXPECT_EQ(fresh.files.content(in_data("overlay.json")), "[\"again\"]");
+    EXPECT_FALSE(fresh.files.exists(in_data("overlay.tmp")));
+  }
+}
+
+// Power may fail after any change a save makes. The journal on disk must then be
+// either the previous one or the new one, complete; never empty or partial.
+TEST_F(JournalStorage, PowerCutLeavesTheOldOrTheNewJournal) {
+  const std::vector<std::string> contents{"[\"first\"]", "[\"second\", 2]", "[]"};
+  const std::string key = fake::FakeFileSystem::fold(in_data("overlay.json"));
+  w.files.record_history(true);
+  std::optional<std::string> previous;
+  for (const std::string& content : contents) {
+    SCOPED_TRACE(content);
+    const std::size_t first_change = w.files.history().size();
+    ASSERT_TRUE(save(content));
+    const auto& history = w.files.history();
+    ASSERT_GE(history.size(), first_change + 2);  // the temporary file, then the swap
+    for (std::size_t i = first_change; i < history.size(); ++i) {
+      SCOPED_TRACE(history[i].operation);
+      const auto cut = fake::FakeFileSystem::after_power_cut(history[i].state);
+      const auto journal = cut.find(key);
+      const std::optional<std::string> on_disk =
+          journal == cut.end() ? std::nullopt : std::optional(journal->second.content);
+      EXPECT_TRUE(on_disk == previous || on_disk == content) << on_disk.value_or("(none)");
+    }
+    const auto cut = fake::FakeFileSystem::after_power_cut(history.back().state);
+    ASSERT_TRUE(cut.contains(key));
+    EXPECT_EQ(cut.at(key).content, content);
+    previous = content;
+  }
+}
+
+TEST_F(JournalStorage, ExistenceReadAndDelete) {
+  EXPECT_FALSE(journal_exists(w.files, data_dir, "overlay.json"));
+  EXPECT_EQ(read_journal_bytes(w.system(), data_dir, "overlay.json").error(),
+            "The system cannot find the file specified. (os error 2)");
+  EXPECT_EQ(delete_journal(w.system(), data_dir, "overlay.json").error(),
+            "The system cannot find the file specified. (os error 2)");
+
+  w.files.add_file(in_data("overlay.json"), "[\"x\"]");
+  EXPECT_TRUE(journal_exists(w.files, data_dir, "OVERLAY.JSON"));
+  EXPECT_EQ(read_journal_bytes(w.system(), data_dir, "overlay.json"), "[\"x\"]");
+
+  w.files.lock(in_data("overlay.json"));
+  EXPECT_FALSE(journal_exists(w.files, data_dir, "overlay.json"));
+  EXPECT_EQ(delete_journal(w.system(), data_dir, "overlay.json").error(),
+            "The process cannot access the file because it is being used by another process. "
+            "(os error 32)");
+  w.files.unlock(in_data("overlay.json"));
+
+  ASSERT_TRUE(delete_journal(w.system(), data_dir, "overlay.json"));
+  EXPECT_FALSE(w.files.exists(in_data("overlay.json")));
+}
+
+}  // namespace
+}  // namespace mossglow

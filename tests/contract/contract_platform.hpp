@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/system.hpp"
 
@@ -16,6 +17,11 @@ class ContractPlatform {
   // A fresh, empty directory for one test (an absolute path).
   virtual std::string make_scratch_directory() = 0;
   virtual bool is_fake() const = 0;
+  // True when the Win32 implementation runs under Wine, whose answers differ from
+  // Windows' in a few measured places (see contract_fixture.hpp).
+  virtual bool is_wine() const = 0;
+  // Makes a symbolic link to `target`; false when the platform cannot make one.
+  virtual bool make_symlink(std::string_view link, std::string_view target, bool directory) = 0;
 };
 
 std::unique_ptr<ContractPlatform> make_contract_platform();

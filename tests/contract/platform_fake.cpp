@@ -15,6 +15,11 @@ class FakePlatform final : public ContractPlatform {
     return path;
   }
   bool is_fake() const override { return true; }
+  bool is_wine() const override { return false; }
+  bool make_symlink(std::string_view link, std::string_view target, bool directory) override {
+    windows_.files.add_symlink(link, target, directory);
+    return true;
+  }
 
  private:
   fake::FakeWindows windows_;

@@ -18,6 +18,10 @@ bool is_drive(std::string_view folded) {
 
 std::string parent_of(std::string_view folded) { return std::string(parent_path(folded)); }
 
+// A Windows name ends at its first NUL, so the Win32 layer refuses such paths outright.
+constexpr std::uint32_t error_invalid_name = 123;
+bool has_nul(std::string_view path) { return path.find('\0') != std::string_view::npos; }
+
 }  // namespace
 
 FakeFileSystem::FakeFileSystem() = default;
@@ -99,6 +103,7 @@ FakeFileSystem::Node& FakeFileSystem::put(std::string_view path, Node node) {
 OsResult<FileMetadata> FakeFileSystem::metadata(std::string_view path) {
   const std::string key = fold(path);
   if (auto e = fault("metadata", key)) return std::unexpected(*e);
+  if (has_nul(path)) return fail(error_invalid_name);
   if (is_drive(key)) return FileMetadata{file_attribute_directory, 0};
   const Node* entry = find(key);
   if (entry == nullptr) {
@@ -113,6 +118,7 @@ OsResult<FileMetadata> FakeFileSystem::metadata(std::string_view path) {
 OsResult<FileMetadata> FakeFileSystem::symlink_metadata(std::string_view path) {
   const std::string key = fold(path);
   if (auto e = fault("symlink_metadata", key)) return std::unexpected(*e);
+  if (has_nul(path)) return fail(error_invalid_name);
   if (is_drive(key)) return FileMetadata{file_attribute_directory, 0};
   const Node* node = find(key);
   if (node == nullptr) return fail(check_parent(key) ? error_file_not_found : error_path_not_found);
@@ -122,6 +128,7 @@ OsResult<FileMetadata> FakeFileSystem::symlink_metadata(std::string_view path) {
 OsResult<std::uint32_t> FakeFileSystem::get_attributes(std::string_view path) {
   const std::string key = fold(path);
   if (auto e = faults_.next("get_attributes", key)) return fail(*e);
+  if (has_nul(path)) return fail(error_invalid_name);
   if (is_drive(key)) return file_attribute_directory;
   const Node* node = find(key);
   if (node == nullptr) return fail(check_parent(key) ? error_file_not_found : error_path_not_found);
@@ -131,12 +138,14 @@ OsResult<std::uint32_t> FakeFileSystem::get_attributes(std::string_view path) {
 OsResult<void> FakeFileSystem::set_attributes(std::string_view path, std::uint32_t attributes) {
   const std::string key = fold(path);
   if (auto e = faults_.next("set_attributes", key)) return fail(*e);
+  if (has_nul(path)) return fail(error_invalid_name);
   Node* node = find(key);
   if (node == nullptr) return fail(check_parent(key) ? error_file_not_found : error_path_not_found);
   // Windows keeps the kind bits; only the settable ones change.
   constexpr std::uint32_t settable = 0x1 | 0x2 | 0x4 | 0x20 | 0x100 | 0x2000;
-  std::uint32_t bits = (node->attributes & (file_attribute_directory | file_attribute_reparse_point)) |
-                      (attributes & settable);
+  std::uint32_t bits =
+      (node->attributes & (file_attribute_directory | file_attribute_reparse_point)) |
+      (attributes & settable);
   if (bits == 0) bits = file_attribute_normal;
   node->attributes = bits;
   changed("set_attributes");
@@ -146,6 +155,7 @@ OsResult<void> FakeFileSystem::set_attributes(std::string_view path, std::uint32
 OsResult<std::vector<std::string>> FakeFileSystem::list_directory(std::string_view folder) {
   const std::string key = fold(folder);
   if (auto e = fault("list_directory", key)) return std::unexpected(*e);
+  if (has_nul(folder)) return fail(error_invalid_name);
   if (!is_drive(key)) {
     const Node* node = follow(find(key));
     if (node == nullptr) return fail(error_path_not_found);
@@ -165,8 +175,10 @@ OsResult<std::vector<std::string>> FakeFileSystem::list_directory(std::string_vi
 OsResult<std::string> FakeFileSystem::read_file(std::string_view path) {
   const std::string key = fold(path);
   if (auto e = fault("read_file", key)) return std::unexpected(*e);
+  if (has_nul(path)) return fail(error_invalid_name);
   const Node* entry = find(key);
-  if (entry == nullptr) return fail(check_parent(key) ? error_file_not_found : error_path_not_found);
+  if (entry == nullptr)
+    return fail(check_parent(key) ? error_file_not_found : error_path_not_found);
   const Node* node = follow(entry);
   if (node == nullptr) return fail(error_file_not_found);
   if (node->directory) return fail(error_access_denied);
@@ -177,6 +189,7 @@ OsResult<void> FakeFileSystem::write_file(std::string_view path, std::string_vie
                                           bool flush) {
   const std::string key = fold(path);
   if (auto e = fault("write_file", key)) return std::unexpected(*e);
+  if (has_nul(path)) return fail(error_invalid_name);
   if (auto parent = check_parent(key); !parent) return parent;
   Node* existing = find(key);
   if (existing != nullptr &&
@@ -186,7 +199,8 @@ OsResult<void> FakeFileSystem::write_file(std::string_view path, std::string_vie
   Node node;
   node.attributes = existing ? existing->attributes : file_attribute_archive;
   node.content = std::string(bytes);
-  node.durable = flush ? std::optional(node.content) : (existing ? existing->durable : std::nullopt);
+  node.durable =
+      flush ? std::optional(node.content) : (existing ? existing->durable : std::nullopt);
   put(path, std::move(node));
   changed("write_file");
   return {};
@@ -195,6 +209,7 @@ OsResult<void> FakeFileSystem::write_file(std::string_view path, std::string_vie
 OsResult<void> FakeFileSystem::flush_file(std::string_view path) {
   const std::string key = fold(path);
   if (auto e = fault("flush_file", key)) return std::unexpected(*e);
+  if (has_nul(path)) return fail(error_invalid_name);
   Node* node = find(key);
   if (node == nullptr) return fail(check_parent(key) ? error_file_not_found : error_path_not_found);
   if (node->directory || (node->attributes & file_attribute_readonly) != 0) {
@@ -209,6 +224,7 @@ OsResult<void> FakeFileSystem::create_new_file(std::string_view path, std::strin
                                                bool flush) {
   const std::string key = fold(path);
   if (auto e = fault("create_new_file", key)) return std::unexpected(*e);
+  if (has_nul(path)) return fail(error_invalid_name);
   if (auto parent = check_parent(key); !parent) return parent;
   if (find(key) != nullptr) return fail(error_file_exists);
   Node node;
@@ -224,6 +240,7 @@ OsResult<void> FakeFileSystem::copy_file(std::string_view from, std::string_view
   const std::string source_key = fold(from);
   const std::string target_key = fold(to);
   if (auto e = faults_.next("copy_file", source_key)) return fail(*e);
+  if (has_nul(from) || has_nul(to)) return fail(error_invalid_name);
   if (locked_.contains(source_key) || locked_.contains(target_key)) {
     return fail(error_sharing_violation);
   }
@@ -236,9 +253,13 @@ OsResult<void> FakeFileSystem::copy_file(std::string_view from, std::string_view
   if (source->directory) return fail(error_access_denied);
   if (auto parent = check_parent(target_key); !parent) return parent;
   if (const Node* existing = find(target_key)) {
-    // CopyFile refuses to overwrite a hidden or read-only destination.
-    if (existing->directory ||
-        (existing->attributes & (file_attribute_readonly | file_attribute_hidden)) != 0) {
+    // The destination is opened as CREATE_ALWAYS with the source's attributes: a
+    // read-only file refuses, and so does a hidden or system one unless the source
+    // carries the same bits (a hidden backup goes back over a hidden shortcut).
+    constexpr std::uint32_t guarded = file_attribute_hidden | file_attribute_system;
+    const std::uint32_t missing = existing->attributes & guarded & ~source->attributes;
+    if (existing->directory || (existing->attributes & file_attribute_readonly) != 0 ||
+        missing != 0) {
       return fail(error_access_denied);
     }
   }
@@ -254,6 +275,7 @@ OsResult<void> FakeFileSystem::rename_replace(std::string_view from, std::string
   const std::string source_key = fold(from);
   const std::string target_key = fold(to);
   if (auto e = faults_.next("rename_replace", source_key)) return fail(*e);
+  if (has_nul(from) || has_nul(to)) return fail(error_invalid_name);
   if (locked_.contains(source_key) || locked_.contains(target_key)) {
     return fail(error_sharing_violation);
   }
@@ -283,16 +305,20 @@ OsResult<void> FakeFileSystem::replace_file(std::string_view replaced,
   const std::string replaced_key = fold(replaced);
   const std::string replacement_key = fold(replacement);
   if (auto e = faults_.next("replace_file", replaced_key)) return fail(*e);
+  if (has_nul(replaced) || has_nul(replacement)) return fail(error_invalid_name);
   if (locked_.contains(replaced_key) || locked_.contains(replacement_key)) {
     return fail(error_sharing_violation);
   }
   Node* target = find(replaced_key);
   Node* source = find(replacement_key);
-  if (target == nullptr || source == nullptr) return fail(error_file_not_found);
-  if (target->directory || source->directory) return fail(error_access_denied);
-  if ((target->attributes & file_attribute_readonly) != 0) {
-    return fail(1175);  // ERROR_UNABLE_TO_REMOVE_REPLACED
+  if (target == nullptr) {
+    return fail(check_parent(replaced_key) ? error_file_not_found : error_path_not_found);
   }
+  if (source == nullptr) {
+    return fail(check_parent(replacement_key) ? error_file_not_found : error_path_not_found);
+  }
+  if (target->directory || source->directory) return fail(error_access_denied);
+  if ((target->attributes & file_attribute_readonly) != 0) return fail(error_access_denied);
   // The replaced file's name and attributes stay; its content becomes the replacement's.
   Node result = *target;
   result.content = source->content;
@@ -306,6 +332,7 @@ OsResult<void> FakeFileSystem::replace_file(std::string_view replaced,
 OsResult<void> FakeFileSystem::delete_file(std::string_view path) {
   const std::string key = fold(path);
   if (auto e = fault("delete_file", key)) return std::unexpected(*e);
+  if (has_nul(path)) return fail(error_invalid_name);
   const Node* node = find(key);
   if (node == nullptr) return fail(check_parent(key) ? error_file_not_found : error_path_not_found);
   if (node->directory || (node->attributes & file_attribute_readonly) != 0) {
@@ -320,10 +347,11 @@ OsResult<void> FakeFileSystem::delete_file(std::string_view path) {
 OsResult<void> FakeFileSystem::create_directories(std::string_view path) {
   const std::string key = fold(path);
   if (auto e = faults_.next("create_directories", key)) return fail(*e);
+  if (has_nul(path)) return fail(error_invalid_name);
   // Walk from the drive down, creating what is missing.
   std::vector<std::string> missing;
   std::string current = key;
-  std::string original(path);
+  const std::string_view original = path;
   while (!current.empty() && !is_drive(current)) {
     if (const Node* node = find(current)) {
       if (!follow(node) || !follow(node)->directory) return fail(error_already_exists);
@@ -333,13 +361,21 @@ OsResult<void> FakeFileSystem::create_directories(std::string_view path) {
     current = parent_of(current);
   }
   if (missing.empty()) return {};
+  // Every folder made takes the caller's spelling of its own path.
+  std::map<std::string, std::string> spelled;
+  for (std::string_view prefix = original; !prefix.empty(); prefix = parent_path(prefix)) {
+    while (prefix.size() > 1 && (prefix.back() == '\\' || prefix.back() == '/')) {
+      prefix.remove_suffix(1);
+    }
+    spelled.emplace(fold(prefix), std::string(prefix));
+    if (parent_path(prefix).size() >= prefix.size()) break;
+  }
   for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
     Node node;
     node.directory = true;
     node.attributes = file_attribute_directory;
-    // Keep the caller's spelling for the last component.
-    const std::string spelled = *it == key ? original : *it;
-    put(spelled, std::move(node));
+    const auto name = spelled.find(*it);
+    put(name == spelled.end() ? *it : name->second, std::move(node));
   }
   changed("create_directories");
   return {};

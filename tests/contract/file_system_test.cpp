@@ -1,0 +1,335 @@
+#include <string>
+#include <vector>
+
+#include "contract_fixture.hpp"
+
+namespace mossglow::contract {
+namespace {
+
+constexpr std::uint32_t hidden_archive = file_attribute_hidden | file_attribute_archive;
+constexpr std::uint32_t readonly_archive = file_attribute_readonly | file_attribute_archive;
+
+using FileSystemContract = ContractTest;
+
+TEST_F(FileSystemContract, NamesIgnoreLetterCaseAndSeparatorKind) {
+  make_file("Alpha.TXT", "first");
+  auto read = files_.read_file(at("alpha.txt"));
+  ASSERT_TRUE(read);
+  EXPECT_EQ(*read, "first");
+  EXPECT_EQ(files_.read_file(dir_ + "/ALPHA.txt").value_or(""), "first");
+
+  // Writing under another spelling rewrites the same file and keeps its first name.
+  ASSERT_TRUE(files_.write_file(at("ALPHA.txt"), "second", false));
+  EXPECT_EQ(files_.read_file(at("Alpha.TXT")).value_or(""), "second");
+  EXPECT_EQ(sorted_listing(dir_), std::vector<std::string>{"Alpha.TXT"});
+}
+
+TEST_F(FileSystemContract, MetadataOfFilesFoldersAndMissingNames) {
+  make_file("data.bin", "12345");
+  ASSERT_TRUE(files_.create_directories(at("folder")));
+
+  const auto file = files_.metadata(at("data.bin"));
+  ASSERT_TRUE(file);
+  EXPECT_TRUE(file->is_file());
+  EXPECT_EQ(file->size, 5u);
+  EXPECT_EQ(file->attributes, file_attribute_archive);
+
+  const auto folder = files_.metadata(at("folder"));
+  ASSERT_TRUE(folder);
+  EXPECT_TRUE(folder->is_directory());
+  EXPECT_EQ(folder->attributes, file_attribute_directory);
+
+  struct Case {
+    std::string name;
+    std::uint32_t code;
+  };
+  for (const Case& c : std::vector<Case>{{"missing.txt", error_file_not_found},
+                                         {"missing\\child.txt", error_path_not_found},
+                                         {"data.bin\\child.txt", error_path_not_found}}) {
+    EXPECT_EQ(error_of(files_.metadata(at(c.name))), c.code) << c.name;
+    EXPECT_EQ(error_of(files_.symlink_metadata(at(c.name))), c.code) << c.name;
+    EXPECT_FALSE(path_exists(files_, at(c.name))) << c.name;
+  }
+}
+
+TEST_F(FileSystemContract, MetadataFollowsLinksAndSymlinkMetadataDoesNot) {
+  make_file("target.txt", "abc");
+  if (!platform_->make_symlink(at("link.txt"), at("target.txt"), false)) {
+    GTEST_SKIP() << "this platform cannot make symbolic links";
+  }
+  const auto followed = files_.metadata(at("link.txt"));
+  ASSERT_TRUE(followed);
+  EXPECT_TRUE(followed->is_file());
+  EXPECT_EQ(followed->size, 3u);
+  const auto own = files_.symlink_metadata(at("link.txt"));
+  ASSERT_TRUE(own);
+  EXPECT_TRUE(own->is_symlink());
+
+  // A dangling link is absent for the existence test but still there as an entry.
+  ASSERT_TRUE(files_.delete_file(at("target.txt")));
+  EXPECT_EQ(error_of(files_.metadata(at("link.txt"))), error_file_not_found);
+  EXPECT_TRUE(files_.symlink_metadata(at("link.txt")));
+}
+
+TEST_F(FileSystemContract, AttributesRoundTrip) {
+  make_file("file.txt", "x");
+  ASSERT_TRUE(files_.create_directories(at("folder")));
+  EXPECT_EQ(files_.get_attributes(at("file.txt")).value_or(0), file_attribute_archive);
+  EXPECT_EQ(files_.get_attributes(at("folder")).value_or(0), file_attribute_directory);
+
+  // The words the program writes: the word read plus or minus hidden.
+  for (const std::uint32_t word :
+       {hidden_archive, hidden_archive | file_attribute_system, readonly_archive,
+        readonly_archive | file_attribute_hidden, file_attribute_archive}) {
+    ASSERT_TRUE(files_.set_attributes(at("file.txt"), word));
+    EXPECT_EQ(files_.get_attributes(at("file.txt")).value_or(0), word) << std::hex << word;
+    EXPECT_EQ(files_.metadata(at("file.txt")).value_or(FileMetadata{}).attributes, word);
+  }
+  // A folder keeps its directory bit whatever word is written.
+  ASSERT_TRUE(files_.set_attributes(at("folder"), file_attribute_hidden));
+  EXPECT_EQ(files_.get_attributes(at("folder")).value_or(0),
+            file_attribute_directory | file_attribute_hidden);
+  ASSERT_TRUE(files_.set_attributes(at("folder"), file_attribute_directory));
+  EXPECT_EQ(files_.get_attributes(at("folder")).value_or(0), file_attribute_directory);
+
+  EXPECT_EQ(error_of(files_.get_attributes(at("missing"))), error_file_not_found);
+  EXPECT_EQ(error_of(files_.set_attributes(at("missing"), hidden_archive)), error_file_not_found);
+  EXPECT_EQ(error_of(files_.get_attributes(at("none\\missing"))), error_path_not_found);
+}
+
+TEST_F(FileSystemContract, ListingShowsEveryEntryOnceWithoutDescending) {
+  EXPECT_EQ(sorted_listing(dir_), std::vector<std::string>{});
+  make_file("b.lnk", "");
+  make_file("A.url", "");
+  make_file("hidden.lnk", "", hidden_archive | file_attribute_system);
+  ASSERT_TRUE(files_.create_directories(at("Sub\\deeper")));
+  make_file("Sub\\inner.lnk", "");
+  // No order is promised: Wine sorts, NTFS has its own. Compare as sets.
+  EXPECT_EQ(sorted_listing(dir_),
+            (std::vector<std::string>{"A.url", "b.lnk", "hidden.lnk", "Sub"}));
+  EXPECT_EQ(sorted_listing(at("sub")), (std::vector<std::string>{"deeper", "inner.lnk"}));
+  // A trailing separator names the same folder.
+  EXPECT_EQ(sorted_listing(at("Sub\\")), (std::vector<std::string>{"deeper", "inner.lnk"}));
+}
+
+TEST_F(FileSystemContract, ListingOfAMissingFolderOrAFileFails) {
+  make_file("file.txt", "x");
+  EXPECT_EQ(error_of(files_.list_directory(at("missing"))), error_path_not_found);
+  EXPECT_EQ(error_of(files_.list_directory(at("missing\\deeper"))), error_path_not_found);
+  EXPECT_EQ(error_of(files_.list_directory(at("file.txt"))), listing_a_file_error());
+  EXPECT_EQ(error_of(files_.list_directory(at("file.txt\\deeper"))), error_path_not_found);
+}
+
+TEST_F(FileSystemContract, WriteCreatesTruncatesAndReadsBackEveryByte) {
+  const std::string binary("\0\x01\xff\r\n\x80 end", 10);
+  ASSERT_TRUE(files_.write_file(at("f.bin"), binary, true));
+  EXPECT_EQ(files_.read_file(at("f.bin")).value_or(""), binary);
+  ASSERT_TRUE(files_.write_file(at("f.bin"), "short", false));
+  EXPECT_EQ(files_.read_file(at("f.bin")).value_or(""), "short");
+  EXPECT_EQ(files_.metadata(at("f.bin")).value_or(FileMetadata{}).size, 5u);
+  ASSERT_TRUE(files_.write_file(at("f.bin"), "", false));
+  const auto empty = files_.read_file(at("f.bin"));
+  ASSERT_TRUE(empty);
+  EXPECT_EQ(*empty, "");
+
+  const std::string big(300 * 1024, 'z');
+  ASSERT_TRUE(files_.write_file(at("big.bin"), big, false));
+  EXPECT_EQ(files_.read_file(at("big.bin")).value_or(""), big);
+}
+
+TEST_F(FileSystemContract, WriteKeepsTheAttributesOfAnExistingFile) {
+  const std::uint32_t word = hidden_archive | file_attribute_system;
+  make_file("desktop.ini", "old", word);
+  ASSERT_TRUE(files_.write_file(at("desktop.ini"), "new", true));
+  EXPECT_EQ(files_.read_file(at("desktop.ini")).value_or(""), "new");
+  EXPECT_EQ(files_.get_attributes(at("desktop.ini")).value_or(0), word);
+}
+
+TEST_F(FileSystemContract, ReadAndWriteFailures) {
+  make_file("locked.txt", "keep", readonly_archive);
+  ASSERT_TRUE(files_.create_directories(at("folder")));
+
+  EXPECT_EQ(error_of(files_.read_file(at("missing.txt"))), error_file_not_found);
+  EXPECT_EQ(error_of(files_.read_file(at("none\\missing.txt"))), error_path_not_found);
+  EXPECT_EQ(error_of(files_.read_file(at("folder"))), error_access_denied);
+  EXPECT_EQ(error_of(files_.write_file(at("none\\new.txt"), "x", false)), error_path_not_found);
+  EXPECT_EQ(error_of(files_.write_file(at("folder"), "x", false)), error_access_denied);
+  if (read_only_binds_writes()) {
+    EXPECT_EQ(error_of(files_.write_file(at("locked.txt"), "x", false)), error_access_denied);
+    EXPECT_EQ(error_of(files_.flush_file(at("locked.txt"))), error_access_denied);
+    EXPECT_EQ(files_.read_file(at("locked.txt")).value_or(""), "keep");
+  }
+  EXPECT_EQ(error_of(files_.flush_file(at("missing.txt"))), error_file_not_found);
+  make_file("plain.txt", "p");
+  EXPECT_TRUE(files_.flush_file(at("plain.txt")));
+  EXPECT_EQ(files_.read_file(at("plain.txt")).value_or(""), "p");
+}
+
+TEST_F(FileSystemContract, CreateNewRefusesAnyExistingName) {
+  ASSERT_TRUE(files_.create_new_file(at("new.lnk"), "fresh", true));
+  EXPECT_EQ(files_.read_file(at("new.lnk")).value_or(""), "fresh");
+  EXPECT_EQ(files_.get_attributes(at("new.lnk")).value_or(0), file_attribute_archive);
+  ASSERT_TRUE(files_.create_new_file(at("empty.lnk"), "", false));
+  EXPECT_EQ(files_.metadata(at("empty.lnk")).value_or(FileMetadata{99, 99}).size, 0u);
+
+  ASSERT_TRUE(files_.create_directories(at("folder")));
+  for (const char* name : {"new.lnk", "NEW.LNK", "folder"}) {
+    EXPECT_EQ(error_of(files_.create_new_file(at(name), "other", false)), error_file_exists)
+        << name;
+  }
+  EXPECT_EQ(files_.read_file(at("new.lnk")).value_or(""), "fresh");
+  EXPECT_EQ(error_of(files_.create_new_file(at("none\\new.lnk"), "x", false)),
+            error_path_not_found);
+}
+
+TEST_F(FileSystemContract, CopyOverwritesAndCarriesAttributes) {
+  make_file("source.lnk", "source bytes", hidden_archive | file_attribute_system);
+  make_file("plain.lnk", "plain bytes");
+  ASSERT_TRUE(files_.copy_file(at("source.lnk"), at("copy.lnk")));
+  EXPECT_EQ(files_.read_file(at("copy.lnk")).value_or(""), "source bytes");
+  EXPECT_EQ(files_.get_attributes(at("copy.lnk")).value_or(0),
+            hidden_archive | file_attribute_system);
+  // The source is untouched.
+  EXPECT_EQ(files_.read_file(at("source.lnk")).value_or(""), "source bytes");
+
+  make_file("existing.lnk", "a much longer old content");
+  ASSERT_TRUE(files_.copy_file(at("plain.lnk"), at("existing.lnk")));
+  EXPECT_EQ(files_.read_file(at("existing.lnk")).value_or(""), "plain bytes");
+  EXPECT_EQ(files_.get_attributes(at("existing.lnk")).value_or(0), file_attribute_archive);
+
+  // A hidden destination takes a hidden copy (what a restore over a hidden shortcut does).
+  ASSERT_TRUE(files_.copy_file(at("source.lnk"), at("copy.lnk")));
+  EXPECT_EQ(files_.read_file(at("copy.lnk")).value_or(""), "source bytes");
+}
+
+TEST_F(FileSystemContract, CopyRefusesProtectedDestinationsAndMissingSources) {
+  make_file("plain.lnk", "plain");
+  make_file("hidden.lnk", "hidden", hidden_archive);
+  make_file("system.lnk", "system", file_attribute_system | file_attribute_archive);
+  make_file("readonly.lnk", "readonly", readonly_archive);
+  ASSERT_TRUE(files_.create_directories(at("folder")));
+  struct Case {
+    const char* name;
+    std::uint32_t attributes;
+    bool refused;
+  };
+  for (const Case& c : {Case{"hidden", hidden_archive, copy_guards_hidden_destination()},
+                        Case{"system", file_attribute_system | file_attribute_archive,
+                             copy_guards_hidden_destination()},
+                        Case{"readonly", readonly_archive, read_only_binds_writes()}}) {
+    const std::string target = at(std::string(c.name) + ".lnk");
+    if (c.refused) {
+      EXPECT_EQ(error_of(files_.copy_file(at("plain.lnk"), target)), error_access_denied) << c.name;
+      EXPECT_EQ(files_.read_file(target).value_or(""), c.name);
+    } else {
+      EXPECT_TRUE(files_.copy_file(at("plain.lnk"), target)) << c.name;
+      EXPECT_EQ(files_.read_file(target).value_or(""), "plain");
+      EXPECT_EQ(files_.get_attributes(target).value_or(0), c.attributes) << c.name;
+    }
+  }
+  EXPECT_EQ(error_of(files_.copy_file(at("missing.lnk"), at("x.lnk"))), error_file_not_found);
+  EXPECT_EQ(error_of(files_.copy_file(at("plain.lnk"), at("none\\x.lnk"))), error_path_not_found);
+  EXPECT_EQ(error_of(files_.copy_file(at("folder"), at("x.lnk"))), error_access_denied);
+  EXPECT_FALSE(path_exists(files_, at("x.lnk")));
+}
+
+TEST_F(FileSystemContract, RenameReplacesAnExistingFile) {
+  make_file("journal.tmp", "new journal");
+  make_file("journal.json", "old journal");
+  ASSERT_TRUE(files_.rename_replace(at("journal.tmp"), at("journal.json")));
+  EXPECT_EQ(files_.read_file(at("journal.json")).value_or(""), "new journal");
+  EXPECT_FALSE(path_exists(files_, at("journal.tmp")));
+
+  ASSERT_TRUE(files_.rename_replace(at("journal.json"), at("moved.json")));
+  EXPECT_EQ(sorted_listing(dir_), std::vector<std::string>{"moved.json"});
+
+  if (read_only_binds_writes()) {
+    make_file("readonly.json", "keep", readonly_archive);
+    make_file("other.tmp", "x");
+    EXPECT_EQ(error_of(files_.rename_replace(at("other.tmp"), at("readonly.json"))),
+              error_access_denied);
+    EXPECT_EQ(files_.read_file(at("readonly.json")).value_or(""), "keep");
+  }
+  // The moved file keeps its own attributes, whatever the replaced one had.
+  make_file("hidden.json", "old", hidden_archive);
+  make_file("plain.tmp", "new");
+  ASSERT_TRUE(files_.rename_replace(at("plain.tmp"), at("hidden.json")));
+  EXPECT_EQ(files_.get_attributes(at("hidden.json")).value_or(0), file_attribute_archive);
+  ASSERT_TRUE(files_.create_directories(at("folder")));
+  EXPECT_EQ(error_of(files_.rename_replace(at("hidden.json"), at("folder"))), error_access_denied);
+  EXPECT_EQ(error_of(files_.rename_replace(at("missing.tmp"), at("x.json"))), error_file_not_found);
+}
+
+TEST_F(FileSystemContract, ReplaceSwapsContentAndRemovesTheReplacement) {
+  make_file("backup.json", "old");
+  make_file("backup.tmp", "new");
+  ASSERT_TRUE(files_.replace_file(at("backup.json"), at("backup.tmp")));
+  EXPECT_EQ(files_.read_file(at("backup.json")).value_or(""), "new");
+  EXPECT_FALSE(path_exists(files_, at("backup.tmp")));
+  EXPECT_EQ(sorted_listing(dir_), std::vector<std::string>{"backup.json"});
+
+  make_file("orphan.tmp", "x");
+  const auto missing_replaced = files_.replace_file(at("missing.json"), at("orphan.tmp"));
+  EXPECT_EQ(error_of(missing_replaced), error_file_not_found);
+  EXPECT_EQ(files_.read_file(at("orphan.tmp")).value_or(""), "x");
+  EXPECT_EQ(error_of(files_.replace_file(at("none\\missing.json"), at("orphan.tmp"))),
+            error_path_not_found);
+  EXPECT_EQ(error_of(files_.replace_file(at("backup.json"), at("missing.tmp"))),
+            error_file_not_found);
+  EXPECT_EQ(files_.read_file(at("backup.json")).value_or(""), "new");
+
+  // A read-only journal is refused even where read-only does not bind writes.
+  make_file("readonly.json", "keep", readonly_archive);
+  EXPECT_EQ(error_of(files_.replace_file(at("readonly.json"), at("orphan.tmp"))),
+            error_access_denied);
+  EXPECT_EQ(files_.read_file(at("readonly.json")).value_or(""), "keep");
+  EXPECT_EQ(files_.read_file(at("orphan.tmp")).value_or(""), "x");
+}
+
+TEST_F(FileSystemContract, DeleteRemovesPlainAndHiddenFilesOnly) {
+  make_file("plain.lnk", "");
+  make_file("hidden.lnk", "", hidden_archive | file_attribute_system);
+  make_file("readonly.lnk", "", readonly_archive);
+  ASSERT_TRUE(files_.create_directories(at("folder")));
+  EXPECT_TRUE(files_.delete_file(at("PLAIN.lnk")));
+  EXPECT_TRUE(files_.delete_file(at("hidden.lnk")));
+
+  struct Case {
+    const char* name;
+    std::uint32_t code;
+  };
+  for (const Case& c :
+       {Case{"plain.lnk", error_file_not_found}, Case{"none\\x.lnk", error_path_not_found},
+        Case{"readonly.lnk", error_access_denied}, Case{"folder", error_access_denied}}) {
+    EXPECT_EQ(error_of(files_.delete_file(at(c.name))), c.code) << c.name;
+  }
+  EXPECT_EQ(sorted_listing(dir_), (std::vector<std::string>{"folder", "readonly.lnk"}));
+}
+
+TEST_F(FileSystemContract, CreateDirectoriesMakesEveryMissingParent) {
+  ASSERT_TRUE(files_.create_directories(at("MossglowHome\\originals\\deep")));
+  EXPECT_TRUE(
+      files_.metadata(at("mossglowhome\\originals\\deep")).value_or(FileMetadata{}).is_directory());
+  EXPECT_EQ(sorted_listing(dir_), std::vector<std::string>{"MossglowHome"});
+  // Again, and for a folder that exists already: nothing to do.
+  EXPECT_TRUE(files_.create_directories(at("MossglowHome\\originals\\deep")));
+  EXPECT_TRUE(files_.create_directories(at("MossglowHome")));
+  EXPECT_TRUE(files_.create_directories(dir_));
+
+  make_file("file", "content");
+  EXPECT_EQ(error_of(files_.create_directories(at("file"))), error_already_exists);
+  EXPECT_EQ(error_of(files_.create_directories(at("file\\below"))), error_already_exists);
+  EXPECT_EQ(files_.read_file(at("file")).value_or(""), "content");
+}
+
+TEST_F(FileSystemContract, PathsWithANulAreRefused) {
+  make_file("a.lnk", "keep");
+  const std::string with_nul = at("a.lnk") + std::string(1, '\0') + ".txt";
+  EXPECT_FALSE(files_.write_file(with_nul, "x", false));
+  EXPECT_FALSE(files_.delete_file(with_nul));
+  EXPECT_FALSE(files_.metadata(with_nul));
+  EXPECT_EQ(files_.read_file(at("a.lnk")).value_or(""), "keep");
+}
+
+}  // namespace
+}  // namespace mossglow::contract

@@ -1,0 +1,133 @@
+#include <windows.h>
+// windows.h first: objbase.h needs its types.
+#include <gtest/gtest.h>
+#include <objbase.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "contract_platform.hpp"
+#include "platform/environment_win32.hpp"
+#include "platform/file_system_win32.hpp"
+#include "platform/messages_win32.hpp"
+#include "platform/path.hpp"
+#include "platform/text.hpp"
+#include "shell/shell_win32.hpp"
+
+namespace mossglow::contract {
+namespace {
+
+std::wstring wide(std::string_view text) {
+  const std::u16string utf16 = to_utf16(text);
+  return std::wstring(utf16.begin(), utf16.end());
+}
+
+std::string narrow(const wchar_t* text) {
+  return to_wtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text)));
+}
+
+// Removes a scratch tree, clearing read-only bits that the tests set on the way.
+void remove_tree(const std::wstring& path) {
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  const bool is_link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    DeleteFileW(path.c_str());
+    return;
+  }
+  if (!is_link) {
+    WIN32_FIND_DATAW entry{};
+    const std::wstring pattern = path + L"\\*";
+    const HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry,
+                                         FindExSearchNameMatch, nullptr, 0);
+    if (find != INVALID_HANDLE_VALUE) {
+      std::vector<std::wstring> names;
+      do {
+        const std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+      } while (FindNextFileW(find, &entry));
+      FindClose(find);
+      for (const auto& name : names) remove_tree(path + L"\\" + name);
+    }
+  }
+  RemoveDirectoryW(path.c_str());
+}
+
+class Win32Platform final : public ContractPlatform {
+ public:
+  ~Win32Platform() override {
+    for (const auto& folder : scratch_) remove_tree(folder);
+  }
+
+  System system() override { return System{files_, shell_, env_, messages_}; }
+
+  std::string make_scratch_directory() override {
+    wchar_t temp[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    EXPECT_GT(length, 0u) << "GetTempPathW failed: " << GetLastError();
+    // Unique across test binaries running at once and across calls in one.
+    for (;;) {
+      const std::wstring name =
+          std::wstring(temp) + L"mossglow-contract-" + std::to_wstring(GetCurrentProcessId()) +
+          L"-" + std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(++count_);
+      if (CreateDirectoryW(name.c_str(), nullptr)) {
+        scratch_.push_back(name);
+        return narrow(name.c_str());
+      }
+      const DWORD error = GetLastError();
+      if (error != ERROR_ALREADY_EXISTS) {
+        ADD_FAILURE() << "cannot create a scratch directory: " << error;
+        return narrow(name.c_str());
+      }
+    }
+  }
+
+  bool is_fake() const override { return false; }
+
+  bool is_wine() const override {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+  }
+
+  bool make_symlink(std::string_view link, std::string_view target, bool directory) override {
+    const DWORD flags = SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE |
+                        (directory ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0);
+    if (!CreateSymbolicLinkW(wide(link).c_str(), wide(target).c_str(), flags)) return false;
+    // Some Wine versions report success without making anything.
+    const DWORD attributes = GetFileAttributesW(wide(link).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  }
+
+ private:
+  Win32FileSystem files_;
+  Win32Shell shell_;
+  Win32Environment env_;
+  Win32Messages messages_;
+  std::vector<std::wstring> scratch_;
+  unsigned count_ = 0;
+};
+
+// The shell and the known folders need the test thread in a single-threaded apartment,
+// as the program's own thread is.
+class ComApartment final : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    const HRESULT result = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ASSERT_TRUE(SUCCEEDED(result)) << "CoInitializeEx: " << std::hex << result;
+  }
+  void TearDown() override { CoUninitialize(); }
+};
+
+[[maybe_unused]] const auto* const com_apartment =
+    ::testing::AddGlobalTestEnvironment(new ComApartment);
+
+}  // namespace
+
+std::unique_ptr<ContractPlatform> make_contract_platform() {
+  return std::make_unique<Win32Platform>();
+}
+
+}  // namespace mossglow::contract

@@ -106,8 +106,9 @@ class Deserializer {
   std::optional<unsigned char> skip_whitespace();
 
   Position position_of_index(std::size_t index) const;
-  Error error(std::string message) const;
-  Error peek_error(std::string message) const;
+  // A fault in the byte consumed last, and one in the byte about to be consumed.
+  std::unexpected<Error> error(std::string_view message) const;
+  std::unexpected<Error> peek_error(std::string_view message) const;
   Error fix_position(Error error) const;
 
   Parsed<void> parse_ident(std::string_view rest);

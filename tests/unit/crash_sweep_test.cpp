@@ -85,8 +85,13 @@ TEST(CrashSweep, ARestoreInterruptedAnywhereCanBeRunAgain) {
       again.files.load_state(power_cut ? fake::FakeFileSystem::after_power_cut(history[i].state)
                                        : history[i].state);
       expect_nothing_lost(again, shortcuts, "restore stopped after change " + std::to_string(i));
-      EXPECT_FALSE(again.files.exists(in_data("backup.json")))
-          << "a second restore finishes the job after change " << i;
+      // After a crash the second restore finishes the job. After a power cut a shortcut
+      // whose copy-back was not yet on disk may hold neither version; it then stays
+      // journalled (its copy intact) rather than being guessed at.
+      if (!power_cut) {
+        EXPECT_FALSE(again.files.exists(in_data("backup.json")))
+            << "a second restore finishes the job after change " << i;
+      }
     }
   }
 }

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "platform/environment_win32.hpp"
+#include "platform/file_system_win32.hpp"
+#include "shell/shell_win32.hpp"
+
+namespace mossglow::e2e {
+
+// The folders of the prefix that the program works on, as it resolves them itself.
+struct Locations {
+  std::string user_desktop;
+  std::string public_desktop;
+  std::string data_directory;
+  std::string icon_path;  // brambun.ico in the data directory
+  std::string journal(std::string_view name) const;
+};
+
+// One desktop entry as the test compares it: attributes (without the archive bit,
+// which copies may set or clear) and, for a file, its bytes.
+struct Entry {
+  std::uint32_t attributes = 0;
+  bool directory = false;
+  std::string bytes;
+  friend bool operator==(const Entry&, const Entry&) = default;
+};
+// Every entry directly in both desktops, by full path.
+using Snapshot = std::map<std::string, Entry>;
+
+// Seeds and inspects the desktops through the program's own Windows layer. A setup
+// step that fails ends the driver: the scenarios would prove nothing.
+class Desktop {
+ public:
+  Desktop();
+
+  const Locations& where() const { return where_; }
+  Win32FileSystem& files() { return files_; }
+  Win32Shell& shell() { return shell_; }
+
+  // Empties both desktops and removes every journal, so that a scenario starts clean.
+  void reset();
+
+  void make_link(std::string_view path, std::string_view target, std::string_view arguments);
+  void make_url(std::string_view path, std::string_view address);
+  void make_file(std::string_view path, std::string_view bytes);
+  void make_folder(std::string_view path);
+  void make_read_only(std::string_view path);
+
+  Snapshot snapshot();
+  bool exists(std::string_view path);
+  std::string read(std::string_view path);
+
+ private:
+  void empty_folder(const std::string& folder);
+
+  Win32FileSystem files_;
+  Win32Shell shell_;
+  Win32Environment env_;
+  Locations where_;
+};
+
+// The sample desktop: shortcuts to Wine's own programs and web pages, a plain file and a
+// folder on the user's desktop, more shortcuts on the public desktop.
+void seed_sample_desktop(Desktop& desktop);
+
+// Names of the entries that differ between two snapshots; empty when they agree.
+std::string differences(const Snapshot& before, const Snapshot& after);
+
+// Keeps a snapshot between two runs of the driver.
+bool save_snapshot(const Snapshot& snapshot, std::string_view path);
+Snapshot load_snapshot(std::string_view path);
+
+[[noreturn]] void setup_failed(std::string_view what);
+
+}  // namespace mossglow::e2e

@@ -1,0 +1,366 @@
+// Drives the real mossglow.exe from another process, as a user would: presses its
+// buttons through WM_COMMAND, reads what the window shows and checks the files in the
+// prefix. Each command is one step of tests/e2e/run-e2e, which takes screenshots in
+// between.
+#include <fcntl.h>
+#include <io.h>
+#include <objbase.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "checks.hpp"
+#include "desktop_win32.hpp"
+#include "embedded_icon.hpp"
+#include "platform/path.hpp"
+#include "platform/text.hpp"
+#include "window_probe_win32.hpp"
+
+namespace mossglow::e2e {
+namespace {
+
+constexpr int title_id = 8;
+constexpr int apply_id = 1;
+constexpr int restore_id = 2;
+constexpr int details_button_id = 4;
+constexpr int details_box_id = 6;
+
+constexpr DWORD start_timeout_ms = 60000;
+constexpr std::string_view pending_backup = "已有待还原的备份，请先还原。";
+constexpr std::string_view lock_busy = "另一次换肤或还原正在进行，请等待完成。";
+// Kept between the "undone" and "refusals" commands.
+constexpr std::string_view saved_snapshot = "C:\\mossglow-e2e-before.txt";
+
+MainWindow find_window() {
+  auto window = MainWindow::find(start_timeout_ms);
+  if (!window) setup_failed("no MossglowWindow appeared");
+  return *window;
+}
+
+std::string at(std::string_view folder, std::string_view name) { return join_path(folder, name); }
+
+// Every line break of a text for the edit control is CR LF.
+bool only_crlf_breaks(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) return false;
+    if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) return false;
+  }
+  return true;
+}
+
+void expect_size(Checks& checks, const MainWindow& window, long height, std::string_view what) {
+  const SIZE size = window.outer_size();
+  checks.expect_eq<long long>(size.cx, 480, std::string(what) + ": width 480");
+  checks.expect_eq<long long>(size.cy, height,
+                              std::string(what) + ": height " + std::to_string(height));
+}
+
+void expect_buttons_enabled(Checks& checks, const MainWindow& window) {
+  checks.expect(window.control_enabled(apply_id) && window.control_enabled(restore_id) &&
+                    window.control_enabled(details_button_id),
+                "all three buttons are enabled again");
+}
+
+// Nothing to say: compact window, details hidden and empty.
+void expect_collapsed(Checks& checks, const MainWindow& window, std::string_view what) {
+  expect_size(checks, window, 164, what);
+  checks.expect(!window.control_visible(details_button_id), "details button hidden");
+  checks.expect(!window.control_visible(details_box_id), "details box hidden");
+  checks.expect_eq(window.control_text(details_box_id), std::string(), "details box empty");
+  expect_buttons_enabled(checks, window);
+}
+
+void expect_expanded(Checks& checks, const MainWindow& window, std::string_view what) {
+  expect_size(checks, window, 434, what);
+  checks.expect(window.control_visible(details_button_id), "details button shown");
+  checks.expect(window.control_visible(details_box_id), "details box shown");
+  checks.expect_eq(window.control_text(details_button_id), std::string("收起详情"),
+                   "details button caption");
+  expect_buttons_enabled(checks, window);
+}
+
+// Holds a file open with no sharing, as a program that has it in use would.
+class HeldOpen {
+ public:
+  explicit HeldOpen(const std::string& path) {
+    const std::u16string name = to_utf16(path);
+    handle_ = CreateFileW(reinterpret_cast<const wchar_t*>(name.c_str()), GENERIC_READ, 0, nullptr,
+                          OPEN_EXISTING, 0, nullptr);
+    if (handle_ == INVALID_HANDLE_VALUE) setup_failed("cannot hold open " + path);
+  }
+  HeldOpen(const HeldOpen&) = delete;
+  HeldOpen& operator=(const HeldOpen&) = delete;
+  ~HeldOpen() { CloseHandle(handle_); }
+
+ private:
+  HANDLE handle_;
+};
+
+struct ControlSpec {
+  int id;
+  std::string_view class_name;
+  std::string_view text;
+  LONG_PTR style;
+  bool visible;
+  RECT rect;  // left, top, right, bottom in client coordinates
+};
+
+int initial(Checks& checks) {
+  scenario("initial window");
+  const MainWindow window = find_window();
+  HWND main = window.handle();
+  checks.expect_eq(window.class_name(main), std::string("MossglowWindow"), "window class");
+  checks.expect_eq(window.text(main), std::string("mossglow"), "caption");
+  // Windows adds WS_CLIPSIBLINGS to every top-level window.
+  checks.expect_eq<long long>(window.style(main) & ~WS_CLIPSIBLINGS, 0x10CA0000,
+                              "main window style");
+  expect_size(checks, window, 164, "at start");
+  // The icons cannot be read back from here: Wine answers WM_GETICON and GCLP_HICON from
+  // another process with null. The window exists, so LoadIconW(1) succeeded (the
+  // program ends at once when it fails), and run-e2e checks the icon resources.
+
+  const ControlSpec controls[] = {
+      {title_id, "Static", "一键替换桌面图标为复古小Brambun", 0x50000000, true, {25, 20, 445, 48}},
+      {apply_id, "Button", "一键换肤", 0x50000000, true, {25, 58, 215, 100}},
+      {restore_id, "Button", "一键还原", 0x50000000, true, {240, 58, 430, 100}},
+      {details_button_id, "Button", "查看详情", 0x40000000, false, {325, 116, 430, 146}},
+      {details_box_id, "Edit", "", 0x40A10844, false, {25, 158, 430, 368}},
+  };
+  for (const ControlSpec& spec : controls) {
+    const std::string name = "control " + std::to_string(spec.id);
+    HWND control = window.control(spec.id);
+    if (!checks.expect(control != nullptr, name + " exists")) continue;
+    checks.expect(equals_ignoring_ascii_case(window.class_name(control), spec.class_name),
+                  name + " class " + std::string(spec.class_name));
+    checks.expect_eq(window.text(control), std::string(spec.text), name + " text");
+    // The edit control's border comes back as a client edge.
+    const LONG_PTR mask = spec.id == details_box_id ? ~static_cast<LONG_PTR>(WS_BORDER) : -1;
+    checks.expect_eq<long long>(window.style(control) & mask & 0xFFFFFFFF, spec.style & mask,
+                                name + " style");
+    checks.expect_eq(window.control_visible(spec.id), spec.visible, name + " visibility");
+    const RECT r = window.control_rect(spec.id);
+    checks.expect(r.left == spec.rect.left && r.top == spec.rect.top &&
+                      r.right == spec.rect.right && r.bottom == spec.rect.bottom,
+                  name + " geometry " + std::to_string(r.left) + "," + std::to_string(r.top) + " " +
+                      std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top));
+  }
+  expect_buttons_enabled(checks, window);
+  return checks.failures();
+}
+
+// An apply on a desktop of working shortcuts skins every one and says nothing; a
+// restore then puts every file back byte for byte.
+int shortcuts(Checks& checks) {
+  const MainWindow window = find_window();
+  Desktop desktop;
+  const Locations& where = desktop.where();
+  desktop.reset();
+  seed_sample_desktop(desktop);
+  const std::string links[] = {at(where.user_desktop, "记事本.lnk"),
+                               at(where.user_desktop, "命令提示符.lnk"),
+                               at(where.public_desktop, "资源管理器.lnk")};
+  const std::string urls[] = {at(where.user_desktop, "Wine 主页.url"),
+                              at(where.public_desktop, "示例网站.url")};
+  LinkInfo before_links[3];
+  for (int i = 0; i < 3; ++i) {
+    auto info = desktop.shell().read_link(links[i]);
+    if (!info) setup_failed("cannot read back " + links[i]);
+    before_links[i] = *info;
+  }
+  const Snapshot before = desktop.snapshot();
+
+  scenario("apply on a desktop of shortcuts");
+  window.press(apply_id);
+  expect_collapsed(checks, window, "after a successful apply");
+  const Snapshot after = desktop.snapshot();
+  for (int i = 0; i < 3; ++i) {
+    checks.expect(after.at(links[i]).bytes != before.at(links[i]).bytes,
+                  "link rewritten: " + links[i]);
+    auto info = desktop.shell().read_link(links[i]);
+    if (!checks.expect(info.has_value(), "link still loads: " + links[i])) continue;
+    checks.expect(
+        equals_ignoring_ascii_case(info->icon_path, where.icon_path) && info->icon_index == 0,
+        "link icon is brambun.ico,0 (got " + info->icon_path + "," +
+            std::to_string(info->icon_index) + ")");
+    checks.expect(info->target == before_links[i].target &&
+                      info->arguments == before_links[i].arguments &&
+                      info->working_directory == before_links[i].working_directory,
+                  "link target, arguments and folder kept: " + links[i]);
+  }
+  for (const std::string& url : urls) {
+    const std::string& bytes = after.at(url).bytes;
+    checks.expect(bytes.find("IconFile=" + where.icon_path) != std::string::npos &&
+                      bytes.find("IconIndex=0") != std::string::npos,
+                  "internet shortcut names the icon: " + url);
+    checks.expect(bytes.find("URL=") != std::string::npos, "internet shortcut keeps its URL");
+  }
+  for (std::string_view plain : {"购物清单.txt", "照片"}) {
+    const std::string path = at(where.user_desktop, plain);
+    checks.expect(after.at(path) == before.at(path), "plain item untouched: " + path);
+  }
+  checks.expect(desktop.exists(where.journal("backup.json")), "backup.json written");
+  checks.expect(desktop.read(where.icon_path) == embedded_icon_bytes(),
+                "brambun.ico holds the program's icon");
+  checks.expect(desktop.exists(where.journal("last-operation.txt")), "last-operation.txt written");
+
+  scenario("restore after a successful apply");
+  window.press(restore_id);
+  expect_collapsed(checks, window, "after a full restore");
+  checks.expect_eq(differences(before, desktop.snapshot()), std::string(),
+                   "every desktop file is back byte for byte");
+  checks.expect(!desktop.exists(where.journal("backup.json")), "backup.json gone");
+  return checks.failures();
+}
+
+// An apply that leaves something undone shows its report; the details button folds
+// and unfolds it without losing the text.
+int undone(Checks& checks) {
+  const MainWindow window = find_window();
+  Desktop desktop;
+  const Locations& where = desktop.where();
+  desktop.reset();
+  seed_sample_desktop(desktop);
+  // A read-only link: Windows refuses to save it, while Wine running as root saves it
+  // anyway, so it is only checked to come back intact after the restore.
+  const std::string read_only = at(where.user_desktop, "只读.lnk");
+  desktop.make_link(read_only, "C:\\windows\\regedit.exe", "");
+  desktop.make_read_only(read_only);
+  const std::string broken = at(where.public_desktop, "坏掉的.lnk");
+  desktop.make_file(broken, "this is not a shell link\r\n");
+  // A link another program holds open without sharing cannot be backed up.
+  const std::string busy = at(where.user_desktop, "正在使用.lnk");
+  desktop.make_link(busy, "C:\\windows\\hh.exe", "");
+  const Snapshot before = desktop.snapshot();
+  if (!save_snapshot(before, saved_snapshot)) setup_failed("cannot save the snapshot");
+
+  scenario("apply that leaves shortcuts undone");
+  {
+    const HeldOpen held(busy);
+    window.press(apply_id);
+  }
+  expect_expanded(checks, window, "after an apply with failures");
+  const std::string report = window.control_text(details_box_id);
+  std::printf("%s\n", report.c_str());
+  checks.expect(!report.empty(), "the report is shown");
+  checks.expect(report.find("\r\n") != std::string::npos && only_crlf_breaks(report),
+                "the report's line breaks are CR LF");
+  checks.expect(report.find("坏掉的.lnk") != std::string::npos, "the broken link is named");
+  checks.expect(report.find("正在使用.lnk") != std::string::npos, "the link in use is named");
+  const Snapshot after = desktop.snapshot();
+  checks.expect(after.at(broken) == before.at(broken), "the broken link is untouched");
+  checks.expect(after.at(busy) == before.at(busy), "the link in use is untouched");
+  checks.expect(after.at(at(where.user_desktop, "记事本.lnk")).bytes !=
+                    before.at(at(where.user_desktop, "记事本.lnk")).bytes,
+                "the working links are still skinned");
+
+  scenario("details button folds and unfolds the report");
+  window.press(details_button_id);
+  expect_size(checks, window, 204, "folded");
+  checks.expect(!window.control_visible(details_box_id), "details box hidden");
+  checks.expect(window.control_visible(details_button_id), "details button still shown");
+  checks.expect_eq(window.control_text(details_button_id), std::string("查看详情"),
+                   "caption when folded");
+  checks.expect_eq(window.control_text(details_box_id), report, "text kept when folded");
+  window.press(details_button_id);
+  expect_expanded(checks, window, "unfolded");
+  checks.expect_eq(window.control_text(details_box_id), report, "text kept when unfolded");
+  return checks.failures();
+}
+
+// Presses that must change nothing: an apply while a backup is pending, and any press
+// while another process holds the operation lock. Then a restore puts back the desktop
+// the "undone" step started from.
+int refusals(Checks& checks) {
+  const MainWindow window = find_window();
+  Desktop desktop;
+  const Locations& where = desktop.where();
+  const Snapshot original = load_snapshot(saved_snapshot);
+  const Snapshot pending = desktop.snapshot();
+
+  scenario("apply while a backup is pending");
+  checks.expect(desktop.exists(where.journal("backup.json")), "backup.json is pending");
+  window.press(apply_id);
+  expect_expanded(checks, window, "refused apply");
+  checks.expect_eq(window.control_text(details_box_id), std::string(pending_backup),
+                   "refusal text");
+  checks.expect_eq(differences(pending, desktop.snapshot()), std::string(),
+                   "nothing on the desktops changed");
+
+  scenario("presses while another process holds the operation lock");
+  HANDLE mutex = CreateMutexW(nullptr, TRUE, L"Local\\MossglowOperationMutex");
+  if (mutex == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) {
+    setup_failed("cannot take the operation lock first");
+  }
+  const std::string backup_before = desktop.read(where.journal("backup.json"));
+  for (int id : {restore_id, apply_id}) {
+    window.press(id);
+    expect_expanded(checks, window, "while locked");
+    checks.expect_eq(window.control_text(details_box_id), std::string(lock_busy),
+                     "busy text after pressing " + std::to_string(id));
+  }
+  checks.expect_eq(differences(pending, desktop.snapshot()), std::string(),
+                   "nothing on the desktops changed");
+  checks.expect(desktop.read(where.journal("backup.json")) == backup_before,
+                "backup.json unchanged");
+  ReleaseMutex(mutex);
+  CloseHandle(mutex);
+
+  scenario("restore after an apply with failures");
+  window.press(restore_id);
+  const std::string report = window.control_text(details_box_id);
+  if (!report.empty()) std::printf("%s\n", report.c_str());
+  expect_collapsed(checks, window, "after the restore");
+  checks.expect_eq(differences(original, desktop.snapshot()), std::string(),
+                   "every desktop file is back byte for byte");
+  checks.expect(!desktop.exists(where.journal("backup.json")), "backup.json gone");
+  return checks.failures();
+}
+
+int close(Checks& checks) {
+  scenario("closing the window");
+  const MainWindow window = find_window();
+  checks.expect(window.close(30000), "the window is gone");
+  return checks.failures();
+}
+
+int wait_window(Checks&) {
+  find_window();
+  return 0;
+}
+
+int seed_demo(Checks&) {
+  Desktop desktop;
+  seed_sample_desktop(desktop);
+  return 0;
+}
+
+}  // namespace
+}  // namespace mossglow::e2e
+
+int wmain(int argc, wchar_t** argv) {
+  // UTF-8 out, no CR added: the log is read on Linux.
+  _setmode(_fileno(stdout), _O_BINARY);
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  using Command = int (*)(mossglow::e2e::Checks&);
+  const std::pair<std::wstring_view, Command> commands[] = {
+      {L"initial", mossglow::e2e::initial},     {L"shortcuts", mossglow::e2e::shortcuts},
+      {L"undone", mossglow::e2e::undone},       {L"refusals", mossglow::e2e::refusals},
+      {L"close", mossglow::e2e::close},         {L"wait-window", mossglow::e2e::wait_window},
+      {L"seed-demo", mossglow::e2e::seed_demo},
+  };
+  if (argc == 2) {
+    for (const auto& [name, command] : commands) {
+      if (name == argv[1]) {
+        mossglow::e2e::Checks checks;
+        const int failures = command(checks);
+        std::fflush(stdout);
+        return failures == 0 ? 0 : 1;
+      }
+    }
+  }
+  std::fputs("usage: e2e_driver initial|shortcuts|undone|refusals|close|wait-window|seed-demo\n",
+             stderr);
+  return 2;
+}

@@ -51,9 +51,10 @@ Result<std::string> skin_shortcuts(const System& sys, const DesktopFolders& desk
     skin_shortcut(run, shortcuts[index], index);
   }
 
-  const auto updated = std::ranges::count_if(
-                           run.journal, [](const Record& r) { return r.applied_hash.has_value(); }) +
-                       run.converted;
+  const auto updated =
+      std::ranges::count_if(run.journal,
+                            [](const Record& r) { return r.applied_hash.has_value(); }) +
+      run.converted;
   const std::string suffix =
       write_detailed_record(sys, data_directory, apply_record_title, run.failure_lines);
   notify_associations_changed(sys.shell);

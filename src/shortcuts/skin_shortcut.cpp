@@ -15,8 +15,7 @@ constexpr std::string_view changed_during_backup = "原快捷方式在备份过�
 // Each step either succeeds or yields the reason text that fails the shortcut.
 Status backup_and_journal(SkinRun& run, const std::string& path, std::size_t index, bool& is_url) {
   const std::string ext(extension(path).value_or(""));
-  const std::string backup =
-      join_path(run.originals_directory, std::to_string(index) + "." + ext);
+  const std::string backup = join_path(run.originals_directory, std::to_string(index) + "." + ext);
 
   if (auto copied = run.sys.files.copy_file(path, backup); !copied) {
     return std::unexpected(run.sys.os_text(copied.error()));
@@ -41,7 +40,8 @@ Status backup_and_journal(SkinRun& run, const std::string& path, std::size_t ind
   if (!current_hash) return std::unexpected(current_hash.error());
   if (*current_hash != *original_hash) return std::unexpected(std::string(changed_during_backup));
 
-  run.journal.push_back(Record{path, backup, *original_hash, std::nullopt, std::nullopt, std::nullopt});
+  run.journal.push_back(
+      Record{path, backup, *original_hash, std::nullopt, std::nullopt, std::nullopt});
   return save_backup_journal(run.sys, run.data_directory, run.journal);
 }
 

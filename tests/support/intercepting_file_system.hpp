@@ -15,8 +15,8 @@ namespace mossglow::fake {
 // that changes between two calls.
 class InterceptingFileSystem final : public FileSystem {
  public:
-  using Before = std::function<std::optional<Win32Error>(std::string_view operation,
-                                                         std::string_view path)>;
+  using Before =
+      std::function<std::optional<Win32Error>(std::string_view operation, std::string_view path)>;
   using After = std::function<void(std::string_view operation, std::string_view path)>;
 
   explicit InterceptingFileSystem(FileSystem& inner) : inner_(inner) {}

@@ -175,17 +175,16 @@ TEST_F(ApplySkin, EachPerShortcutFailureGivesItsLineAndJournalState) {
     };
   };
   const Case cases[] = {
-      {"copy",
-       [](auto& fw, auto&) { fw.files.faults().fail_nth("copy_file", 1, 32); },
+      {"copy", [](auto& fw, auto&) { fw.files.faults().fail_nth("copy_file", 1, 32); },
        "The process cannot access the file because it is being used by another process. "
        "(os error 32)",
        OnDisk::no_journal, false, 0},
-      {"flush of the copy",
-       [](auto& fw, auto&) { fw.files.faults().fail_nth("flush_file", 1, 5); },
+      {"flush of the copy", [](auto& fw, auto&) { fw.files.faults().fail_nth("flush_file", 1, 5); },
        "Access is denied. (os error 5)", OnDisk::no_journal, false, 0},
       {"hash of the copy",
        [](auto& fw, auto&) {
-         fw.files.faults().fail_on_path("read_file", fake::FakeFileSystem::fold(original_copy("0.lnk")), 5);
+         fw.files.faults().fail_on_path("read_file",
+                                        fake::FakeFileSystem::fold(original_copy("0.lnk")), 5);
        },
        "Access is denied. (os error 5)", OnDisk::no_journal, false, 0},
       {"hash of the shortcut", nth_read_of_shortcut_fails(1, 32),
@@ -201,7 +200,8 @@ TEST_F(ApplySkin, EachPerShortcutFailureGivesItsLineAndJournalState) {
        "原快捷方式在备份过程中发生变化，已保留原文件", OnDisk::no_journal, true, 0},
       {"journal save",
        [](auto& fw, auto&) {
-         fw.files.faults().fail_on_path("write_file", fake::FakeFileSystem::fold(in_data("backup.tmp")), 112);
+         fw.files.faults().fail_on_path("write_file",
+                                        fake::FakeFileSystem::fold(in_data("backup.tmp")), 112);
        },
        "There is not enough space on the disk. (os error 112)", OnDisk::no_journal, false, 0},
       {"icon change",

@@ -66,7 +66,8 @@ TEST(CrashSweep, RestoreAfterAnInterruptedApplyLosesNothing) {
       fake::FakeWindows after;
       after.files.load_state(power_cut ? fake::FakeFileSystem::after_power_cut(history[i].state)
                                        : history[i].state);
-      expect_nothing_lost(after, shortcuts, (power_cut ? "power cut after " : "crash after ") + step);
+      expect_nothing_lost(after, shortcuts,
+                          (power_cut ? "power cut after " : "crash after ") + step);
     }
   }
 }

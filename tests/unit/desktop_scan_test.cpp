@@ -29,7 +29,8 @@ TEST_F(DesktopScan, KeepsOnlyLnkAndUrlFilesIgnoringAsciiCase) {
 
   const auto list = scan_desktop_shortcuts(sys, desktops);
   ASSERT_TRUE(list) << list.error();
-  EXPECT_EQ(*list, (std::vector<std::string>{on_user("A.lnk"), on_user("b.URL"), on_user("c.Lnk")}));
+  EXPECT_EQ(*list,
+            (std::vector<std::string>{on_user("A.lnk"), on_user("b.URL"), on_user("c.Lnk")}));
 }
 
 TEST_F(DesktopScan, ListsHiddenAndSystemFilesAndSkipsLinksThatLeadNowhere) {

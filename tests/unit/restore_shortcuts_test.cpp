@@ -24,8 +24,8 @@ class RestoreShortcuts : public ::testing::Test {
     const std::string backup = original_copy(std::to_string(index) + ".lnk");
     w.files.add_file(path, skinned);
     w.files.add_file(backup, original);
-    return Record{path, backup, sha256_hex(original), sha256_hex(skinned), std::nullopt,
-                  std::nullopt};
+    return Record{path,         backup,      sha256_hex(original), sha256_hex(skinned),
+                  std::nullopt, std::nullopt};
   }
 
   void write_journal(const std::vector<Record>& records) {
@@ -91,12 +91,11 @@ TEST_F(RestoreShortcuts, DecidesEachRecordByItsHashes) {
        },
        true, "", original},
       {"exactly what the apply wrote", [](auto&, Record&) {}, true, "", original},
-      {"copy back fails",
-       [](auto& fw, Record&) { fw.files.faults().fail_nth("copy_file", 1, 5); }, false,
-       "Access is denied. (os error 5)", skinned},
+      {"copy back fails", [](auto& fw, Record&) { fw.files.faults().fail_nth("copy_file", 1, 5); },
+       false, "Access is denied. (os error 5)", skinned},
       {"changed by the user after the apply",
-       [&](auto& fw, Record& r) { fw.files.add_file(r.path, user_edit); }, false, "快捷方式发生变化",
-       user_edit},
+       [&](auto& fw, Record& r) { fw.files.add_file(r.path, user_edit); }, false,
+       "快捷方式发生变化", user_edit},
       {"change never recorded and not the original",
        [](auto&, Record& r) { r.applied_hash.reset(); }, false, "快捷方式发生变化", skinned},
   };
@@ -130,7 +129,8 @@ TEST_F(RestoreShortcuts, DecidesEachRecordByItsHashes) {
 
 TEST_F(RestoreShortcuts, KeepsOnlyWhatItCannotProveInJournalOrder) {
   std::vector<Record> records;
-  for (std::size_t i = 0; i < 7; ++i) records.push_back(skinned_shortcut("s" + std::to_string(i) + ".lnk", i));
+  for (std::size_t i = 0; i < 7; ++i)
+    records.push_back(skinned_shortcut("s" + std::to_string(i) + ".lnk", i));
   // Five changed by the user: kept, in order; the other two restored.
   for (std::size_t i : {0u, 2u, 3u, 5u, 6u}) w.files.add_file(records[i].path, "edited");
   write_journal(records);
@@ -138,7 +138,8 @@ TEST_F(RestoreShortcuts, KeepsOnlyWhatItCannotProveInJournalOrder) {
   const auto section = restore();
   ASSERT_TRUE(section) << section.error();
   std::vector<std::string> lines;
-  for (std::size_t i : {0u, 2u, 3u, 5u, 6u}) lines.push_back(records[i].path + "：快捷方式发生变化");
+  for (std::size_t i : {0u, 2u, 3u, 5u, 6u})
+    lines.push_back(records[i].path + "：快捷方式发生变化");
   EXPECT_EQ(*section, "已还原 2 个，跳过 5 个。\n" + lines[0] + "\n" + lines[1] + "\n" + lines[2] +
                           "\n" + lines[3] + "\n详细记录：" + in_data("last-operation.txt"));
   std::string file = "快捷方式还原";
@@ -146,7 +147,8 @@ TEST_F(RestoreShortcuts, KeepsOnlyWhatItCannotProveInJournalOrder) {
   EXPECT_EQ(w.files.content(in_data("last-operation.txt")), file);
   const auto kept = parse_backup_journal(*w.files.content(in_data("backup.json")));
   ASSERT_TRUE(kept);
-  EXPECT_EQ(*kept, (std::vector<Record>{records[0], records[2], records[3], records[5], records[6]}));
+  EXPECT_EQ(*kept,
+            (std::vector<Record>{records[0], records[2], records[3], records[5], records[6]}));
   for (std::size_t i : {0u, 2u, 3u, 5u, 6u}) EXPECT_EQ(w.files.content(records[i].path), "edited");
 }
 

@@ -23,8 +23,7 @@ inline std::string original_copy(std::string_view name) {
 }
 
 inline std::string link_to(std::string_view target) {
-  return fake::FakeShell::link_bytes(
-      LinkInfo{std::string(target), "--flag", "C:\\Tools", "", 0});
+  return fake::FakeShell::link_bytes(LinkInfo{std::string(target), "--flag", "C:\\Tools", "", 0});
 }
 
 inline std::string url_to(std::string_view address) {

@@ -1,12 +1,11 @@
 // Apply and restore of desktop shortcuts against real Win32 under Wine, on the test
 // prefix's own desktops. It only runs in a disposable prefix (scripts/wine-run marks
 // it), and only ever removes files it created itself.
+#include <gtest/gtest.h>
+#include <objbase.h>
 #include <windows.h>
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
-
 #include <cstdlib>
 #include <map>
 
@@ -14,6 +13,7 @@
 #include "platform/file_system_win32.hpp"
 #include "platform/messages_win32.hpp"
 #include "platform/path.hpp"
+#include "platform/text.hpp"
 #include "shell/shell_win32.hpp"
 #include "shortcuts/apply.hpp"
 #include "shortcuts/restore.hpp"
@@ -62,7 +62,8 @@ class ShortcutRoundTrip : public ::testing::Test {
   std::string make_link(const std::string& folder, const std::string& name,
                         const std::string& target) {
     const std::string path = join_path(folder, name);
-    NewLink link{target, "--start \"x y\"", parent_path(target).empty() ? "" : std::string(parent_path(target)), "", 0};
+    NewLink link{target, "--start \"x y\"",
+                 parent_path(target).empty() ? "" : std::string(parent_path(target)), "", 0};
     link.icon_path = "C:\\windows\\system32\\shell32.dll";
     EXPECT_TRUE(shell.create_link(path, link));
     created.push_back(path);
@@ -71,9 +72,10 @@ class ShortcutRoundTrip : public ::testing::Test {
 
   std::string make_url(const std::string& folder, const std::string& name) {
     const std::string path = join_path(folder, name);
-    EXPECT_TRUE(files.write_file(
-        path, "[InternetShortcut]\r\nURL=https://example.com/页面\r\nHotKey=0\r\n\r\n[Other]\r\nKey=1\r\n",
-        false));
+    EXPECT_TRUE(files.write_file(path,
+                                 "[InternetShortcut]\r\nURL=https://example.com/"
+                                 "页面\r\nHotKey=0\r\n\r\n[Other]\r\nKey=1\r\n",
+                                 false));
     created.push_back(path);
     return path;
   }

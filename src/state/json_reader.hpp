@@ -11,11 +11,12 @@
 
 #include "platform/result.hpp"
 
-// A strict reader for the journals. Journals written by earlier versions of the
-// program were read with serde_json's typed deserializer, and the user sees its error
-// texts ("missing field `path` at line 5 column 3"), so this reader follows the same
-// grammar, the same order of checks and the same positions. It reads typed values
-// straight from the bytes; there is no intermediate document tree.
+// A strict reader for the journals. A damaged journal is reported to the user with
+// the texts of serde_json's typed deserializer ("missing field `path` at line 5
+// column 3"), which earlier versions of the program showed, so this reader follows
+// its grammar, its order of checks and its positions. It reads typed values straight
+// from the bytes; there is no intermediate document tree. Other journals reuse it
+// with their own record types.
 namespace mossglow::json {
 
 struct Position {

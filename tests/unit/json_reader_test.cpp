@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -240,6 +242,84 @@ TEST(JournalReader, UnsignedNumbers) {
   EXPECT_EQ(read_u32("1e99999999999"), "number out of range at line 1 column 12");
   EXPECT_EQ(read_u32("0e99999999999"),
             "invalid type: floating point `0.0`, expected u32 at line 1 column 13");
+}
+
+// The shape of the registry journal's records: a nested record, optional, holding a
+// number and a list of bytes.
+TEST(JournalReader, NestedRecordsWithNumbers) {
+  struct Raw {
+    std::uint32_t kind = 0;
+    std::vector<std::uint8_t> bytes;
+  };
+  static constexpr json::Field raw_fields[] = {{"kind", false}, {"bytes", false}};
+  static constexpr json::Field value_fields[] = {
+      {"name", false}, {"original", true}, {"replacement", false}};
+  const auto read_raw = [](json::Deserializer& de, Raw& raw) {
+    return de.deserialize_struct(
+        "Raw", raw_fields, [&raw](std::size_t index, json::Deserializer& d) -> json::Parsed<void> {
+          if (index == 0) {
+            auto kind = d.deserialize_u32();
+            if (!kind) return std::unexpected(kind.error());
+            raw.kind = *kind;
+            return {};
+          }
+          return d.deserialize_seq("a sequence",
+                                   [&raw](json::SeqAccess& seq) -> json::Parsed<void> {
+                                     for (;;) {
+                                       auto more = seq.next_element();
+                                       if (!more) return std::unexpected(more.error());
+                                       if (!*more) return {};
+                                       auto byte = seq.de().deserialize_u8();
+                                       if (!byte) return std::unexpected(byte.error());
+                                       raw.bytes.push_back(*byte);
+                                     }
+                                   });
+        });
+  };
+  std::optional<Raw> original;
+  Raw replacement;
+  const auto read_value = [&](std::string_view input) {
+    original.reset();
+    replacement = Raw{};
+    return json::from_slice(input, [&](json::Deserializer& de) {
+      return de.deserialize_struct(
+          "Value", value_fields,
+          [&](std::size_t index, json::Deserializer& d) -> json::Parsed<void> {
+            if (index == 0) {
+              auto name = d.deserialize_string();
+              if (!name) return std::unexpected(name.error());
+              return {};
+            }
+            if (index == 2) return read_raw(d, replacement);
+            auto some = d.deserialize_option();
+            if (!some) return std::unexpected(some.error());
+            if (!*some) return {};
+            original.emplace();
+            return read_raw(d, *original);
+          });
+    });
+  };
+
+  ASSERT_TRUE(
+      read_value("{\"name\":\"x\",\"original\":{\"kind\":4,\"bytes\":[]},"
+                 "\"replacement\":{\"kind\":1,\"bytes\":[0,255]}}"));
+  ASSERT_TRUE(original);
+  EXPECT_EQ(original->kind, 4u);
+  EXPECT_TRUE(original->bytes.empty());
+  EXPECT_EQ(replacement.bytes, (std::vector<std::uint8_t>{0, 255}));
+
+  ASSERT_TRUE(read_value("{\"name\":\"x\",\"replacement\":[2,[7]]}"));
+  EXPECT_FALSE(original);
+  EXPECT_EQ(replacement.kind, 2u);
+
+  EXPECT_EQ(read_value("{\"name\":\"x\",\"original\":null,\"replacement\":{\"kind\":1,"
+                       "\"bytes\":[1,2,300]}}")
+                .error(),
+            "invalid value: integer `300`, expected u8 at line 1 column 68");
+  EXPECT_EQ(read_value("{\"name\":\"x\",\"replacement\":{\"kind\":1}}").error(),
+            "missing field `bytes` at line 1 column 36");
+  EXPECT_EQ(read_value("{\"name\":\"x\",\"replacement\":{\"kind\":\"1\",\"bytes\":[]}}").error(),
+            "invalid type: string \"1\", expected u32 at line 1 column 37");
 }
 
 TEST(JournalReader, ShowsUnwantedValuesAsRustDoes) {

@@ -4,12 +4,13 @@
 
 namespace mossglow {
 
-std::string sha256_hex(std::string_view bytes) {
+Result<std::string> sha256_hex(std::string_view bytes) {
   static constexpr char digits[] = "0123456789abcdef";
-  const Sha256Digest digest = sha256_digest(bytes);
+  const auto digest = sha256_digest(bytes);
+  if (!digest) return std::unexpected(std::string("系统无法计算 SHA-256 校验值"));
   std::string hex;
-  hex.reserve(digest.size() * 2);
-  for (const std::uint8_t byte : digest) {
+  hex.reserve(digest->size() * 2);
+  for (const std::uint8_t byte : *digest) {
     hex += digits[byte >> 4];
     hex += digits[byte & 0xF];
   }

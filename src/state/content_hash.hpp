@@ -13,6 +13,6 @@ namespace mossglow {
 Result<std::string> content_hash(const System& sys, std::string_view path);
 
 // The SHA-256 of the bytes as 64 lower-case hexadecimal digits.
-std::string sha256_hex(std::string_view bytes);
+Result<std::string> sha256_hex(std::string_view bytes);
 
 }  // namespace mossglow

@@ -66,9 +66,9 @@ TEST_F(ApplySkin, SkinsEveryShortcutOnBothDesktopsAndJournalsIt) {
   EXPECT_NE(url_now.find("IconIndex=0"), std::string::npos);
 
   const std::vector<Record> expected{
-      {on_user("应用.lnk"), original_copy("0.lnk"), sha256_hex(link),
-       sha256_hex(*w.files.content(on_user("应用.lnk"))), std::nullopt, std::nullopt},
-      {on_public("Site.url"), original_copy("1.url"), sha256_hex(url), sha256_hex(url_now),
+      {on_user("应用.lnk"), original_copy("0.lnk"), *sha256_hex(link),
+       *sha256_hex(*w.files.content(on_user("应用.lnk"))), std::nullopt, std::nullopt},
+      {on_public("Site.url"), original_copy("1.url"), *sha256_hex(url), *sha256_hex(url_now),
        std::nullopt, std::nullopt},
   };
   EXPECT_EQ(journal(), expected);
@@ -247,7 +247,7 @@ TEST_F(ApplySkin, EachPerShortcutFailureGivesItsLineAndJournalState) {
         ASSERT_EQ(records->size(), 1u);
         EXPECT_EQ((*records)[0].path, path);
         EXPECT_EQ((*records)[0].backup, original_copy("0.lnk"));
-        EXPECT_EQ((*records)[0].original_hash, sha256_hex(link));
+        EXPECT_EQ((*records)[0].original_hash, *sha256_hex(link));
         EXPECT_EQ((*records)[0].applied_hash.has_value(), c.on_disk == OnDisk::record_with_hash);
         break;
       }

@@ -24,7 +24,7 @@ class RestoreShortcuts : public ::testing::Test {
     const std::string backup = original_copy(std::to_string(index) + ".lnk");
     w.files.add_file(path, skinned);
     w.files.add_file(backup, original);
-    return Record{path,         backup,      sha256_hex(original), sha256_hex(skinned),
+    return Record{path,         backup,      *sha256_hex(original), *sha256_hex(skinned),
                   std::nullopt, std::nullopt};
   }
 

@@ -118,8 +118,8 @@ TEST_F(ShortcutRoundTrip, ApplyThenRestoreGivesBackEveryByte) {
   for (const auto& p : paths) {
     const auto record = std::ranges::find(*journal, p, &Record::path);
     ASSERT_NE(record, journal->end()) << p;
-    EXPECT_EQ(record->original_hash, sha256_hex(before[p]));
-    EXPECT_EQ(record->applied_hash, sha256_hex(bytes(p)));
+    EXPECT_EQ(record->original_hash, *sha256_hex(before[p]));
+    EXPECT_EQ(record->applied_hash, *sha256_hex(bytes(p)));
     EXPECT_EQ(bytes(record->backup), before[p]);
     EXPECT_FALSE(record->replacement_path.has_value());
   }

@@ -14,9 +14,11 @@ namespace {
 
 using namespace testing_support;
 
-constexpr std::string_view placeholder_sections =
-    "\n普通文件和文件夹：此版本尚未处理，跳过或失败 0 个。\n回收站：此版本尚未更换图标。"
-    "\n原文件和文件夹已隐藏。";
+constexpr std::string_view recycle_and_hidden_note =
+    "\n回收站：此版本尚未更换图标。\n原文件和文件夹已隐藏。";
+// The sections after the shortcuts' when the desktops hold nothing but shortcuts.
+const std::string later_sections =
+    "\n普通文件和文件夹：0 个，跳过或失败 0 个。" + std::string(recycle_and_hidden_note);
 constexpr std::string_view attention = "\n部分项目未处理，请查看上方的失败原因和备份目录。";
 
 class ApplySkin : public ::testing::Test {
@@ -48,7 +50,7 @@ TEST_F(ApplySkin, SkinsEveryShortcutOnBothDesktopsAndJournalsIt) {
   ASSERT_TRUE(outcome) << outcome.error();
   EXPECT_FALSE(outcome->needs_attention);
   EXPECT_EQ(outcome->text, "已更新快捷方式 2 个，失败 0 个。\n备份：" + std::string(data_dir) +
-                               std::string(placeholder_sections));
+                               std::string(later_sections));
 
   EXPECT_EQ(w.files.content(original_copy("0.lnk")), link);
   EXPECT_EQ(w.files.content(original_copy("1.url")), url);
@@ -109,7 +111,9 @@ TEST_F(ApplySkin, ADesktopWithoutShortcutsWritesNothingOfItsOwn) {
   const auto outcome = apply();
   ASSERT_TRUE(outcome) << outcome.error();
   EXPECT_FALSE(outcome->needs_attention);
-  EXPECT_EQ(outcome->text, "桌面没有找到支持的快捷方式。" + std::string(placeholder_sections));
+  EXPECT_EQ(outcome->text,
+            "桌面没有找到支持的快捷方式。\n普通文件和文件夹：1 个，跳过或失败 0 个。" +
+                std::string(recycle_and_hidden_note));
   EXPECT_FALSE(w.files.exists(join_path(data_dir, "originals")));
   EXPECT_FALSE(w.files.exists(in_data("backup.json")));
   EXPECT_FALSE(w.files.exists(in_data("last-operation.txt")));
@@ -230,8 +234,8 @@ TEST_F(ApplySkin, EachPerShortcutFailureGivesItsLineAndJournalState) {
     const std::string line = path + "：" + c.reason;
     EXPECT_EQ(outcome->text, "已更新快捷方式 " + std::to_string(c.updated) + " 个，失败 1 个。\n" +
                                  line + "\n详细记录：" + in_data("last-operation.txt") +
-                                 "\n备份：" + std::string(data_dir) +
-                                 std::string(placeholder_sections) + std::string(attention));
+                                 "\n备份：" + std::string(data_dir) + std::string(later_sections) +
+                                 std::string(attention));
     EXPECT_EQ(fw.files.content(in_data("last-operation.txt")), "快捷方式换肤\r\n" + line);
 
     const auto bytes = fw.files.content(in_data("backup.json"));
@@ -269,7 +273,7 @@ TEST_F(ApplySkin, SixFailuresShowFourLinesAndRecordAllSix) {
   EXPECT_EQ(outcome->text, "已更新快捷方式 0 个，失败 6 个。\n" + lines[0] + "\n" + lines[1] +
                                "\n" + lines[2] + "\n" + lines[3] + "\n详细记录：" +
                                in_data("last-operation.txt") + "\n备份：" + std::string(data_dir) +
-                               std::string(placeholder_sections) + std::string(attention));
+                               std::string(later_sections) + std::string(attention));
   std::string file = "快捷方式换肤";
   for (const auto& line : lines) file += "\r\n" + line;
   EXPECT_EQ(w.files.content(in_data("last-operation.txt")), file);

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/result.hpp"
+#include "platform/system.hpp"
+#include "shortcuts/desktop_folders.hpp"
+
+namespace mossglow {
+
+// Items with any of these bits are never covered: hidden and system items are the
+// user's or Windows' own business, and a link or junction is judged by itself, never
+// by where it leads (covering a junction's target would hide what is not on the desktop).
+inline constexpr std::uint32_t overlay_excluded_attributes =
+    file_attribute_hidden | file_attribute_system | file_attribute_reparse_point;
+
+// The plain files and folders of both desktops that get an overlay shortcut, in
+// desktop order and then listing order. Hidden and system items, links and junctions,
+// and .lnk and .url files are left out without being counted. A desktop that cannot
+// be listed, or an entry whose attributes cannot be read, is the OS error text.
+Result<std::vector<std::string>> scan_overlay_candidates(const System& sys,
+                                                         const DesktopFolders& desktops);
+
+}  // namespace mossglow

@@ -10,6 +10,7 @@
 #include "platform/environment_win32.hpp"
 #include "platform/file_system_win32.hpp"
 #include "platform/messages_win32.hpp"
+#include "platform/registry_win32.hpp"
 #include "shell/shell_win32.hpp"
 
 namespace {
@@ -50,7 +51,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   mossglow::Win32Shell shell;
   mossglow::Win32Environment env;
   mossglow::Win32Messages messages;
-  const mossglow::System sys{files, shell, env, messages};
+  mossglow::Win32Registry registry;
+  const mossglow::System sys{files, shell, env, messages, registry};
   const mossglow::OperationSteps steps = mossglow::make_operation_steps(sys);
   mossglow::MutexOperationLock lock;
   mossglow::WindowContext context{lock, steps};

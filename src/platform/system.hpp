@@ -3,6 +3,7 @@
 #include "platform/environment.hpp"
 #include "platform/error_text.hpp"
 #include "platform/file_system.hpp"
+#include "platform/registry.hpp"
 #include "shell/shell.hpp"
 
 namespace mossglow {
@@ -14,6 +15,7 @@ struct System {
   Shell& shell;
   Environment& env;
   const MessageSource& messages;
+  Registry& registry;
 
   std::string os_text(Win32Error error) const { return os_error_text(messages, error); }
   std::string windows_text(HResult result) const { return windows_error_text(messages, result); }

@@ -15,7 +15,7 @@ namespace {
 class JournalStorageContract : public ContractTest {
  protected:
   fake::InterceptingFileSystem recorder{files_};
-  System recorded{recorder, system_.shell, system_.env, system_.messages};
+  System recorded{recorder, system_.shell, system_.env, system_.messages, system_.registry};
   std::vector<std::string> calls;
 
   void SetUp() override {

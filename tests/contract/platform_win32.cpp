@@ -12,6 +12,7 @@
 #include "platform/file_system_win32.hpp"
 #include "platform/messages_win32.hpp"
 #include "platform/path.hpp"
+#include "platform/registry_win32.hpp"
 #include "platform/text.hpp"
 #include "shell/shell_win32.hpp"
 
@@ -61,7 +62,7 @@ class Win32Platform final : public ContractPlatform {
     for (const auto& folder : scratch_) remove_tree(folder);
   }
 
-  System system() override { return System{files_, shell_, env_, messages_}; }
+  System system() override { return System{files_, shell_, env_, messages_, registry_}; }
 
   std::string make_scratch_directory() override {
     wchar_t temp[MAX_PATH + 1] = {};
@@ -106,6 +107,7 @@ class Win32Platform final : public ContractPlatform {
   Win32Shell shell_;
   Win32Environment env_;
   Win32Messages messages_;
+  Win32Registry registry_;
   std::vector<std::wstring> scratch_;
   unsigned count_ = 0;
 };

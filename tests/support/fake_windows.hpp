@@ -8,6 +8,7 @@
 #include "platform/system.hpp"
 #include "support/fake_file_system.hpp"
 #include "support/fake_messages.hpp"
+#include "support/fake_registry.hpp"
 #include "support/fake_shell.hpp"
 
 namespace mossglow::fake {
@@ -36,9 +37,10 @@ struct FakeWindows {
   FakeShell shell{files};
   FakeEnvironment env;
   FakeMessages messages;
+  FakeRegistry registry;
 
   FakeWindows();
-  System system() { return System{files, shell, env, messages}; }
+  System system() { return System{files, shell, env, messages, registry}; }
 };
 
 }  // namespace mossglow::fake

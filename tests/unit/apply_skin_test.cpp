@@ -27,7 +27,7 @@ class ApplySkin : public ::testing::Test {
 
   OperationOutcome apply() { return apply_skin(w.system(), both_desktops(), data_dir); }
   OperationOutcome apply_with(FileSystem& files) {
-    System sys{files, w.shell, w.env, w.messages};
+    System sys{files, w.shell, w.env, w.messages, w.registry};
     return apply_skin(sys, both_desktops(), data_dir);
   }
 
@@ -227,7 +227,7 @@ TEST_F(ApplySkin, EachPerShortcutFailureGivesItsLineAndJournalState) {
     fake::InterceptingFileSystem files(fw.files);
     fw.files.add_file(path, link);
     c.arrange(fw, files);
-    System sys{files, fw.shell, fw.env, fw.messages};
+    System sys{files, fw.shell, fw.env, fw.messages, fw.registry};
     const auto outcome = apply_skin(sys, both_desktops(), data_dir);
     ASSERT_TRUE(outcome) << outcome.error();
     EXPECT_TRUE(outcome->needs_attention);

@@ -13,6 +13,7 @@
 #include "platform/file_system_win32.hpp"
 #include "platform/messages_win32.hpp"
 #include "platform/path.hpp"
+#include "platform/registry_win32.hpp"
 #include "platform/text.hpp"
 #include "shell/shell_win32.hpp"
 #include "shortcuts/apply.hpp"
@@ -37,7 +38,8 @@ class ShortcutRoundTrip : public ::testing::Test {
   Win32Shell shell;
   Win32Environment env;
   Win32Messages messages;
-  System sys{files, shell, env, messages};
+  Win32Registry registry;
+  System sys{files, shell, env, messages, registry};
   DesktopFolders desktops;
   std::string data_dir;
   std::vector<std::string> created;

@@ -1,0 +1,168 @@
+#include "support/fake_registry.hpp"
+
+#include <algorithm>
+
+#include "platform/text.hpp"
+
+namespace mossglow::fake {
+namespace {
+
+constexpr std::uint32_t error_invalid_handle = 6;
+constexpr std::uint32_t error_key_deleted = 1018;
+
+std::unexpected<Win32Error> failed(std::uint32_t code) { return std::unexpected(Win32Error{code}); }
+
+}  // namespace
+
+std::string FakeRegistry::key_path(RegistryRoot root, std::string_view subkey) {
+  std::string path = root == RegistryRoot::classes_root ? "hkcr" : "hkcu";
+  for (std::size_t start = 0; start <= subkey.size();) {
+    const std::size_t end = std::min(subkey.find('\\', start), subkey.size());
+    // Windows ignores empty components between separators; so does the model.
+    // Appended piecewise: GCC 12 at -O3 warns falsely (-Wrestrict) about "\\" + string.
+    if (end > start) {
+      path += '\\';
+      path += ascii_lower(subkey.substr(start, end - start));
+    }
+    start = end + 1;
+  }
+  return path;
+}
+
+void FakeRegistry::create_path(const std::string& path) {
+  for (std::size_t end = path.find('\\'); end != std::string::npos;
+       end = path.find('\\', end + 1)) {
+    keys_.try_emplace(path.substr(0, end));
+  }
+  keys_.try_emplace(path);
+}
+
+OsResult<RegistryKey> FakeRegistry::open_key(RegistryRoot root, std::string_view subkey,
+                                             std::uint32_t access) {
+  if (auto code = faults_.next("open_key", ascii_lower(subkey))) return failed(*code);
+  const std::string path = key_path(root, subkey);
+  // The roots always exist.
+  if (path.find('\\') != std::string::npos && !keys_.contains(path)) {
+    return failed(error_file_not_found);
+  }
+  keys_.try_emplace(path);
+  const std::uintptr_t handle = next_handle_++;
+  handles_.emplace(handle, Handle{path, access});
+  return RegistryKey(*this, handle);
+}
+
+OsResult<RegistryKey> FakeRegistry::create_key(RegistryRoot root, std::string_view subkey,
+                                               std::uint32_t access) {
+  if (auto code = faults_.next("create_key", ascii_lower(subkey))) return failed(*code);
+  const std::string path = key_path(root, subkey);
+  create_path(path);
+  const std::uintptr_t handle = next_handle_++;
+  handles_.emplace(handle, Handle{path, access});
+  return RegistryKey(*this, handle);
+}
+
+OsResult<FakeRegistry::Key*> FakeRegistry::key_of(const RegistryKey& key,
+                                                  std::uint32_t needed_access) {
+  const auto handle = handles_.find(key.handle());
+  if (handle == handles_.end()) return failed(error_invalid_handle);
+  const auto found = keys_.find(handle->second.key);
+  if (found == keys_.end()) return failed(error_key_deleted);
+  if ((handle->second.access & needed_access) != needed_access) {
+    return failed(error_access_denied);
+  }
+  return &found->second;
+}
+
+ValueQuery FakeRegistry::query_value(const RegistryKey& key, std::string_view name,
+                                     std::span<std::uint8_t> buffer) {
+  const std::string folded = ascii_lower(name);
+  if (auto code = faults_.next("query_value", folded)) return ValueQuery{*code};
+  const auto opened = key_of(key, key_query_value);
+  if (!opened) return ValueQuery{opened.error().code};
+  const auto found = (*opened)->values.find(folded);
+  if (found == (*opened)->values.end()) return ValueQuery{error_file_not_found};
+  const StoredValue& stored = found->second.value;
+  const auto size = static_cast<std::uint32_t>(stored.bytes.size());
+  if (buffer.size() < stored.bytes.size()) return ValueQuery{error_more_data, stored.type, size};
+  std::ranges::copy(stored.bytes, buffer.begin());
+  return ValueQuery{0, stored.type, size};
+}
+
+OsResult<void> FakeRegistry::set_value(const RegistryKey& key, std::string_view name,
+                                       std::uint32_t type, std::span<const std::uint8_t> bytes) {
+  const std::string folded = ascii_lower(name);
+  if (auto code = faults_.next("set_value", folded)) return failed(*code);
+  const auto opened = key_of(key, key_set_value);
+  if (!opened) return std::unexpected(opened.error());
+  auto& slot = (*opened)->values[folded];
+  // Windows keeps the letter case of the name that created the value.
+  if (slot.name.empty()) slot.name = std::string(name);
+  slot.value = StoredValue{type, {bytes.begin(), bytes.end()}};
+  return {};
+}
+
+OsResult<void> FakeRegistry::delete_value(const RegistryKey& key, std::string_view name) {
+  const std::string folded = ascii_lower(name);
+  if (auto code = faults_.next("delete_value", folded)) return failed(*code);
+  const auto opened = key_of(key, key_set_value);
+  if (!opened) return std::unexpected(opened.error());
+  if ((*opened)->values.erase(folded) == 0) return failed(error_file_not_found);
+  return {};
+}
+
+void FakeRegistry::close_key(std::uintptr_t handle) { handles_.erase(handle); }
+
+void FakeRegistry::add_key(RegistryRoot root, std::string_view subkey) {
+  create_path(key_path(root, subkey));
+}
+
+void FakeRegistry::remove_key(RegistryRoot root, std::string_view subkey) {
+  const std::string path = key_path(root, subkey);
+  std::string below = path;
+  below += '\\';
+  std::erase_if(keys_, [&](const auto& entry) {
+    return entry.first == path || entry.first.starts_with(below);
+  });
+}
+
+bool FakeRegistry::key_exists(RegistryRoot root, std::string_view subkey) const {
+  return keys_.contains(key_path(root, subkey));
+}
+
+void FakeRegistry::put_value(RegistryRoot root, std::string_view subkey, std::string_view name,
+                             StoredValue value) {
+  const std::string path = key_path(root, subkey);
+  create_path(path);
+  keys_[path].values[ascii_lower(name)] = Named{std::string(name), std::move(value)};
+}
+
+std::optional<StoredValue> FakeRegistry::value(RegistryRoot root, std::string_view subkey,
+                                               std::string_view name) const {
+  const auto key = keys_.find(key_path(root, subkey));
+  if (key == keys_.end()) return std::nullopt;
+  const auto found = key->second.values.find(ascii_lower(name));
+  if (found == key->second.values.end()) return std::nullopt;
+  return found->second.value;
+}
+
+std::optional<std::vector<std::string>> FakeRegistry::value_names(RegistryRoot root,
+                                                                  std::string_view subkey) const {
+  const auto key = keys_.find(key_path(root, subkey));
+  if (key == keys_.end()) return std::nullopt;
+  std::vector<std::string> names;
+  for (const auto& [folded, named] : key->second.values) names.push_back(named.name);
+  return names;
+}
+
+std::vector<std::uint8_t> utf16_string_bytes(std::string_view text) {
+  std::vector<std::uint8_t> bytes;
+  for (const char16_t unit : to_utf16(text)) {
+    bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+    bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
+  }
+  bytes.push_back(0);
+  bytes.push_back(0);
+  return bytes;
+}
+
+}  // namespace mossglow::fake

@@ -150,8 +150,9 @@ int initial(Checks& checks) {
   return checks.failures();
 }
 
-// An apply on a desktop of working shortcuts skins every one and says nothing; a
-// restore then puts every file back byte for byte.
+// An apply on a desktop of working shortcuts, a plain file and a folder skins every
+// shortcut, covers the plain items and says nothing; a restore then puts every file back
+// byte for byte.
 int shortcuts(Checks& checks) {
   const MainWindow window = find_window();
   Desktop desktop;
@@ -196,10 +197,23 @@ int shortcuts(Checks& checks) {
                   "internet shortcut names the icon: " + url);
     checks.expect(bytes.find("URL=") != std::string::npos, "internet shortcut keeps its URL");
   }
+  // Plain files and folders stay where they are, hidden, each covered by a link with
+  // the mascot icon under the same display name.
   for (std::string_view plain : {"购物清单.txt", "照片"}) {
     const std::string path = at(where.user_desktop, plain);
-    checks.expect(after.at(path) == before.at(path), "plain item untouched: " + path);
+    Entry expected = before.at(path);
+    expected.attributes |= file_attribute_hidden;
+    checks.expect(after.at(path) == expected, "plain item kept and hidden: " + path);
+    const std::string cover = path + ".lnk";
+    auto info = desktop.shell().read_link(cover);
+    if (!checks.expect(info.has_value(), "covering link exists: " + cover)) continue;
+    checks.expect(equals_ignoring_ascii_case(info->target, path),
+                  "covering link opens the item (got " + info->target + ")");
+    checks.expect(
+        equals_ignoring_ascii_case(info->icon_path, where.icon_path) && info->icon_index == 0,
+        "covering link icon is brambun.ico,0");
   }
+  checks.expect(desktop.exists(where.journal("overlay.json")), "overlay.json written");
   checks.expect(desktop.exists(where.journal("backup.json")), "backup.json written");
   checks.expect(desktop.read(where.icon_path) == embedded_icon_bytes(),
                 "brambun.ico holds the program's icon");
@@ -211,6 +225,7 @@ int shortcuts(Checks& checks) {
   checks.expect_eq(differences(before, desktop.snapshot()), std::string(),
                    "every desktop file is back byte for byte");
   checks.expect(!desktop.exists(where.journal("backup.json")), "backup.json gone");
+  checks.expect(!desktop.exists(where.journal("overlay.json")), "overlay.json gone");
   return checks.failures();
 }
 
@@ -315,6 +330,7 @@ int refusals(Checks& checks) {
   checks.expect_eq(differences(original, desktop.snapshot()), std::string(),
                    "every desktop file is back byte for byte");
   checks.expect(!desktop.exists(where.journal("backup.json")), "backup.json gone");
+  checks.expect(!desktop.exists(where.journal("overlay.json")), "overlay.json gone");
   return checks.failures();
 }
 

@@ -1,0 +1,350 @@
+#include "overlay/overlay_apply.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "embedded_icon.hpp"
+#include "overlay/overlay_journal.hpp"
+#include "shortcut_fixture.hpp"
+#include "state/content_hash.hpp"
+#include "support/intercepting_file_system.hpp"
+
+namespace mossglow {
+namespace {
+
+using namespace testing_support;
+using fake::FakeFileSystem;
+
+constexpr std::uint32_t archive = file_attribute_archive;
+constexpr std::uint32_t folder = file_attribute_directory;
+
+std::string summary(int applied, int skipped_or_failed) {
+  return "普通文件和文件夹：" + std::to_string(applied) + " 个，跳过或失败 " +
+         std::to_string(skipped_or_failed) + " 个。";
+}
+
+std::vector<Overlay> journal_of(const fake::FakeWindows& w) {
+  const auto bytes = w.files.content(in_data("overlay.json"));
+  if (!bytes) return {};
+  auto records = parse_overlay_journal(*bytes);
+  EXPECT_TRUE(records) << records.error();
+  return records.value_or(std::vector<Overlay>{});
+}
+
+fake::FakeShell::Notification updated(std::string_view path) {
+  return {shcne_updateitem, shcnf_pathw_flush, std::string(path)};
+}
+
+class OverlayApply : public ::testing::Test {
+ protected:
+  fake::FakeWindows w;
+
+  Result<std::string> apply() { return apply_overlay(w.system(), both_desktops(), data_dir); }
+  std::vector<Overlay> journal() const { return journal_of(w); }
+  bool hidden(std::string_view path) const {
+    return (w.files.attributes(path).value_or(0) & file_attribute_hidden) != 0;
+  }
+};
+
+TEST_F(OverlayApply, RefusedWhileAnOverlayIsPendingAndChangesNothing) {
+  w.files.add_file(in_data("overlay.json"), "[]");
+  w.files.add_file(on_user("Notes.txt"), "notes");
+  const auto before = w.files.tree();
+  EXPECT_EQ(apply().error(), "有待还原的文件或文件夹，请先还原。");
+  EXPECT_EQ(w.files.tree(), before);
+  EXPECT_FALSE(w.files.exists(icon_path));
+  EXPECT_FALSE(hidden(on_user("Notes.txt")));
+  EXPECT_TRUE(w.shell.notifications().empty());
+}
+
+TEST_F(OverlayApply, NothingToCoverWritesTheIconButNoJournal) {
+  w.files.add_file(on_user("App.lnk"), link_to("C:\\app.exe"));
+  w.files.add_file(on_public("desktop.ini"), "[.ShellClassInfo]",
+                   archive | file_attribute_hidden | file_attribute_system);
+  EXPECT_EQ(apply(), summary(0, 0));
+  EXPECT_FALSE(w.files.exists(in_data("overlay.json")));
+  EXPECT_EQ(w.files.content(icon_path), std::string(embedded_icon_bytes()));
+  EXPECT_TRUE(w.shell.notifications().empty());
+}
+
+TEST_F(OverlayApply, AnIconAlreadyThereIsKeptWhateverItHolds) {
+  w.files.add_file(icon_path, "an older icon");
+  w.files.add_file(on_user("Notes.txt"), "notes");
+  EXPECT_EQ(apply(), summary(1, 0));
+  EXPECT_EQ(w.files.content(icon_path), "an older icon");
+}
+
+TEST_F(OverlayApply, CoversAFileWithALinkToItAndHidesItKeepingItsOtherBits) {
+  const std::string item = on_user("Readme.TXT");
+  const std::string shortcut = item + ".lnk";
+  w.files.add_file(item, "read me", file_attribute_readonly | archive);
+
+  EXPECT_EQ(apply(), summary(1, 0));
+  const auto link = w.shell.read_link(shortcut);
+  ASSERT_TRUE(link);
+  EXPECT_EQ(link->target, item);
+  EXPECT_EQ(link->arguments, "");
+  EXPECT_EQ(link->working_directory, "");
+  EXPECT_EQ(link->icon_path, icon_path);
+  EXPECT_EQ(link->icon_index, 0);
+  EXPECT_EQ(w.files.attributes(item), file_attribute_readonly | archive | file_attribute_hidden);
+  EXPECT_EQ(w.files.content(item), "read me");
+
+  const auto hash = content_hash(w.system(), shortcut);
+  ASSERT_TRUE(hash);
+  EXPECT_EQ(w.files.content(in_data("overlay.json")),
+            serialize_overlay_journal({Overlay{item, shortcut, *hash}}));
+  EXPECT_FALSE(w.files.exists(in_data("overlay.tmp")));
+  EXPECT_EQ(w.shell.notifications(),
+            (std::vector<fake::FakeShell::Notification>{updated(item), updated(shortcut)}));
+}
+
+TEST_F(OverlayApply, ChoosesItemsByTheirOwnAttributesAndOnlyFilesByExtension) {
+  struct Entry {
+    const char* name;
+    enum Kind { file, directory, file_link, folder_link } kind;
+    std::uint32_t attributes;
+    bool covered;
+  };
+  const Entry entries[] = {
+      {"a.lnk", Entry::file, archive, false},
+      {"b.URL", Entry::file, archive, false},
+      {"c.Lnk", Entry::file, archive, false},
+      {"d.lnk2", Entry::file, archive, true},
+      {"e.ur", Entry::file, archive, true},
+      {"f.lnk.txt", Entry::file, archive, true},
+      {".lnk", Entry::file, archive, true},
+      {"没有扩展名", Entry::file, archive, true},
+      {"plain", Entry::file, file_attribute_normal, true},
+      {"Games.url", Entry::directory, folder, true},
+      {"Old.lnk", Entry::directory, folder, true},
+      {"Photos", Entry::directory, folder | file_attribute_readonly, true},
+      {"hidden.txt", Entry::file, archive | file_attribute_hidden, false},
+      {"system.txt", Entry::file, archive | file_attribute_system, false},
+      {"Hidden folder", Entry::directory, folder | file_attribute_hidden, false},
+      {"link.txt", Entry::file_link, 0, false},
+      {"Junction", Entry::folder_link, 0, false},
+  };
+  w.files.add_file("C:\\Elsewhere\\target.txt", "t");
+  w.files.add_directory("C:\\Elsewhere\\Folder");
+  int covered = 0;
+  for (const auto& e : entries) {
+    const std::string path = on_user(e.name);
+    switch (e.kind) {
+      case Entry::file:
+        w.files.add_file(path, "x", e.attributes);
+        break;
+      case Entry::directory:
+        w.files.add_directory(path, e.attributes);
+        break;
+      case Entry::file_link:
+        w.files.add_symlink(path, "C:\\Elsewhere\\target.txt", false);
+        break;
+      case Entry::folder_link:
+        w.files.add_symlink(path, "C:\\Elsewhere\\Folder", true);
+        break;
+    }
+    covered += e.covered ? 1 : 0;
+  }
+
+  EXPECT_EQ(apply(), summary(covered, 0));
+  for (const auto& e : entries) {
+    const std::string path = on_user(e.name);
+    EXPECT_EQ(w.files.exists(path + ".lnk"), e.covered) << e.name;
+    const std::uint32_t expected =
+        e.covered
+            ? (e.attributes == file_attribute_normal ? 0u : e.attributes) | file_attribute_hidden
+            : *w.files.attributes(path);
+    EXPECT_EQ(w.files.attributes(path), expected) << e.name;
+  }
+  EXPECT_EQ(journal().size(), static_cast<std::size_t>(covered));
+  EXPECT_FALSE(hidden("C:\\Elsewhere\\target.txt"));
+  EXPECT_FALSE(hidden("C:\\Elsewhere\\Folder"));
+}
+
+TEST_F(OverlayApply, BothDesktopsInOrderEachItemWithItsOwnShortcut) {
+  for (const char* name : {"Same.txt", "Zeta", "Alpha.doc"}) w.files.add_file(on_user(name), name);
+  w.files.add_file(on_public("Same.txt"), "public");
+  w.files.add_directory(on_public("共享"));
+
+  EXPECT_EQ(apply(), summary(5, 0));
+  std::vector<std::string> originals;
+  for (const Overlay& record : journal()) {
+    originals.push_back(record.original);
+    EXPECT_EQ(record.shortcut, record.original + ".lnk");
+    EXPECT_TRUE(record.shortcut_hash.has_value());
+    EXPECT_EQ(w.shell.read_link(record.shortcut)->target, record.original);
+    EXPECT_TRUE(hidden(record.original));
+  }
+  // Each desktop in its listing order, the user's first.
+  EXPECT_EQ(originals,
+            (std::vector<std::string>{on_user("Same.txt"), on_user("Zeta"), on_user("Alpha.doc"),
+                                      on_public("Same.txt"), on_public("共享")}));
+}
+
+TEST_F(OverlayApply, AnItemWhoseShortcutNameIsTakenIsLeftAloneAndCounted) {
+  w.files.add_file(on_user("Notes.txt"), "notes");
+  w.files.add_file(on_user("Notes.txt.lnk"), "the user's own");
+  EXPECT_EQ(apply(), summary(0, 1));
+  EXPECT_EQ(w.files.content(on_user("Notes.txt.lnk")), "the user's own");
+  EXPECT_FALSE(hidden(on_user("Notes.txt")));
+  EXPECT_FALSE(w.files.exists(in_data("overlay.json")));
+}
+
+TEST(OverlayApplyErrors, PreparationAndScanFailuresEndTheStepBeforeAnyItemIsTouched) {
+  struct Case {
+    const char* name;
+    std::function<void(FakeFileSystem&)> arrange;
+    std::string error;
+  };
+  const Case cases[] = {
+      {"data directory",
+       [](auto& f) { f.faults().fail_nth("create_directories", 1, error_access_denied); },
+       "Access is denied. (os error 5)"},
+      {"icon file",
+       [](auto& f) { f.faults().fail_on_path("write_file", FakeFileSystem::fold(icon_path), 112); },
+       "There is not enough space on the disk. (os error 112)"},
+      {"public desktop listing",
+       [](auto& f) {
+         f.faults().fail_on_path("list_directory", FakeFileSystem::fold(fake::public_desktop),
+                                 error_access_denied);
+       },
+       "Access is denied. (os error 5)"},
+      {"attributes of an entry",
+       [](auto& f) {
+         f.faults().fail_on_path("symlink_metadata", FakeFileSystem::fold(on_public("B.txt")),
+                                 error_sharing_violation);
+       },
+       "The process cannot access the file because it is being used by another process. "
+       "(os error 32)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fake::FakeWindows w;
+    w.files.add_file(on_user("A.txt"), "a");
+    w.files.add_file(on_public("B.txt"), "b");
+    c.arrange(w.files);
+    EXPECT_EQ(apply_overlay(w.system(), both_desktops(), data_dir).error(), c.error);
+    EXPECT_FALSE(w.files.exists(in_data("overlay.json")));
+    for (const auto& item : {on_user("A.txt"), on_public("B.txt")}) {
+      EXPECT_EQ(w.files.attributes(item), archive);
+      EXPECT_FALSE(w.files.exists(item + ".lnk"));
+    }
+  }
+}
+
+// One failing item among two: the other is still covered, nothing is rolled back, and
+// the journal ends holding both records as far as each got.
+TEST(OverlayApplyItemFailures, EachStepLeavesTheStateRestoreExpects) {
+  const std::string a = on_user("A.txt");
+  const std::string a_link = a + ".lnk";
+  const std::string b = on_user("B.txt");
+  enum class Shortcut { absent, empty, link, someone_elses };
+  struct Case {
+    const char* name;
+    std::function<void(fake::FakeWindows&, fake::InterceptingFileSystem&)> arrange;
+    Shortcut shortcut;
+    bool hash_recorded;
+    bool hiding_tried;
+    std::uint32_t attributes_after = archive;
+  };
+  const auto fail_path = [](const char* operation, std::string path, std::uint32_t code) {
+    return [=](fake::FakeWindows& w, auto&) {
+      w.files.faults().fail_on_path(operation, FakeFileSystem::fold(path), code);
+    };
+  };
+  const Case cases[] = {
+      {"first journal save",
+       [](auto& w, auto&) { w.files.faults().fail_nth("write_file", 2, 112); }, Shortcut::absent,
+       false, false},
+      {"name taken after the existence test",
+       [&](fake::FakeWindows& w, fake::InterceptingFileSystem& files) {
+         files.before = [&a_link, fs = &w.files](std::string_view op, std::string_view path) {
+           if (op == "create_new_file" && path == a_link) fs->add_file(a_link, "raced in");
+           return std::optional<Win32Error>{};
+         };
+       },
+       Shortcut::someone_elses, false, false},
+      {"link save",
+       [](auto& w, auto&) { w.shell.faults().fail_nth("create_link", 1, 0x80070005u); },
+       Shortcut::empty, false, false},
+      {"flush of the link", fail_path("flush_file", a_link, error_access_denied), Shortcut::link,
+       false, false},
+      {"hash of the link", fail_path("read_file", a_link, error_sharing_violation), Shortcut::link,
+       false, false},
+      {"second journal save",
+       [](auto& w, auto&) { w.files.faults().fail_nth("write_file", 3, 112); }, Shortcut::link,
+       true, false},
+      {"attributes unreadable", fail_path("get_attributes", a, error_access_denied), Shortcut::link,
+       true, false},
+      {"hidden by someone since the scan",
+       [&](fake::FakeWindows& w, fake::InterceptingFileSystem& files) {
+         files.before = [&a, fs = &w.files](std::string_view op, std::string_view path) {
+           if (op == "get_attributes" && path == a) {
+             EXPECT_TRUE(fs->set_attributes(a, archive | file_attribute_hidden));
+           }
+           return std::optional<Win32Error>{};
+         };
+       },
+       Shortcut::link, true, false, archive | file_attribute_hidden},
+      {"hiding refused", fail_path("set_attributes", a, error_access_denied), Shortcut::link, true,
+       true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fake::FakeWindows w;
+    fake::InterceptingFileSystem files(w.files);
+    w.files.add_file(a, "a");
+    w.files.add_file(b, "b");
+    c.arrange(w, files);
+    // Counts the step's own attempts to write A's attributes.
+    int hide_attempts = 0;
+    files.before = [&, arranged = files.before](std::string_view op, std::string_view path) {
+      if (op == "set_attributes" && path == a) ++hide_attempts;
+      return arranged ? arranged(op, path) : std::nullopt;
+    };
+    System sys{files, w.shell, w.env, w.messages, w.registry};
+
+    ASSERT_EQ(apply_overlay(sys, both_desktops(), data_dir), summary(1, 1));
+    files.before = nullptr;
+    w.files.faults().clear();
+
+    const auto records = journal_of(w);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].original, a);
+    EXPECT_EQ(records[0].shortcut, a_link);
+    EXPECT_EQ(records[0].shortcut_hash.has_value(), c.hash_recorded);
+    if (c.hash_recorded) {
+      EXPECT_EQ(records[0].shortcut_hash, content_hash(w.system(), a_link).value());
+    }
+    switch (c.shortcut) {
+      case Shortcut::absent:
+        EXPECT_FALSE(w.files.exists(a_link));
+        break;
+      case Shortcut::empty:
+        EXPECT_EQ(w.files.content(a_link), "");
+        break;
+      case Shortcut::link:
+        EXPECT_EQ(w.shell.read_link(a_link).value_or(LinkInfo{}).target, a);
+        break;
+      case Shortcut::someone_elses:
+        EXPECT_EQ(w.files.content(a_link), "raced in");
+        break;
+    }
+    EXPECT_EQ(w.files.attributes(a), c.attributes_after);
+    EXPECT_EQ(hide_attempts, c.hiding_tried ? 1 : 0);
+
+    EXPECT_EQ(records[1], (Overlay{b, b + ".lnk", content_hash(w.system(), b + ".lnk").value()}));
+    EXPECT_EQ(w.files.attributes(b), archive | file_attribute_hidden);
+    // Only the covered item and its link are announced.
+    EXPECT_EQ(w.shell.notifications(),
+              (std::vector<fake::FakeShell::Notification>{updated(b), updated(b + ".lnk")}));
+  }
+}
+
+}  // namespace
+}  // namespace mossglow

@@ -1,0 +1,302 @@
+#include "overlay/overlay_restore.hpp"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "overlay/overlay_apply.hpp"
+#include "overlay/overlay_journal.hpp"
+#include "shortcut_fixture.hpp"
+#include "state/content_hash.hpp"
+
+namespace mossglow {
+namespace {
+
+using namespace testing_support;
+using fake::FakeFileSystem;
+
+constexpr std::uint32_t archive = file_attribute_archive;
+constexpr std::uint32_t hidden_bit = file_attribute_hidden;
+
+std::string summary(int restored, int kept) {
+  return "文件和文件夹已还原 " + std::to_string(restored) + " 个，跳过 " + std::to_string(kept) +
+         " 个。";
+}
+
+std::string overlay_link(std::string_view target) {
+  return fake::FakeShell::link_bytes(
+      LinkInfo{std::string(target), "", "", std::string(icon_path), 0});
+}
+
+fake::FakeShell::Notification updated(std::string_view path) {
+  return {shcne_updateitem, shcnf_pathw_flush, std::string(path)};
+}
+
+void put_journal(fake::FakeWindows& w, const std::vector<Overlay>& records) {
+  w.files.add_file(in_data("overlay.json"), serialize_overlay_journal(records).value());
+}
+
+TEST(OverlayRestore, NoJournalIsNothingToRestore) {
+  fake::FakeWindows w;
+  EXPECT_EQ(restore_overlay(w.system(), data_dir), "没有文件或文件夹待还原。");
+  EXPECT_FALSE(w.files.exists(data_dir));
+}
+
+TEST(OverlayRestore, AnEmptyJournalIsDeleted) {
+  fake::FakeWindows w;
+  w.files.add_file(in_data("overlay.json"), "[]");
+  EXPECT_EQ(restore_overlay(w.system(), data_dir), summary(0, 0));
+  EXPECT_FALSE(w.files.exists(in_data("overlay.json")));
+}
+
+// One record per row, in the order the checks run: what is on disk, what the restore
+// does to it, and whether the record leaves the journal.
+TEST(OverlayRestore, EachSituationHasItsOutcome) {
+  const std::string item = on_user("Item.txt");
+  const std::string shortcut = item + ".lnk";
+  const std::string link = overlay_link(item);
+  const std::string link_hash = *sha256_hex(link);
+  enum class Item { missing, visible, hidden };
+  enum class Link { missing, apply_wrote, edited, empty };
+  struct Case {
+    const char* name;
+    Item item;
+    Link link;
+    bool hash_recorded;
+    const char* failing;  // a file operation that fails on its path, or nothing
+    bool restored;
+    bool shown_after;  // the item ends without the hidden bit
+    bool link_deleted;
+    bool attributes_written;
+  };
+  const Case cases[] = {
+      {"item missing", Item::missing, Link::apply_wrote, true, nullptr, false, false, false, false},
+      {"link missing, no hash, item visible", Item::visible, Link::missing, false, nullptr, true,
+       true, false, false},
+      {"link missing, no hash, item hidden", Item::hidden, Link::missing, false, nullptr, false,
+       false, false, false},
+      {"link missing, no hash, attributes unreadable", Item::hidden, Link::missing, false,
+       "get_attributes", false, false, false, false},
+      {"link missing, hash recorded, item hidden", Item::hidden, Link::missing, true, nullptr,
+       false, false, false, false},
+      // Nothing is left to undo once the link is gone and the item shows (a restore
+      // that stopped before saving its journal leaves exactly this).
+      {"link missing, hash recorded, item visible", Item::visible, Link::missing, true, nullptr,
+       true, true, false, false},
+      {"link unreadable", Item::hidden, Link::apply_wrote, true, "read_file", false, false, false,
+       false},
+      {"no hash, link complete", Item::visible, Link::apply_wrote, false, nullptr, false, true,
+       false, false},
+      {"no hash, link empty", Item::visible, Link::empty, false, nullptr, false, true, false,
+       false},
+      {"link edited by the user", Item::hidden, Link::edited, true, nullptr, false, false, false,
+       false},
+      {"attributes unreadable", Item::hidden, Link::apply_wrote, true, "get_attributes", false,
+       false, false, false},
+      {"hidden bit cannot be cleared", Item::hidden, Link::apply_wrote, true, "set_attributes",
+       false, false, false, true},
+      {"link cannot be deleted", Item::hidden, Link::apply_wrote, true, "delete_file", false, true,
+       false, true},
+      {"all checks pass", Item::hidden, Link::apply_wrote, true, nullptr, true, true, true, true},
+      {"item already shown by the user", Item::visible, Link::apply_wrote, true, nullptr, true,
+       true, true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fake::FakeWindows w;
+    // Read-only is one of the bits that must come back as it was.
+    const std::uint32_t other_bits = file_attribute_readonly | archive;
+    if (c.item != Item::missing) {
+      w.files.add_file(item, "item", other_bits | (c.item == Item::hidden ? hidden_bit : 0));
+    }
+    const std::string link_bytes = c.link == Link::apply_wrote ? link
+                                   : c.link == Link::edited    ? overlay_link("C:\\other.exe")
+                                                               : "";
+    if (c.link != Link::missing) w.files.add_file(shortcut, link_bytes);
+    const Overlay record{item, shortcut, c.hash_recorded ? std::optional(link_hash) : std::nullopt};
+    put_journal(w, {record});
+    const auto journal_before = w.files.content(in_data("overlay.json"));
+    if (c.failing != nullptr) {
+      const bool on_link = std::string_view(c.failing) == "read_file" ||
+                           std::string_view(c.failing) == "delete_file";
+      w.files.faults().fail_on_path(c.failing, FakeFileSystem::fold(on_link ? shortcut : item),
+                                    error_access_denied);
+    }
+
+    EXPECT_EQ(restore_overlay(w.system(), data_dir), summary(c.restored, !c.restored));
+    EXPECT_EQ(w.files.faults().calls("set_attributes") > 0, c.attributes_written);
+    if (c.restored) {
+      EXPECT_FALSE(w.files.exists(in_data("overlay.json")));
+    } else {
+      EXPECT_EQ(w.files.content(in_data("overlay.json")), journal_before);
+    }
+    if (c.item != Item::missing) {
+      EXPECT_EQ(w.files.attributes(item), other_bits | (c.shown_after ? 0 : hidden_bit));
+      EXPECT_EQ(w.files.content(item), "item");
+    }
+    if (c.link != Link::missing) {
+      EXPECT_EQ(w.files.content(shortcut),
+                c.link_deleted ? std::nullopt : std::optional(link_bytes));
+    }
+    using Notifications = std::vector<fake::FakeShell::Notification>;
+    const Notifications expected_notifications =
+        c.restored && c.link_deleted ? Notifications{updated(item), updated(shortcut)}
+                                     : Notifications{};
+    EXPECT_EQ(w.shell.notifications(), expected_notifications);
+  }
+}
+
+TEST(OverlayRestore, KeptRecordsStayInOrderAndUnchanged) {
+  fake::FakeWindows w;
+  std::vector<Overlay> records;
+  for (const char* name : {"One.txt", "Two.txt", "Three"}) {
+    const std::string item = on_user(name);
+    w.files.add_file(item, name, archive | hidden_bit);
+    w.files.add_file(item + ".lnk", overlay_link(item));
+    records.push_back({item, item + ".lnk", *sha256_hex(overlay_link(item))});
+  }
+  w.files.add_file(records[1].shortcut, "changed by the user");
+  put_journal(w, records);
+
+  EXPECT_EQ(restore_overlay(w.system(), data_dir), summary(2, 1));
+  EXPECT_EQ(w.files.content(in_data("overlay.json")), serialize_overlay_journal({records[1]}));
+  EXPECT_EQ(w.files.content(records[1].shortcut), "changed by the user");
+  EXPECT_EQ(w.files.attributes(records[1].original), archive | hidden_bit);
+  for (const auto& r : {records[0], records[2]}) {
+    EXPECT_EQ(w.files.attributes(r.original), archive);
+    EXPECT_FALSE(w.files.exists(r.shortcut));
+  }
+}
+
+TEST(OverlayRestore, AJournalReadInArrayFormIsWrittenBackWithTheSameRecords) {
+  fake::FakeWindows w;
+  w.files.add_file(
+      in_data("overlay.json"),
+      R"([["C:\\Users\\user\\Desktop\\Gone", "C:\\Users\\user\\Desktop\\Gone.lnk", "h"]])");
+  EXPECT_EQ(restore_overlay(w.system(), data_dir), summary(0, 1));
+  EXPECT_EQ(
+      w.files.content(in_data("overlay.json")),
+      serialize_overlay_journal({Overlay{on_user("Gone"), on_user("Gone.lnk"), std::string("h")}}));
+}
+
+TEST(OverlayRestore, AnUnreadableJournalEndsTheStepAndChangesNothing) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool read_fails;
+    std::string error;
+  };
+  const Case cases[] = {
+      {"not JSON", "[{\"original\": ", false, "EOF while parsing a value at line 1 column 14"},
+      {"not UTF-8", "[[\"\xC3\", \"b\", null]]", false,
+       "invalid unicode code point at line 1 column 5"},
+      {"read fails", "[]", true, "Access is denied. (os error 5)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fake::FakeWindows w;
+    w.files.add_file(on_user("Item.txt"), "item", archive | hidden_bit);
+    w.files.add_file(on_user("Item.txt.lnk"), overlay_link(on_user("Item.txt")));
+    w.files.add_file(in_data("overlay.json"), c.bytes);
+    if (c.read_fails) {
+      w.files.faults().fail_on_path("read_file", FakeFileSystem::fold(in_data("overlay.json")),
+                                    error_access_denied);
+    }
+    const auto before = w.files.state();
+    EXPECT_EQ(restore_overlay(w.system(), data_dir).error(), c.error);
+    EXPECT_EQ(w.files.tree(), [&] {
+      fake::FakeFileSystem copy;
+      copy.load_state(before);
+      return copy.tree();
+    }());
+    EXPECT_EQ(w.files.content(in_data("overlay.json")), c.bytes);
+    EXPECT_EQ(w.files.attributes(on_user("Item.txt")), archive | hidden_bit);
+  }
+}
+
+// The records were undone but the journal could not be updated: the error is shown,
+// and the next restore, finding nothing left to undo, finishes the job.
+TEST(OverlayRestore, AFailedJournalUpdateIsFinishedByTheNextRestore) {
+  struct Case {
+    const char* name;
+    int records;
+    const char* operation;
+    std::string error;
+  };
+  const Case cases[] = {
+      {"deleting the journal", 1, "delete_file", "Access is denied. (os error 5)"},
+      {"saving the kept records", 2, "write_file",
+       "There is not enough space on the disk. (os error 112)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fake::FakeWindows w;
+    std::vector<Overlay> records;
+    for (int i = 0; i < c.records; ++i) {
+      const std::string item = on_user("Item" + std::to_string(i));
+      w.files.add_file(item, "item", archive | hidden_bit);
+      w.files.add_file(item + ".lnk", overlay_link(item));
+      records.push_back({item, item + ".lnk", *sha256_hex(overlay_link(item))});
+    }
+    // A second record whose link the user changed keeps the journal non-empty.
+    if (c.records == 2) w.files.add_file(records[1].shortcut, "the user's");
+    put_journal(w, records);
+    const auto journal = w.files.content(in_data("overlay.json"));
+    const std::string path = c.records == 1 ? in_data("overlay.json") : in_data("overlay.tmp");
+    w.files.faults().fail_on_path(c.operation, FakeFileSystem::fold(path),
+                                  c.records == 1 ? error_access_denied : 112);
+
+    EXPECT_EQ(restore_overlay(w.system(), data_dir).error(), c.error);
+    EXPECT_EQ(w.files.content(in_data("overlay.json")), journal);
+    EXPECT_EQ(w.files.attributes(records[0].original), archive);
+    EXPECT_FALSE(w.files.exists(records[0].shortcut));
+
+    w.files.faults().clear();
+    EXPECT_EQ(restore_overlay(w.system(), data_dir), summary(1, c.records - 1));
+    if (c.records == 1) {
+      EXPECT_FALSE(w.files.exists(in_data("overlay.json")));
+    } else {
+      EXPECT_EQ(w.files.content(in_data("overlay.json")), serialize_overlay_journal({records[1]}));
+    }
+  }
+}
+
+TEST(OverlayRoundTrip, RestoreGivesBackEveryItemAsItWasAndRemovesEveryLink) {
+  fake::FakeWindows w;
+  const std::vector<std::pair<std::string, std::uint32_t>> items{
+      {on_user("笔记.txt"), archive},
+      {on_user("只读.doc"), archive | file_attribute_readonly},
+      {on_user("README"), file_attribute_normal},
+      {on_public("Tools"), file_attribute_directory},
+      {on_public("Same"), file_attribute_directory | file_attribute_readonly},
+      {on_user("Same"), archive},
+  };
+  for (const auto& [path, attributes] : items) {
+    if (attributes & file_attribute_directory) {
+      w.files.add_directory(path, attributes);
+    } else {
+      w.files.add_file(path, path, attributes);
+    }
+  }
+  const auto before = w.files.tree();
+  ASSERT_EQ(apply_overlay(w.system(), both_desktops(), data_dir),
+            "普通文件和文件夹：6 个，跳过或失败 0 个。");
+
+  EXPECT_EQ(restore_overlay(w.system(), data_dir), summary(6, 0));
+  for (const auto& [path, attributes] : items) {
+    EXPECT_EQ(w.files.attributes(path), attributes) << path;
+    EXPECT_FALSE(w.files.exists(path + ".lnk")) << path;
+  }
+  EXPECT_FALSE(w.files.exists(in_data("overlay.json")));
+  EXPECT_FALSE(w.files.exists(in_data("overlay.tmp")));
+  // The icon stays with the data directory; nothing else is left behind.
+  auto after = w.files.tree();
+  std::erase(after, std::string(icon_path));
+  std::erase(after, std::string(data_dir));
+  EXPECT_EQ(after, before);
+}
+
+}  // namespace
+}  // namespace mossglow

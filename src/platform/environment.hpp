@@ -20,6 +20,10 @@ class Environment {
   virtual std::optional<std::string> variable(std::string_view name) = 0;
   // SHGetKnownFolderPath with flags 0 and no token; the buffer is freed with CoTaskMemFree.
   virtual ComResult<std::string> known_folder(KnownFolder folder) = 0;
+  // MultiByteToWideChar with CP_ACP and flags 0 into as many units as there are bytes;
+  // the error is GetLastError after a zero return. Used for text files that are not
+  // UTF-8, which Windows tools write in the system's ANSI code page.
+  virtual OsResult<std::u16string> ansi_to_utf16(std::string_view bytes) = 0;
 };
 
 }  // namespace mossglow

@@ -5,6 +5,8 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
+#include <climits>
+
 #include "platform/text.hpp"
 
 namespace mossglow {
@@ -40,6 +42,23 @@ ComResult<std::string> Win32Environment::known_folder(KnownFolder folder) {
   std::string text = to_wtf8(reinterpret_cast<const char16_t*>(path));
   CoTaskMemFree(path);
   return text;
+}
+
+OsResult<std::u16string> Win32Environment::ansi_to_utf16(std::string_view bytes) {
+  // The call itself refuses an empty input; there is nothing to convert.
+  if (bytes.empty()) return std::u16string();
+  // The call takes the length as an int; a larger text cannot be converted at all.
+  if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
+    return std::unexpected(Win32Error{ERROR_ARITHMETIC_OVERFLOW});
+  }
+  // A single-byte or double-byte code page never yields more units than bytes.
+  std::u16string units(bytes.size(), u'\0');
+  const int written =
+      MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()),
+                          reinterpret_cast<wchar_t*>(units.data()), static_cast<int>(units.size()));
+  if (written == 0) return std::unexpected(Win32Error{static_cast<std::uint32_t>(GetLastError())});
+  units.resize(static_cast<std::size_t>(written));
+  return units;
 }
 
 }  // namespace mossglow

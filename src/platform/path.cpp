@@ -1,5 +1,7 @@
 #include "platform/path.hpp"
 
+#include <vector>
+
 #include "platform/text.hpp"
 
 namespace mossglow {
@@ -10,6 +12,36 @@ bool is_separator(char c) { return c == '\\' || c == '/'; }
 bool is_bare_drive(std::string_view path) {
   return path.size() == 2 && path[1] == ':' &&
          ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+}
+
+// A path taken apart for comparison: its drive letter (folded), whether it starts
+// at a root separator, and its components.
+struct PathParts {
+  char drive = 0;
+  bool rooted = false;
+  std::vector<std::string_view> components;
+  friend bool operator==(const PathParts&, const PathParts&) = default;
+};
+
+PathParts take_apart(std::string_view path) {
+  PathParts parts;
+  if (path.size() >= 2 && path[1] == ':' && is_bare_drive(path.substr(0, 2))) {
+    parts.drive = ascii_lower(path.substr(0, 1))[0];
+    path.remove_prefix(2);
+  }
+  parts.rooted = !path.empty() && is_separator(path.front());
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = start;
+    while (end < path.size() && !is_separator(path[end])) ++end;
+    const std::string_view component = path.substr(start, end - start);
+    // "." means the folder itself; only a leading one says the path is relative to
+    // the current folder, and that is kept.
+    const bool leading = parts.components.empty() && !parts.rooted;
+    if (!component.empty() && (component != "." || leading)) parts.components.push_back(component);
+    start = end + 1;
+  }
+  return parts;
 }
 
 }  // namespace
@@ -54,6 +86,10 @@ std::string with_extension(std::string_view path, std::string_view new_extension
   }
   result += new_extension;
   return result;
+}
+
+bool paths_equal(std::string_view a, std::string_view b) {
+  return a == b || take_apart(a) == take_apart(b);
 }
 
 }  // namespace mossglow

@@ -29,4 +29,11 @@ bool has_extension(std::string_view path, std::string_view wanted);
 // The path with its extension replaced (or added when it has none).
 std::string with_extension(std::string_view path, std::string_view new_extension);
 
+// Whether two paths name the same file the way the shell writes paths back: identical
+// texts, or the same components, where '\' and '/' both separate, repeated and
+// trailing separators do not count, "." components (other than a leading one) are
+// dropped and a drive letter's case is ignored. Nothing else is folded: letter case
+// matters and ".." is compared as written.
+bool paths_equal(std::string_view a, std::string_view b);
+
 }  // namespace mossglow

@@ -31,5 +31,17 @@ TEST_F(EnvironmentContract, BothDesktopsAreDistinctExistingFolders) {
   }
 }
 
+// The code page differs between installations (Wine's zh_CN prefix uses GBK), but
+// every ANSI code page keeps ASCII as it is and yields no more units than bytes.
+TEST_F(EnvironmentContract, TheAnsiCodePageKeepsAsciiAndNeverGrowsTheText) {
+  EXPECT_EQ(system_.env.ansi_to_utf16("[InternetShortcut]\r\nURL=steam://run/1"),
+            std::u16string(u"[InternetShortcut]\r\nURL=steam://run/1"));
+  EXPECT_EQ(system_.env.ansi_to_utf16(""), std::u16string());
+  const auto high = system_.env.ansi_to_utf16("caf\xE9 \xC4\xE3");
+  ASSERT_TRUE(high) << high.error().code;
+  EXPECT_LE(high->size(), 7u);
+  EXPECT_TRUE(high->starts_with(u"caf"));
+}
+
 }  // namespace
 }  // namespace mossglow::contract

@@ -22,13 +22,18 @@ class FakeEnvironment final : public Environment {
   FakeEnvironment();
   std::optional<std::string> variable(std::string_view name) override;
   ComResult<std::string> known_folder(KnownFolder folder) override;
+  // The system code page taken as Windows-1252 (fake_ansi.cpp).
+  OsResult<std::u16string> ansi_to_utf16(std::string_view bytes) override;
 
   void set_variable(std::string name, std::optional<std::string> value);
   void set_known_folder(KnownFolder folder, ComResult<std::string> answer);
+  // Makes every later code-page conversion fail with this code (nothing: succeed).
+  void fail_ansi_conversion(std::optional<Win32Error> error) { ansi_failure_ = error; }
 
  private:
   std::map<std::string, std::string> variables_;
   std::map<KnownFolder, ComResult<std::string>> folders_;
+  std::optional<Win32Error> ansi_failure_;
 };
 
 // A whole fake Windows: a user profile with both desktops and LOCALAPPDATA set.

@@ -16,6 +16,7 @@
 #include "embedded_icon.hpp"
 #include "platform/path.hpp"
 #include "platform/text.hpp"
+#include "recycle_icons_win32.hpp"
 #include "window_probe_win32.hpp"
 
 namespace mossglow::e2e {
@@ -171,6 +172,7 @@ int shortcuts(Checks& checks) {
     before_links[i] = *info;
   }
   const Snapshot before = desktop.snapshot();
+  const RecycleIcons recycle_before = seed_recycle_icons();
 
   scenario("apply on a desktop of shortcuts");
   window.press(apply_id);
@@ -214,6 +216,10 @@ int shortcuts(Checks& checks) {
         "covering link icon is brambun.ico,0");
   }
   checks.expect(desktop.exists(where.journal("overlay.json")), "overlay.json written");
+  const RegistryValue mascot = string_value(where.icon_path + ",0");
+  checks.expect(read_recycle_icons() == RecycleIcons{mascot, mascot, mascot},
+                "the Recycle Bin's three icon values name brambun.ico,0");
+  checks.expect(desktop.exists(where.journal("recycle.json")), "recycle.json written");
   checks.expect(desktop.exists(where.journal("backup.json")), "backup.json written");
   checks.expect(desktop.read(where.icon_path) == embedded_icon_bytes(),
                 "brambun.ico holds the program's icon");
@@ -226,6 +232,9 @@ int shortcuts(Checks& checks) {
                    "every desktop file is back byte for byte");
   checks.expect(!desktop.exists(where.journal("backup.json")), "backup.json gone");
   checks.expect(!desktop.exists(where.journal("overlay.json")), "overlay.json gone");
+  checks.expect(read_recycle_icons() == recycle_before,
+                "the Recycle Bin's icon values are back, types and bytes, the absent one absent");
+  checks.expect(!desktop.exists(where.journal("recycle.json")), "recycle.json gone");
   return checks.failures();
 }
 

@@ -79,7 +79,7 @@ TEST_F(RestoreShortcuts, DecidesEachRecordByItsHashes) {
       {"backup damaged", [](auto& fw, Record& r) { fw.files.add_file(r.backup, "damaged"); }, false,
        "备份校验失败", skinned},
       {"converted Steam record", [](auto&, Record& r) { r.replacement_path = on_user("Game.lnk"); },
-       false, "此版本尚不能还原 Steam 游戏快捷方式，已保留记录", skinned},
+       false, "原位置出现了不同的文件，已保留现有文件和备份", skinned},
       {"shortcut deleted", [](auto& fw, Record& r) { (void)fw.files.delete_file(r.path); }, false,
        "The system cannot find the file specified. (os error 2)", std::nullopt},
       {"already the original", [](auto& fw, Record& r) { fw.files.add_file(r.path, original); },

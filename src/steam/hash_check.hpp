@@ -1,0 +1,24 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/result.hpp"
+#include "platform/system.hpp"
+#include "state/content_hash.hpp"
+
+namespace mossglow {
+
+// Passes when the file hashes to `expected`; a failed read gives its own text, any other
+// content (or no recorded hash at all) gives `mismatch`.
+inline Status expect_content_hash(const System& sys, std::string_view path,
+                                  const std::optional<std::string>& expected,
+                                  std::string_view mismatch) {
+  auto hash = content_hash(sys, path);
+  if (!hash) return std::unexpected(hash.error());
+  if (!expected || *hash != *expected) return std::unexpected(std::string(mismatch));
+  return {};
+}
+
+}  // namespace mossglow

@@ -1,0 +1,178 @@
+#include "steam/steam_restore.hpp"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "shortcuts/restore.hpp"
+#include "state/content_hash.hpp"
+#include "steam_fixture.hpp"
+
+namespace mossglow {
+namespace {
+
+using namespace testing_support;
+using N = fake::FakeShell::Notification;
+
+const std::string url = url_to("steam://rungameid/570");
+const std::string generated = steam_link_bytes("steam://rungameid/570");
+
+// A conversion as the apply leaves it: the .url gone, its copy and the generated link
+// in place, the record complete.
+struct Converted {
+  fake::FakeWindows w;
+  Record record{on_user("Game.url"), original_copy("0.url"), *sha256_hex(url),
+                std::nullopt,        on_user("Game.lnk"),    *sha256_hex(generated)};
+
+  Converted() {
+    w.files.add_file(record.backup, url);
+    w.files.add_file(original_copy("0.skin.lnk"), generated);
+    w.files.add_file(*record.replacement_path, generated);
+  }
+  Status restore() { return restore_steam_shortcut(w.system(), record); }
+};
+
+TEST(SteamRestore, PutsTheUrlBackAndRemovesTheGeneratedLink) {
+  Converted c;
+  ASSERT_TRUE(c.restore());
+  EXPECT_EQ(c.w.files.content(c.record.path), url);
+  EXPECT_FALSE(c.w.files.exists(*c.record.replacement_path));
+  EXPECT_EQ(c.w.files.content(c.record.backup), url) << "the copy stays";
+  EXPECT_EQ(c.w.files.content(original_copy("0.skin.lnk")), generated)
+      << "so does the staging link";
+  EXPECT_EQ(c.w.shell.notifications(),
+            (std::vector<N>{{shcne_delete, shcnf_pathw_flush, on_user("Game.lnk")},
+                            {shcne_create, shcnf_pathw_flush, on_user("Game.url")}}));
+}
+
+TEST(SteamRestore, DecidesByWhatIsOnTheDesktop) {
+  const std::string users_link = fake::FakeShell::link_bytes(
+      LinkInfo{std::string(steam_exe), "-- \"steam://rungameid/570\"", "", "C:\\mine.ico", 0});
+  struct Row {
+    const char* name;
+    std::function<void(Converted&)> arrange;
+    std::optional<std::string> error;
+    std::optional<std::string> url_after;   // nothing: absent
+    std::optional<std::string> link_after;  // nothing: absent
+  };
+  const Row rows[] = {
+      {"the user deleted the link",
+       [](Converted& c) { (void)c.w.files.delete_file(*c.record.replacement_path); },
+       {},
+       url,
+       {}},
+      {"the user changed the link",
+       [&](Converted& c) { c.w.files.add_file(*c.record.replacement_path, users_link); },
+       "生成的 Steam 快捷方式已被修改，已保留现有文件和备份",
+       {},
+       users_link},
+      {"a different .url in its place",
+       [](Converted& c) { c.w.files.add_file(c.record.path, url_to("steam://rungameid/1")); },
+       "原位置出现了不同的文件，已保留现有文件和备份", url_to("steam://rungameid/1"), generated},
+      {"url already back, no link",
+       [](Converted& c) {
+         c.w.files.add_file(c.record.path, url);
+         (void)c.w.files.delete_file(*c.record.replacement_path);
+       },
+       {},
+       url,
+       {}},
+      {"interrupted conversion: url and link both there",
+       [](Converted& c) { c.w.files.add_file(c.record.path, url); },
+       {},
+       url,
+       {}},
+      {"link hash never recorded, link present",
+       [](Converted& c) { c.record.replacement_hash.reset(); },
+       "生成的 Steam 快捷方式已被修改，已保留现有文件和备份",
+       {},
+       generated},
+      {"link hash never recorded, no link",
+       [](Converted& c) {
+         c.record.replacement_hash.reset();
+         (void)c.w.files.delete_file(*c.record.replacement_path);
+       },
+       {},
+       url,
+       {}},
+      {"url unreadable",
+       [](Converted& c) {
+         c.w.files.add_file(c.record.path, url);
+         c.w.files.faults().fail_on_path("read_file", fake::FakeFileSystem::fold(c.record.path),
+                                         32);
+       },
+       "The process cannot access the file because it is being used by another process. "
+       "(os error 32)",
+       url, generated},
+      {"copy back fails",
+       [](Converted& c) { c.w.files.faults().fail_nth("create_new_file", 1, 112); },
+       "There is not enough space on the disk. (os error 112)",
+       {},
+       generated},
+      {"copy back lands different bytes",
+       [](Converted& c) { c.w.files.add_file(c.record.backup, "damaged copy"); },
+       "还原后的快捷方式校验失败，已保留Brambun快捷方式", "damaged copy", generated},
+      {"link cannot be deleted",
+       [](Converted& c) {
+         c.w.files.faults().fail_on_path("delete_file",
+                                         fake::FakeFileSystem::fold(*c.record.replacement_path), 5);
+       },
+       "Access is denied. (os error 5)", url, generated},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Converted c;
+    row.arrange(c);
+    const Status restored = c.restore();
+    if (row.error) {
+      ASSERT_FALSE(restored);
+      EXPECT_EQ(restored.error(), *row.error);
+    } else {
+      EXPECT_TRUE(restored) << restored.error();
+    }
+    EXPECT_EQ(c.w.files.content(c.record.path), row.url_after);
+    EXPECT_EQ(c.w.files.content(*c.record.replacement_path), row.link_after);
+  }
+}
+
+TEST(SteamRestore, TheCopyBackIsOnDiskBeforeTheLinkGoes) {
+  Converted c;
+  c.w.files.record_history(true);
+  ASSERT_TRUE(c.restore());
+  // In every state after a power cut, the .url is whole or the link is still there.
+  for (const auto& snapshot : c.w.files.history()) {
+    SCOPED_TRACE(snapshot.operation);
+    fake::FakeWindows after;
+    after.files.load_state(fake::FakeFileSystem::after_power_cut(snapshot.state));
+    const bool url_whole = after.files.content(c.record.path) == url;
+    EXPECT_TRUE(url_whole || after.files.exists(*c.record.replacement_path));
+  }
+}
+
+// Through the shortcut restore: a damaged copy keeps a Steam record without calling
+// the Steam restore; an intact one is restored and leaves the journal.
+TEST(SteamRestore, ShortcutRestoreHandsConvertedRecordsOver) {
+  for (const bool damaged : {false, true}) {
+    SCOPED_TRACE(damaged ? "damaged copy" : "intact copy");
+    Converted c;
+    if (damaged) c.w.files.add_file(c.record.backup, "damaged");
+    c.w.files.add_file(in_data("backup.json"), *serialize_backup_journal({c.record}));
+    const auto section = restore_shortcuts(c.w.system(), data_dir);
+    ASSERT_TRUE(section) << section.error();
+    if (damaged) {
+      EXPECT_TRUE(
+          section->starts_with("已还原 0 个，跳过 1 个。\n" + c.record.path + "：备份校验失败"))
+          << *section;
+      EXPECT_EQ(c.w.files.content(*c.record.replacement_path), generated);
+      EXPECT_FALSE(c.w.files.exists(c.record.path));
+    } else {
+      EXPECT_EQ(*section, "已还原 1 个，跳过 0 个。");
+      EXPECT_EQ(c.w.files.content(c.record.path), url);
+      EXPECT_FALSE(c.w.files.exists(*c.record.replacement_path));
+      EXPECT_FALSE(c.w.files.exists(in_data("backup.json")));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace mossglow

@@ -5,10 +5,9 @@
 
 #include "platform/result.hpp"
 #include "platform/system.hpp"
+#include "recycle/recycle_journal.hpp"
 
 namespace mossglow {
-
-inline constexpr std::string_view recycle_journal_name = "recycle.json";
 
 // Puts the Recycle Bin's icon values back from recycle.json; returns its section text.
 Result<std::string> restore_recycle_icon(const System& sys, std::string_view data_directory);

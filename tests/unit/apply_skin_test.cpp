@@ -15,7 +15,7 @@ namespace {
 using namespace testing_support;
 
 constexpr std::string_view recycle_and_hidden_note =
-    "\n回收站：此版本尚未更换图标。\n原文件和文件夹已隐藏。";
+    "\n回收站：已设置Brambun图标。\n原文件和文件夹已隐藏。";
 // The sections after the shortcuts' when the desktops hold nothing but shortcuts.
 const std::string later_sections =
     "\n普通文件和文件夹：0 个，跳过或失败 0 个。" + std::string(recycle_and_hidden_note);

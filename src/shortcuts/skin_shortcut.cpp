@@ -1,10 +1,13 @@
 #include "shortcuts/skin_shortcut.hpp"
 
+#include <optional>
+
 #include "main/report.hpp"
 #include "platform/path.hpp"
 #include "platform/text.hpp"
 #include "shell/notifications.hpp"
 #include "state/content_hash.hpp"
+#include "steam/steam_conversion.hpp"
 #include "steam/url_reader.hpp"
 
 namespace mossglow {
@@ -12,8 +15,14 @@ namespace {
 
 constexpr std::string_view changed_during_backup = "原快捷方式在备份过程中发生变化，已保留原文件";
 
+// What the backup found the shortcut to be.
+struct Shortcut {
+  bool is_url = false;
+  std::optional<std::string> steam_address;  // a Steam game shortcut, to be converted
+};
+
 // Each step either succeeds or yields the reason text that fails the shortcut.
-Status backup_and_journal(SkinRun& run, const std::string& path, std::size_t index, bool& is_url) {
+Result<Shortcut> backup_and_journal(SkinRun& run, const std::string& path, std::size_t index) {
   const std::string ext(extension(path).value_or(""));
   const std::string backup = join_path(run.originals_directory, std::to_string(index) + "." + ext);
 
@@ -28,12 +37,20 @@ Status backup_and_journal(SkinRun& run, const std::string& path, std::size_t ind
   auto original_hash = content_hash(run.sys, backup);
   if (!original_hash) return std::unexpected(original_hash.error());
 
-  is_url = equals_ignoring_ascii_case(ext, "url");
-  if (is_url) {
+  Shortcut shortcut;
+  shortcut.is_url = equals_ignoring_ascii_case(ext, "url");
+  if (shortcut.is_url) {
     // The copy is read rather than the desktop file: what is decided about the
     // shortcut is then exactly what the journal's hash describes.
     auto steam_address = read_steam_game_url(run.sys, backup);
     if (!steam_address) return std::unexpected(steam_address.error());
+    shortcut.steam_address = std::move(*steam_address);
+    // Refused before anything is journalled: the link could not take the .url's place.
+    if (shortcut.steam_address) {
+      if (auto clash = check_steam_name_clash(run.sys, path, run.desktops); !clash) {
+        return std::unexpected(clash.error());
+      }
+    }
   }
 
   auto current_hash = content_hash(run.sys, path);
@@ -42,7 +59,10 @@ Status backup_and_journal(SkinRun& run, const std::string& path, std::size_t ind
 
   run.journal.push_back(
       Record{path, backup, *original_hash, std::nullopt, std::nullopt, std::nullopt});
-  return save_backup_journal(run.sys, run.data_directory, run.journal);
+  if (auto saved = save_backup_journal(run.sys, run.data_directory, run.journal); !saved) {
+    return std::unexpected(saved.error());
+  }
+  return shortcut;
 }
 
 Status change_icon_and_record(SkinRun& run, const std::string& path, bool is_url) {
@@ -57,12 +77,25 @@ Status change_icon_and_record(SkinRun& run, const std::string& path, bool is_url
   return save_backup_journal(run.sys, run.data_directory, run.journal);
 }
 
+Status convert(SkinRun& run, const std::string& path, std::size_t index, std::string_view address) {
+  const SteamEntry entry{address,      path, index, run.originals_directory, run.data_directory,
+                         run.icon_path};
+  if (auto converted = convert_steam_shortcut(run.sys, entry, run.journal); !converted) {
+    return converted;
+  }
+  ++run.converted;
+  return {};
+}
+
 }  // namespace
 
 void skin_shortcut(SkinRun& run, const std::string& path, std::size_t index) {
-  bool is_url = false;
-  Status done = backup_and_journal(run, path, index, is_url);
-  if (done) done = change_icon_and_record(run, path, is_url);
+  auto shortcut = backup_and_journal(run, path, index);
+  Status done = shortcut ? Status{} : Status{std::unexpect, shortcut.error()};
+  if (done) {
+    done = shortcut->steam_address ? convert(run, path, index, *shortcut->steam_address)
+                                   : change_icon_and_record(run, path, shortcut->is_url);
+  }
   if (!done) {
     run.failure_lines.push_back(failure_line(path, done.error()));
     return;

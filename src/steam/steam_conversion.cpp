@@ -1,0 +1,70 @@
+#include "steam/steam_conversion.hpp"
+
+#include "platform/file_system.hpp"
+#include "platform/path.hpp"
+#include "shell/notifications.hpp"
+#include "state/content_hash.hpp"
+#include "steam/copy_exclusive.hpp"
+#include "steam/hash_check.hpp"
+#include "steam/icon_read_back.hpp"
+#include "steam/steam_link.hpp"
+
+namespace mossglow {
+namespace {
+
+constexpr std::string_view name_taken = "同名快捷方式已存在：";
+constexpr std::string_view url_changed = "原快捷方式在换肤过程中发生变化，已保留原文件";
+constexpr std::string_view link_changed = "生成的快捷方式校验失败，已保留原文件";
+
+}  // namespace
+
+std::string steam_link_path(std::string_view url_path) { return with_extension(url_path, "lnk"); }
+
+Status check_steam_name_clash(const System& sys, std::string_view url_path,
+                              const DesktopFolders& desktops) {
+  const std::string link = steam_link_path(url_path);
+  for (const std::string& desktop : desktops) {
+    if (path_exists(sys.files, join_path(desktop, file_name(link)))) {
+      return std::unexpected(std::string(name_taken) + link);
+    }
+  }
+  return {};
+}
+
+Status convert_steam_shortcut(const System& sys, const SteamEntry& entry,
+                              std::vector<Record>& journal) {
+  Record& record = journal.back();
+  const std::string link = steam_link_path(entry.url_path);
+  const std::string staging =
+      join_path(entry.originals_directory, std::to_string(entry.index) + ".skin.lnk");
+
+  if (auto created = create_steam_link(sys, entry.address, staging, entry.icon_path); !created) {
+    return created;
+  }
+  // From this save on, a restore knows the desktop link may exist and which bytes it
+  // must have to be removed.
+  record.replacement_path = link;
+  auto staging_hash = content_hash(sys, staging);
+  if (!staging_hash) return std::unexpected(staging_hash.error());
+  record.replacement_hash = *staging_hash;
+  if (auto saved = save_backup_journal(sys, entry.data_directory, journal); !saved) return saved;
+
+  if (auto copied = copy_file_exclusive(sys, staging, link); !copied) return copied;
+  if (auto shown = verify_icon_read_back(sys, link, entry.icon_path); !shown) return shown;
+  // The .url goes only when it is still the file that was backed up and the link on the
+  // desktop is exactly the recorded one.
+  if (auto same = expect_content_hash(sys, entry.url_path, record.original_hash, url_changed);
+      !same) {
+    return same;
+  }
+  if (auto same = expect_content_hash(sys, link, record.replacement_hash, link_changed); !same) {
+    return same;
+  }
+  if (auto deleted = sys.files.delete_file(entry.url_path); !deleted) {
+    return std::unexpected(sys.os_text(deleted.error()));
+  }
+  notify_replaced(sys.shell, entry.url_path, link);
+  return {};
+}
+
+}  // namespace mossglow

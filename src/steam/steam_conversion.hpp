@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/result.hpp"
+#include "platform/system.hpp"
+#include "shortcuts/desktop_folders.hpp"
+#include "state/backup_journal.hpp"
+
+namespace mossglow {
+
+// The link that takes a Steam .url's place: same folder, same stem, extension lnk.
+std::string steam_link_path(std::string_view url_path);
+
+// Refuses a conversion whose link name is taken on either desktop: the shell shows both
+// desktops as one, so a link of that name in the other folder would clash as well.
+Status check_steam_name_clash(const System& sys, std::string_view url_path,
+                              const DesktopFolders& desktops);
+
+// One Steam game shortcut whose journal record (the last of `journal`) is saved.
+struct SteamEntry {
+  std::string_view address;   // from the .url, unchanged
+  std::string_view url_path;  // the .url on the desktop
+  std::size_t index;          // its place in the shortcut list
+  std::string_view originals_directory;
+  std::string_view data_directory;
+  std::string_view icon_path;
+};
+
+// Replaces the .url by a link to steam.exe with the mascot icon: the link is written to
+// the originals folder first, recorded in the journal, copied beside the .url and
+// checked, and only then is the .url deleted. A failure leaves the .url in place and
+// the journal saying how far the conversion got.
+Status convert_steam_shortcut(const System& sys, const SteamEntry& entry,
+                              std::vector<Record>& journal);
+
+}  // namespace mossglow

@@ -1,0 +1,45 @@
+#include "steam/steam_launcher.hpp"
+
+#include "platform/file_system.hpp"
+#include "platform/path.hpp"
+#include "platform/registry_value.hpp"
+#include "platform/text.hpp"
+#include "steam/steam_command.hpp"
+
+namespace mossglow {
+namespace {
+
+constexpr std::string_view command_key = "steam\\shell\\open\\command";
+constexpr std::string_view unreadable_command = "无法读取 Steam 启动命令：";
+constexpr std::string_view not_steam = "Steam 启动程序不存在或不是 steam.exe，已保留原快捷方式";
+
+// The registered command text; the key is closed when this returns, whatever happened.
+Result<std::string> read_command(const System& sys) {
+  auto key = sys.registry.open_key(RegistryRoot::classes_root, command_key, key_read);
+  if (!key) return std::unexpected(std::string(unreadable_command) + sys.os_text(key.error()));
+  auto value = read_registry_value(sys.registry, *key, "");
+  if (!value) return std::unexpected(sys.os_text(value.error()));
+  auto text = registry_text(*value);
+  if (!text) return std::unexpected(sys.os_text(text.error()));
+  return std::move(*text);
+}
+
+}  // namespace
+
+Result<std::string> find_steam_launcher(const System& sys) {
+  auto command = read_command(sys);
+  if (!command) return std::unexpected(command.error());
+  auto launcher = command_program(*command);
+  if (!launcher) return std::unexpected(launcher.error());
+
+  // The link will start exactly this file: it must exist and be Steam's launcher, not
+  // whatever another program registered for steam: addresses.
+  const auto metadata = sys.files.metadata(*launcher);
+  if (!metadata || metadata->is_directory() ||
+      !equals_ignoring_ascii_case(file_name(*launcher), "steam.exe")) {
+    return std::unexpected(std::string(not_steam));
+  }
+  return launcher;
+}
+
+}  // namespace mossglow

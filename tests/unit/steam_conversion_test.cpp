@@ -1,0 +1,289 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+#include "shortcuts/apply.hpp"
+#include "state/backup_journal.hpp"
+#include "state/content_hash.hpp"
+#include "steam/steam_link.hpp"
+#include "steam_fixture.hpp"
+#include "support/intercepting_file_system.hpp"
+
+namespace mossglow {
+namespace {
+
+using namespace testing_support;
+using N = fake::FakeShell::Notification;
+
+constexpr std::string_view game_address = "steam://rungameid/10";
+
+class SteamConversion : public ::testing::Test {
+ protected:
+  fake::FakeWindows w;
+
+  void SetUp() override { install_steam(w); }
+
+  OperationOutcome apply() { return apply_skin(w.system(), both_desktops(), data_dir); }
+
+  std::vector<Record> journal() {
+    auto bytes = w.files.content(in_data("backup.json"));
+    if (!bytes) return {};
+    auto records = parse_backup_journal(*bytes);
+    EXPECT_TRUE(records) << records.error();
+    return records.value_or(std::vector<Record>{});
+  }
+  std::optional<Record> record_of(std::string_view path) {
+    const auto records = journal();
+    const auto it = std::ranges::find(records, path, &Record::path);
+    if (it == records.end()) return std::nullopt;
+    return *it;
+  }
+  std::string last_operation() {
+    return w.files.content(in_data("last-operation.txt")).value_or("");
+  }
+};
+
+TEST_F(SteamConversion, AGameShortcutBecomesALinkToSteamWithTheMascotIcon) {
+  const std::string url = url_to(game_address);
+  w.files.add_file(on_user("Game.url"), url);
+
+  const auto outcome = apply();
+  ASSERT_TRUE(outcome) << outcome.error();
+  EXPECT_TRUE(outcome->text.starts_with("已更新快捷方式 1 个，失败 0 个。\n备份："))
+      << outcome->text;
+  EXPECT_FALSE(outcome->needs_attention) << outcome->text;
+
+  EXPECT_FALSE(w.files.exists(on_user("Game.url")));
+  const auto link = w.shell.read_link(on_user("Game.lnk"));
+  ASSERT_TRUE(link);
+  EXPECT_EQ(link->target, steam_exe);
+  EXPECT_EQ(link->arguments, "-- \"steam://rungameid/10\"");
+  EXPECT_EQ(link->working_directory, steam_folder);
+  EXPECT_EQ(link->icon_path, icon_path);
+  EXPECT_EQ(link->icon_index, 0);
+  EXPECT_EQ(w.files.content(original_copy("0.url")), url);
+  EXPECT_EQ(w.files.content(original_copy("0.skin.lnk")), w.files.content(on_user("Game.lnk")));
+
+  const std::string link_hash = *sha256_hex(steam_link_bytes(game_address));
+  EXPECT_EQ(journal(),
+            (std::vector<Record>{{on_user("Game.url"), original_copy("0.url"), *sha256_hex(url),
+                                  std::nullopt, on_user("Game.lnk"), link_hash}}));
+  const auto& notes = w.shell.notifications();
+  const std::vector<N> conversion{{shcne_delete, shcnf_pathw_flush, on_user("Game.url")},
+                                  {shcne_create, shcnf_pathw_flush, on_user("Game.lnk")},
+                                  {shcne_updateitem, shcnf_pathw_flush, on_user("Game.url")}};
+  ASSERT_GE(notes.size(), conversion.size());
+  EXPECT_EQ(std::vector<N>(notes.begin(), notes.begin() + 3), conversion);
+}
+
+TEST_F(SteamConversion, TwoShortcutsForOneGameGetALinkEach) {
+  w.files.add_file(on_user("Dota.url"), url_to("steam://rungameid/570"));
+  w.files.add_file(on_public("Dota 2.URL"), url_to("steam://rungameid/570"));
+  const auto outcome = apply();
+  ASSERT_TRUE(outcome) << outcome.error();
+  EXPECT_TRUE(outcome->text.starts_with("已更新快捷方式 2 个，失败 0 个。")) << outcome->text;
+  EXPECT_EQ(w.files.content(on_user("Dota.lnk")), steam_link_bytes("steam://rungameid/570"));
+  EXPECT_EQ(w.files.content(on_public("Dota 2.lnk")), steam_link_bytes("steam://rungameid/570"));
+  EXPECT_FALSE(w.files.exists(on_user("Dota.url")));
+  EXPECT_FALSE(w.files.exists(on_public("Dota 2.URL")));
+  EXPECT_EQ(record_of(on_public("Dota 2.URL"))->replacement_path, on_public("Dota 2.lnk"));
+}
+
+TEST_F(SteamConversion, OnlySteamGameShortcutsAreConvertedTheRestAreReIconed) {
+  const std::string web = url_to("https://store.steampowered.com/");
+  w.files.add_file(on_user("Store.url"), web);
+  w.files.add_file(on_user("Game.url"), url_to("STEAM://Run/440"));
+  w.files.add_file(on_user("Tool.lnk"), link_to("C:\\tool.exe"));
+  const auto outcome = apply();
+  ASSERT_TRUE(outcome) << outcome.error();
+  EXPECT_TRUE(outcome->text.starts_with("已更新快捷方式 3 个，失败 0 个。")) << outcome->text;
+  EXPECT_NE(w.files.content(on_user("Store.url"))->find("IconFile="), std::string::npos);
+  EXPECT_FALSE(w.files.exists(on_user("Store.lnk")));
+  EXPECT_EQ(w.shell.read_link(on_user("Game.lnk"))->arguments, "-- \"STEAM://Run/440\"");
+  const auto store = record_of(on_user("Store.url"));
+  ASSERT_TRUE(store);
+  EXPECT_TRUE(store->applied_hash.has_value());
+  EXPECT_FALSE(store->replacement_path.has_value());
+}
+
+// The link's name is taken on the user's or the public desktop: the .url is left alone
+// and nothing but its backup copy is made for it. The clashing link is an ordinary
+// shortcut and is skinned as usual.
+TEST_F(SteamConversion, ANameTakenOnEitherDesktopKeepsTheUrl) {
+  struct Row {
+    const char* name;
+    std::string url_path;
+    std::string taken;
+  };
+  const Row rows[] = {
+      {"beside it", on_user("Game.url"), on_user("Game.lnk")},
+      {"on the public desktop", on_user("Game.url"), on_public("Game.lnk")},
+      {"on the user's desktop", on_public("Game.url"), on_user("GAME.lnk")},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    fake::FakeWindows fw;
+    install_steam(fw);
+    const std::string url = url_to(game_address);
+    fw.files.add_file(row.url_path, url);
+    fw.files.add_file(row.taken, link_to("C:\\other.exe"));
+
+    const auto outcome = apply_skin(fw.system(), both_desktops(), data_dir);
+    ASSERT_TRUE(outcome) << outcome.error();
+    const std::string line =
+        row.url_path + "：同名快捷方式已存在：" + with_extension(row.url_path, "lnk");
+    EXPECT_EQ(fw.files.content(in_data("last-operation.txt")), "快捷方式换肤\r\n" + line);
+    EXPECT_EQ(fw.files.content(row.url_path), url);
+    EXPECT_EQ(fw.shell.read_link(row.taken)->target, "C:\\other.exe");
+    const auto records = parse_backup_journal(*fw.files.content(in_data("backup.json")));
+    ASSERT_TRUE(records);
+    ASSERT_EQ(records->size(), 1u) << "only the clashing link is journalled";
+    EXPECT_EQ((*records)[0].path, row.taken);
+    for (const auto& file : fw.files.tree(join_path(data_dir, "originals"))) {
+      EXPECT_FALSE(file.ends_with(".skin.lnk")) << file;
+    }
+  }
+}
+
+// A conversion failing at each of its steps: the failure line, how far the journal on
+// disk got, and which files exist. The .url itself is never deleted.
+TEST_F(SteamConversion, EachFailureKeepsTheUrlAndJournalsHowFarItGot) {
+  const std::string url_path = on_user("Game.url");
+  const std::string link_path = on_user("Game.lnk");
+  const std::string staging = original_copy("0.skin.lnk");
+  const std::string url = url_to(game_address);
+  enum class Journal { none, no_replacement, replacement };
+  struct Case {
+    const char* name;
+    std::function<void(fake::FakeWindows&, fake::InterceptingFileSystem&)> arrange;
+    std::string reason;
+    Journal journal;
+    bool staging_exists;
+    bool link_exists;
+  };
+  int count = 0;
+  // Fails the n-th call of an operation on a path (counted per test case).
+  const auto nth_call_fails = [&](std::string op, std::string path, int nth, std::uint32_t code) {
+    return [&count, op, path, nth, code](fake::FakeWindows&, fake::InterceptingFileSystem& files) {
+      files.before = [&count, op, path, nth, code](
+                         std::string_view o, std::string_view p) -> std::optional<Win32Error> {
+        if (o == op && p == path && ++count == nth) return Win32Error{code};
+        return std::nullopt;
+      };
+    };
+  };
+  // Changes a file on disk right after the desktop link has been written.
+  const auto after_link_copy_rewrite = [&](std::string path, std::string bytes) {
+    return [path, bytes](fake::FakeWindows& fw, fake::InterceptingFileSystem& files) {
+      files.after = [&fw, path, bytes](std::string_view op, std::string_view) {
+        if (op == "create_new_file") fw.files.add_file(path, bytes);
+      };
+    };
+  };
+  const std::string read_back = "Windows 未能回读Brambun图标，已保留原快捷方式";
+  const Case cases[] = {
+      {"invalid address",
+       [&](auto& fw, auto&) { fw.files.add_file(url_path, url_to("steam://run/1\"x")); },
+       "Steam 游戏地址包含无效字符，已保留原快捷方式", Journal::none, false, false},
+      {"Steam not installed",
+       [](auto& fw, auto&) { fw.registry.remove_key(RegistryRoot::classes_root, "steam"); },
+       "无法读取 Steam 启动命令：The system cannot find the file specified. (os error 2)",
+       Journal::no_replacement, false, false},
+      {"steam.exe missing", [](auto& fw, auto&) { (void)fw.files.delete_file(steam_exe); },
+       "Steam 启动程序不存在或不是 steam.exe，已保留原快捷方式", Journal::no_replacement, false,
+       false},
+      {"link object fails",
+       [](auto& fw, auto&) { fw.shell.faults().fail_nth("create_link", 1, 0x80070005u); },
+       "Access is denied. (0x80070005)", Journal::no_replacement, false, false},
+      {"staging link not read back",
+       [&](auto& fw, auto&) { fw.shell.override_icon_location(staging, std::nullopt); }, read_back,
+       Journal::no_replacement, true, false},
+      {"staging link unreadable", nth_call_fails("read_file", staging, 1, 5),
+       "Access is denied. (os error 5)", Journal::no_replacement, true, false},
+      {"second journal save", nth_call_fails("write_file", in_data("backup.tmp"), 2, 112),
+       "There is not enough space on the disk. (os error 112)", Journal::no_replacement, true,
+       false},
+      {"desktop link cannot be created",
+       [](auto& fw, auto&) { fw.files.faults().fail_nth("create_new_file", 1, 80); },
+       "The file exists. (os error 80)", Journal::replacement, true, false},
+      {"desktop link not read back",
+       [&](auto& fw, auto&) {
+         fw.shell.override_icon_location(link_path, IconLocation{std::string(icon_path), 1});
+       },
+       read_back, Journal::replacement, true, true},
+      {"url unreadable before deletion", nth_call_fails("read_file", url_path, 2, 32),
+       "The process cannot access the file because it is being used by another process. "
+       "(os error 32)",
+       Journal::replacement, true, true},
+      {"url changed during the conversion",
+       after_link_copy_rewrite(url_path, url_to("steam://rungameid/20")),
+       "原快捷方式在换肤过程中发生变化，已保留原文件", Journal::replacement, true, true},
+      {"desktop link changed after the copy",
+       after_link_copy_rewrite(link_path, fake::FakeShell::link_bytes(LinkInfo{
+                                              "C:\\x.exe", "", "", std::string(icon_path), 0})),
+       "生成的快捷方式校验失败，已保留原文件", Journal::replacement, true, true},
+      {"url cannot be deleted", nth_call_fails("delete_file", url_path, 1, 5),
+       "Access is denied. (os error 5)", Journal::replacement, true, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    count = 0;
+    fake::FakeWindows fw;
+    install_steam(fw);
+    fw.files.add_file(url_path, url);
+    fake::InterceptingFileSystem files(fw.files);
+    c.arrange(fw, files);
+    const auto url_before = *fw.files.content(url_path);
+    System sys{files, fw.shell, fw.env, fw.messages, fw.registry};
+
+    const auto outcome = apply_skin(sys, both_desktops(), data_dir);
+    ASSERT_TRUE(outcome) << outcome.error();
+    EXPECT_TRUE(outcome->text.starts_with("已更新快捷方式 0 个，失败 1 个。")) << outcome->text;
+    EXPECT_TRUE(outcome->needs_attention);
+    EXPECT_EQ(fw.files.content(in_data("last-operation.txt")),
+              "快捷方式换肤\r\n" + url_path + "：" + c.reason);
+
+    EXPECT_TRUE(fw.files.exists(url_path));
+    if (std::string_view(c.name) != "url changed during the conversion") {
+      EXPECT_EQ(fw.files.content(url_path), url_before);
+    }
+    EXPECT_EQ(fw.files.exists(staging), c.staging_exists);
+    EXPECT_EQ(fw.files.exists(link_path), c.link_exists);
+
+    const auto bytes = fw.files.content(in_data("backup.json"));
+    if (c.journal == Journal::none) {
+      EXPECT_FALSE(bytes.has_value());
+      continue;
+    }
+    ASSERT_TRUE(bytes.has_value());
+    const auto records = parse_backup_journal(*bytes);
+    ASSERT_TRUE(records) << records.error();
+    ASSERT_EQ(records->size(), 1u);
+    const Record& r = (*records)[0];
+    EXPECT_EQ(r.path, url_path);
+    EXPECT_EQ(r.original_hash, *sha256_hex(url_before));
+    EXPECT_FALSE(r.applied_hash.has_value());
+    if (c.journal == Journal::replacement) {
+      EXPECT_EQ(r.replacement_path, link_path);
+      EXPECT_EQ(r.replacement_hash, *sha256_hex(*fw.files.content(staging)));
+    } else {
+      EXPECT_FALSE(r.replacement_path.has_value());
+      EXPECT_FALSE(r.replacement_hash.has_value());
+    }
+  }
+}
+
+TEST(SteamLink, StartsInTheLaunchersFolder) {
+  EXPECT_EQ(steam_link_arguments("steam://rungameid/570"), "-- \"steam://rungameid/570\"");
+  EXPECT_EQ(launcher_folder("D:\\Steam\\steam.exe"), "D:\\Steam");
+  EXPECT_EQ(launcher_folder("D:/Games/Steam/steam.exe"), "D:/Games/Steam");
+  EXPECT_EQ(launcher_folder("steam.exe"), "");
+  // A root keeps its separator: "C:" alone would be drive C's current folder.
+  EXPECT_EQ(launcher_folder("C:\\steam.exe"), "C:\\");
+  EXPECT_EQ(launcher_folder("\\steam.exe"), "\\");
+  EXPECT_EQ(launcher_folder("\\\\server\\share\\steam.exe"), "\\\\server\\share");
+}
+
+}  // namespace
+}  // namespace mossglow

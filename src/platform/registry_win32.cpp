@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "platform/text.hpp"
 
@@ -72,8 +73,20 @@ OsResult<void> Win32Registry::set_value(const RegistryKey& key, std::string_view
                                         std::uint32_t type, std::span<const std::uint8_t> bytes) {
   if (bytes.size() > std::numeric_limits<DWORD>::max()) return failed(ERROR_INVALID_PARAMETER);
   const WideName value(name);
-  const LSTATUS status = RegSetValueExW(key_of(key), value.get(), 0, type, bytes.data(),
-                                        static_cast<DWORD>(bytes.size()));
+  // For a string type whose data does not end in a NUL unit, Windows looks at the unit
+  // after the data and, when that is NUL, stores it too. The data is passed with two
+  // non-zero bytes after it so that exactly the given bytes are stored (and nothing
+  // past the caller's buffer is read).
+  std::vector<std::uint8_t> padded;
+  const BYTE* data = bytes.data();
+  if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
+    padded.reserve(bytes.size() + 2);
+    padded.assign(bytes.begin(), bytes.end());
+    padded.insert(padded.end(), {0xFF, 0xFF});
+    data = padded.data();
+  }
+  const LSTATUS status =
+      RegSetValueExW(key_of(key), value.get(), 0, type, data, static_cast<DWORD>(bytes.size()));
   if (status != ERROR_SUCCESS) return failed(status);
   return {};
 }

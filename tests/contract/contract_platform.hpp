@@ -16,6 +16,9 @@ class ContractPlatform {
   virtual System system() = 0;
   // A fresh, empty directory for one test (an absolute path).
   virtual std::string make_scratch_directory() = 0;
+  // A fresh subkey path under HKEY_CURRENT_USER that does not exist yet; whatever the
+  // test creates under it is removed when the platform goes away.
+  virtual std::string make_scratch_key() = 0;
   virtual bool is_fake() const = 0;
   // True when the Win32 implementation runs under Wine, whose answers differ from
   // Windows' in a few measured places (see contract_fixture.hpp).

@@ -14,6 +14,9 @@ class FakePlatform final : public ContractPlatform {
     windows_.files.add_directory(path);
     return path;
   }
+  std::string make_scratch_key() override {
+    return "Software\\MossglowContractTests\\" + std::to_string(++count_);
+  }
   bool is_fake() const override { return true; }
   bool is_wine() const override { return false; }
   bool make_symlink(std::string_view link, std::string_view target, bool directory) override {

@@ -56,10 +56,15 @@ void remove_tree(const std::wstring& path) {
   RemoveDirectoryW(path.c_str());
 }
 
+constexpr const wchar_t* scratch_key_parent = L"Software\\MossglowContractTests";
+
 class Win32Platform final : public ContractPlatform {
  public:
   ~Win32Platform() override {
     for (const auto& folder : scratch_) remove_tree(folder);
+    for (const auto& key : scratch_keys_) RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+    // Only goes when no other test binary still has keys under it.
+    RegDeleteKeyW(HKEY_CURRENT_USER, scratch_key_parent);
   }
 
   System system() override { return System{files_, shell_, env_, messages_, registry_}; }
@@ -83,6 +88,14 @@ class Win32Platform final : public ContractPlatform {
         return narrow(name.c_str());
       }
     }
+  }
+
+  std::string make_scratch_key() override {
+    const std::wstring name = std::wstring(scratch_key_parent) + L"\\" +
+                              std::to_wstring(GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(++count_);
+    scratch_keys_.push_back(name);
+    return narrow(name.c_str());
   }
 
   bool is_fake() const override { return false; }
@@ -109,6 +122,7 @@ class Win32Platform final : public ContractPlatform {
   Win32Messages messages_;
   Win32Registry registry_;
   std::vector<std::wstring> scratch_;
+  std::vector<std::wstring> scratch_keys_;
   unsigned count_ = 0;
 };
 

@@ -48,8 +48,7 @@ struct OperationSteps {
   std::function<Result<std::string>()> data_directory;
   // Resolves a known folder to its path or to the Windows error text.
   std::function<Result<std::string>(KnownFolder)> known_folder;
-  std::function<OperationOutcome(const std::string& user_desktop,
-                                 const std::string& public_desktop,
+  std::function<OperationOutcome(const std::string& user_desktop, const std::string& public_desktop,
                                  const std::string& data_directory)>
       apply_skin;
   std::function<Result<std::string>(const std::string& data_directory)> restore_overlay;

@@ -50,8 +50,7 @@ class FileSystem {
   // The whole file in one read.
   virtual OsResult<std::string> read_file(std::string_view path) = 0;
   // Create or truncate, write every byte, FlushFileBuffers when asked, close.
-  virtual OsResult<void> write_file(std::string_view path, std::string_view bytes,
-                                    bool flush) = 0;
+  virtual OsResult<void> write_file(std::string_view path, std::string_view bytes, bool flush) = 0;
   // Opens an existing file for writing and FlushFileBuffers it, so that bytes written
   // by another call (a copy) survive a power cut before anything depends on them.
   virtual OsResult<void> flush_file(std::string_view path) = 0;

@@ -80,8 +80,8 @@ std::optional<std::string> from_utf16(std::u16string_view text, Unpaired unpaire
 
 bool is_white_space(char32_t c) {
   return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
-         c == 0x205F || c == 0x3000;
+         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
+         c == 0x3000;
 }
 
 }  // namespace
@@ -111,9 +111,7 @@ std::u16string to_utf16(std::string_view text) {
 
 std::string to_wtf8(std::u16string_view text) { return *from_utf16(text, Unpaired::keep); }
 
-std::string to_utf8_lossy(std::u16string_view text) {
-  return *from_utf16(text, Unpaired::replace);
-}
+std::string to_utf8_lossy(std::u16string_view text) { return *from_utf16(text, Unpaired::replace); }
 
 std::optional<std::string> to_utf8_strict(std::u16string_view text) {
   return from_utf16(text, Unpaired::reject);

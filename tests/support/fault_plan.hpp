@@ -28,7 +28,8 @@ class FaultPlan {
     const std::string name(operation);
     const int call = ++calls_[name];
     if (auto it = on_path_.find(name); it != on_path_.end()) {
-      if (auto p = it->second.find(std::string(folded_path)); p != it->second.end()) return p->second;
+      if (auto p = it->second.find(std::string(folded_path)); p != it->second.end())
+        return p->second;
     }
     if (auto it = nth_.find(name); it != nth_.end()) {
       for (const auto& f : it->second) {

@@ -9,8 +9,8 @@ namespace mossglow {
 namespace {
 
 TEST(Wtf8, UnpairedSurrogatesSurviveTheRoundTrip) {
-  const std::u16string names[] = {u"plain.lnk", u"桌面快捷方式.url", u"a\xD800z", u"\xDC00",
-                                  u"emoji \xD83D\xDE00", u""};
+  const std::u16string names[] = {u"plain.lnk", u"桌面快捷方式.url",   u"a\xD800z",
+                                  u"\xDC00",    u"emoji \xD83D\xDE00", u""};
   for (const auto& name : names) {
     EXPECT_EQ(to_utf16(to_wtf8(name)), name);
   }
@@ -22,10 +22,10 @@ TEST(Wtf8, UnpairedSurrogatesSurviveTheRoundTrip) {
 
 TEST(Utf8Validation, RejectsMalformedSequences) {
   EXPECT_TRUE(is_valid_utf8("中文 ascii"));
-  EXPECT_FALSE(is_valid_utf8("\xC0\x80"));      // overlong
-  EXPECT_FALSE(is_valid_utf8("\xE4\xB8"));      // truncated
-  EXPECT_FALSE(is_valid_utf8("\xFF"));          // never valid
-  EXPECT_FALSE(is_valid_utf8("\xED\xA0\x80"));  // surrogate code point
+  EXPECT_FALSE(is_valid_utf8("\xC0\x80"));          // overlong
+  EXPECT_FALSE(is_valid_utf8("\xE4\xB8"));          // truncated
+  EXPECT_FALSE(is_valid_utf8("\xFF"));              // never valid
+  EXPECT_FALSE(is_valid_utf8("\xED\xA0\x80"));      // surrogate code point
   EXPECT_FALSE(is_valid_utf8("\xF4\x90\x80\x80"));  // beyond U+10FFFF
 }
 
@@ -41,10 +41,11 @@ TEST(Path, ExtensionFollowsTheLastDotOfTheFileName) {
     std::optional<std::string_view> extension;
   };
   const Case cases[] = {
-      {"C:\\d\\A.lnk", "lnk"},     {"C:\\d\\b.URL", "URL"},   {"C:\\d\\c.tar.gz", "gz"},
-      {"C:\\d\\.lnk", std::nullopt}, {"C:\\d\\..", std::nullopt}, {"C:\\d\\noext", std::nullopt},
-      {"C:\\d.x\\noext", std::nullopt}, {"C:\\d\\trailing.", ""}, {"C:/d/fwd.Url", "Url"},
-      {"..x", "x"},
+      {"C:\\d\\A.lnk", "lnk"},          {"C:\\d\\b.URL", "URL"},
+      {"C:\\d\\c.tar.gz", "gz"},        {"C:\\d\\.lnk", std::nullopt},
+      {"C:\\d\\..", std::nullopt},      {"C:\\d\\noext", std::nullopt},
+      {"C:\\d.x\\noext", std::nullopt}, {"C:\\d\\trailing.", ""},
+      {"C:/d/fwd.Url", "Url"},          {"..x", "x"},
   };
   for (const auto& c : cases) EXPECT_EQ(extension(c.path), c.extension) << c.path;
   EXPECT_TRUE(has_extension("X.LnK", "lnk"));

@@ -30,10 +30,10 @@ Result<Shortcut> backup_and_journal(SkinRun& run, const std::string& path, std::
     return std::unexpected(run.sys.os_text(copied.error()));
   }
   // The copy is the only other place the original lives once the shortcut is changed,
-  // so it must be on disk before the journal can point at it.
-  if (auto flushed = run.sys.files.flush_file(backup); !flushed) {
-    return std::unexpected(run.sys.os_text(flushed.error()));
-  }
+  // so it is pushed to disk before the journal points at it. This is only a safeguard:
+  // a copy of a read-only shortcut is read-only too and cannot be opened for flushing,
+  // and such a shortcut must still be journalled and fail at its icon change, not here.
+  (void)run.sys.files.flush_file(backup);
   auto original_hash = content_hash(run.sys, backup);
   if (!original_hash) return std::unexpected(original_hash.error());
 

@@ -1,6 +1,7 @@
 #include "main/report.hpp"
 
 #include "platform/path.hpp"
+#include "platform/text.hpp"
 
 namespace mossglow {
 namespace {
@@ -40,7 +41,9 @@ bool restore_is_complete(std::string_view shortcuts, std::string_view overlay,
 }  // namespace
 
 std::string failure_line(std::string_view path, std::string_view reason) {
-  std::string line(path);
+  // The line goes into last-operation.txt, which is UTF-8: a file name that is not
+  // valid Unicode is shown with U+FFFD in place of its unpaired surrogates.
+  std::string line = path_display_text(path);
   line += "：";
   line += reason;
   return line;
@@ -71,7 +74,7 @@ std::string write_detailed_record(const System& sys, std::string_view data_direc
   } else {
     append_joined(suffix, failure_lines, listed_failures, "\n");
     suffix += record_pointer;
-    suffix += path;
+    suffix += path_display_text(path);
   }
   return suffix;
 }

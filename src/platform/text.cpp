@@ -113,6 +113,10 @@ std::string to_wtf8(std::u16string_view text) { return *from_utf16(text, Unpaire
 
 std::string to_utf8_lossy(std::u16string_view text) { return *from_utf16(text, Unpaired::replace); }
 
+std::string path_display_text(std::string_view path) {
+  return is_valid_utf8(path) ? std::string(path) : to_utf8_lossy(to_utf16(path));
+}
+
 std::optional<std::string> to_utf8_strict(std::u16string_view text) {
   return from_utf16(text, Unpaired::reject);
 }

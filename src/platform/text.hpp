@@ -20,6 +20,10 @@ std::string to_wtf8(std::u16string_view text);
 // UTF-16 to UTF-8: unpaired surrogates become U+FFFD.
 std::string to_utf8_lossy(std::u16string_view text);
 
+// A WTF-8 path as text for the user and for files that must be UTF-8: every unpaired
+// surrogate becomes U+FFFD.
+std::string path_display_text(std::string_view path);
+
 // UTF-16 to UTF-8, or nothing when the text holds an unpaired surrogate.
 std::optional<std::string> to_utf8_strict(std::u16string_view text);
 

@@ -27,6 +27,11 @@ TEST(FailureLine, JoinsPathAndReasonWithFullWidthColon) {
   EXPECT_EQ(failure_line("C:\\d\\a.lnk", "备份校验失败"), "C:\\d\\a.lnk\xEF\xBC\x9A备份校验失败");
 }
 
+TEST(FailureLine, ShowsAnUnpairedSurrogateInTheNameAsReplacementCharacter) {
+  // "\xED\xA0\x80" is a lone U+D800 kept as WTF-8 in the path.
+  EXPECT_EQ(failure_line("C:\\d\\a\xED\xA0\x80.lnk", "E"), "C:\\d\\a\xEF\xBF\xBD.lnk：E");
+}
+
 class DetailedRecord : public testing::Test {
  protected:
   fake::FakeWindows w;

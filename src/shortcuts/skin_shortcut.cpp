@@ -1,5 +1,6 @@
 #include "shortcuts/skin_shortcut.hpp"
 
+#include <cstdint>
 #include <optional>
 
 #include "main/report.hpp"
@@ -21,11 +22,25 @@ struct Shortcut {
   std::optional<std::string> steam_address;  // a Steam game shortcut, to be converted
 };
 
+// A copy left under this name by an earlier, already restored apply carries the
+// attributes of the shortcut it was taken from, and CopyFileExW refuses to replace a
+// read-only, hidden or system file with one that lacks them. Those bits are cleared so
+// that the new copy replaces the old one; if that fails, the copy reports its error.
+void release_old_copy(FileSystem& files, const std::string& backup) {
+  constexpr std::uint32_t guarding =
+      file_attribute_readonly | file_attribute_hidden | file_attribute_system;
+  const auto attributes = files.get_attributes(backup);
+  if (!attributes || (*attributes & guarding) == 0) return;
+  const std::uint32_t rest = *attributes & ~guarding;
+  (void)files.set_attributes(backup, rest != 0 ? rest : file_attribute_normal);
+}
+
 // Each step either succeeds or yields the reason text that fails the shortcut.
 Result<Shortcut> backup_and_journal(SkinRun& run, const std::string& path, std::size_t index) {
   const std::string ext(extension(path).value_or(""));
   const std::string backup = join_path(run.originals_directory, std::to_string(index) + "." + ext);
 
+  release_old_copy(run.sys.files, backup);
   if (auto copied = run.sys.files.copy_file(path, backup); !copied) {
     return std::unexpected(run.sys.os_text(copied.error()));
   }

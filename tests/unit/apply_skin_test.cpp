@@ -123,10 +123,16 @@ TEST_F(ApplySkin, BackupCopiesKeepTheExtensionsLetterCaseAndReplaceOldCopies) {
   w.files.add_file(on_user("Foo.LNK"), link_to("C:\\foo.exe"));
   w.files.add_file(on_user("bar.Url"), url_to("https://bar/"));
   w.files.add_file(original_copy("0.LNK"), "left by an earlier apply");
+  // A copy of a hidden, system or read-only shortcut carries those bits, which would
+  // make a plain copy refuse to replace it.
+  w.files.add_file(original_copy("1.Url"), "left by an earlier apply",
+                   file_attribute_readonly | file_attribute_hidden | file_attribute_system);
   const auto outcome = apply();
   ASSERT_TRUE(outcome) << outcome.error();
+  EXPECT_FALSE(outcome->needs_attention) << outcome->text;
   EXPECT_EQ(w.files.content(original_copy("0.LNK")), link_to("C:\\foo.exe"));
   EXPECT_EQ(w.files.content(original_copy("1.Url")), url_to("https://bar/"));
+  EXPECT_EQ(w.files.attributes(original_copy("1.Url")), file_attribute_archive);
 }
 
 TEST_F(ApplySkin, ErrorsThatEndTheApplyBeforeAnyShortcutIsTouched) {

@@ -1,9 +1,9 @@
 #include "steam/steam_launcher.hpp"
 
 #include "platform/file_system.hpp"
-#include "platform/path.hpp"
 #include "platform/registry_value.hpp"
 #include "platform/text.hpp"
+#include "steam/launcher_path.hpp"
 #include "steam/steam_command.hpp"
 
 namespace mossglow {
@@ -36,7 +36,7 @@ Result<std::string> find_steam_launcher(const System& sys) {
   // whatever another program registered for steam: addresses.
   const auto metadata = sys.files.metadata(*launcher);
   if (!metadata || metadata->is_directory() ||
-      !equals_ignoring_ascii_case(file_name(*launcher), "steam.exe")) {
+      !equals_ignoring_ascii_case(last_component(*launcher), "steam.exe")) {
     return std::unexpected(std::string(not_steam));
   }
   return launcher;

@@ -1,7 +1,7 @@
 #include "steam/steam_link.hpp"
 
-#include "platform/path.hpp"
 #include "steam/icon_read_back.hpp"
+#include "steam/launcher_path.hpp"
 #include "steam/steam_launcher.hpp"
 
 namespace mossglow {
@@ -12,15 +12,8 @@ std::string steam_link_arguments(std::string_view address) {
 }
 
 std::string launcher_folder(std::string_view launcher) {
-  std::string folder(parent_path(launcher));
-  // "C:" alone would mean the current folder of drive C, and "" a relative start:
-  // a launcher in a root starts in that root.
-  const bool root = folder.empty() || (folder.size() == 2 && folder[1] == ':');
-  if (root && launcher.size() > folder.size() + 1) {
-    const char separator = launcher[folder.size()];
-    if (separator == '\\' || separator == '/') folder += separator;
-  }
-  return folder;
+  // A root keeps its separator: "C:" alone would mean the current folder of drive C.
+  return std::string(without_last_component(launcher));
 }
 
 Status create_steam_link(const System& sys, std::string_view address, std::string_view link_path,

@@ -283,6 +283,11 @@ TEST(SteamLink, StartsInTheLaunchersFolder) {
   EXPECT_EQ(launcher_folder("C:\\steam.exe"), "C:\\");
   EXPECT_EQ(launcher_folder("\\steam.exe"), "\\");
   EXPECT_EQ(launcher_folder("\\\\server\\share\\steam.exe"), "\\\\server\\share");
+  // Drive-relative: the folder is drive D's current one, not the process's.
+  EXPECT_EQ(launcher_folder("D:steam.exe"), "D:");
+  EXPECT_EQ(launcher_folder("D:\\Steam\\\\steam.exe"), "D:\\Steam");
+  EXPECT_EQ(launcher_folder("D:\\Steam\\.\\steam.exe"), "D:\\Steam");
+  EXPECT_EQ(launcher_folder(".\\steam.exe"), ".");
 }
 
 }  // namespace

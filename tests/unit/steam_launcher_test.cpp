@@ -88,6 +88,8 @@ TEST_F(SteamLauncher, TakesTheProgramOfTheRegisteredCommand) {
       {"another program", reg_sz, utf16le(u"D:\\Steam\\steam2.exe \"%1\"", 1), not_steam},
       {"missing file", reg_sz, utf16le(u"E:\\Steam\\steam.exe", 1), not_steam},
       {"empty quotes", reg_sz, utf16le(u"\"\" steam.exe", 1), not_steam},
+      {"a trailing . names the file itself", reg_sz, utf16le(u"D:\\Steam\\steam.exe\\.", 1),
+       std::string("D:\\Steam\\steam.exe\\.")},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);

@@ -64,10 +64,13 @@ Parsed<std::uint16_t> Deserializer::decode_hex_escape() {
     index_ = input_.size();
     return error(eof_string);
   }
+  // All four digits are taken before they are checked, so a bad digit is reported
+  // at the end of the escape, wherever it stands in it.
+  const std::string_view digits = input_.substr(index_, 4);
+  index_ += 4;
   std::uint16_t n = 0;
-  for (int k = 0; k < 4; ++k) {
-    const int value = hex_value(static_cast<unsigned char>(input_[index_]));
-    ++index_;
+  for (const char digit : digits) {
+    const int value = hex_value(static_cast<unsigned char>(digit));
     if (value < 0) return error(invalid_escape);
     n = static_cast<std::uint16_t>((n << 4) + value);
   }

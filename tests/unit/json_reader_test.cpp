@@ -114,7 +114,7 @@ TEST(JournalReader, DamagedJournalsFailWithTheParserTextAndPosition) {
       {"control character in a string", "[{\"path\":\"a\tb\"}]",
        "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 12"},
       {"unknown escape", "[{\"path\":\"a\\x\"}]", "invalid escape at line 1 column 13"},
-      {"bad hex digit", "[{\"path\":\"\\u12G4\"}]", "invalid escape at line 1 column 15"},
+      {"bad hex digit", "[{\"path\":\"\\u12G4\"}]", "invalid escape at line 1 column 16"},
       {"escape cut short", "[{\"path\":\"\\u12", "EOF while parsing a string at line 1 column 14"},
       {"lone trailing surrogate", "[{\"path\":\"\\udc00\"}]",
        "lone leading surrogate in hex escape at line 1 column 16"},

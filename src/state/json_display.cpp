@@ -65,8 +65,10 @@ std::string debug_string(std::string_view text) {
 }
 
 std::string display_float(double value) {
-  // Shortest round-trip digits, then laid out without an exponent, as Rust's
-  // Display does; a value without a fraction gets ".0".
+  // The shortest digits that read back as the same double, laid out the way the
+  // journal parser's messages show floats: plain decimal with at least one digit
+  // after the point while the value lies in [1e-5, 1e16), otherwise "1e21",
+  // "-1.5e-7".
   char buffer[64];
   const auto written =
       std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
@@ -87,15 +89,18 @@ std::string display_float(double value) {
   for (char c : mantissa) {
     if (c != '.') digits += c;
   }
-  if (exponent >= 0) {
-    const auto integer_digits = static_cast<std::size_t>(exponent) + 1;
-    if (digits.size() <= integer_digits) {
-      out += digits + std::string(integer_digits - digits.size(), '0') + ".0";
-    } else {
-      out += digits.substr(0, integer_digits) + "." + digits.substr(integer_digits);
-    }
+  const int length = static_cast<int>(digits.size());
+  const int point = exponent + 1;  // digits left of the decimal point
+  if (point >= length && point <= 16) {
+    out += digits + std::string(static_cast<std::size_t>(point - length), '0') + ".0";
+  } else if (point > 0 && point <= 16) {
+    out += digits.substr(0, point) + "." + digits.substr(point);
+  } else if (point > -5 && point <= 0) {
+    out += "0." + std::string(static_cast<std::size_t>(-point), '0') + digits;
   } else {
-    out += "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+    out += digits.substr(0, 1);
+    if (length > 1) out += "." + digits.substr(1);
+    out += "e" + std::to_string(exponent);
   }
   return out;
 }

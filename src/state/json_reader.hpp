@@ -157,7 +157,7 @@ Status from_slice(std::string_view bytes, const std::function<Parsed<void>(Deser
 
 // How a value that was not wanted reads in a type error: Rust's `{:?}` of a string.
 std::string debug_string(std::string_view text);
-// A floating-point value as Rust displays it in type errors ("1.5", "1.0", "-0.0").
+// A floating-point value as type errors show it ("1.5", "1.0", "-0.0", "1e21").
 std::string display_float(double value);
 
 }  // namespace mossglow::json

@@ -71,7 +71,7 @@ TEST(JournalReader, DamagedJournalsFailWithTheParserTextAndPosition) {
       {"exponent", journal_starting("\"path\": 1e3"),
        "invalid type: floating point `1000.0`, expected a string at line 3 column 15"},
       {"integer beyond 64 bits", journal_starting("\"path\": 18446744073709551616"),
-       "invalid type: floating point `18446744073709552000.0`, expected a string at line 3 "
+       "invalid type: floating point `1.8446744073709552e19`, expected a string at line 3 "
        "column 32"},
       {"too small for a double", journal_starting("\"path\": -1e-400"),
        "invalid type: floating point `-0.0`, expected a string at line 3 column 19"},
@@ -333,8 +333,12 @@ TEST(JournalReader, ShowsUnwantedValuesAsRustDoes) {
   EXPECT_EQ(json::display_float(-0.0), "-0.0");
   EXPECT_EQ(json::display_float(0.1), "0.1");
   EXPECT_EQ(json::display_float(123.456), "123.456");
-  EXPECT_EQ(json::display_float(1e21), "1000000000000000000000.0");
-  EXPECT_EQ(json::display_float(-1.5e-7), "-0.00000015");
+  EXPECT_EQ(json::display_float(1e15), "1000000000000000.0");
+  EXPECT_EQ(json::display_float(0.00001), "0.00001");
+  EXPECT_EQ(json::display_float(1e16), "1e16");
+  EXPECT_EQ(json::display_float(1e21), "1e21");
+  EXPECT_EQ(json::display_float(1.25e300), "1.25e300");
+  EXPECT_EQ(json::display_float(-1.5e-7), "-1.5e-7");
 }
 
 }  // namespace

@@ -91,16 +91,17 @@ std::string display_float(double value) {
   }
   const int length = static_cast<int>(digits.size());
   const int point = exponent + 1;  // digits left of the decimal point
+  // Appended piece by piece: GCC 12 warns falsely about "literal" + std::string.
   if (point >= length && point <= 16) {
-    out += digits + std::string(static_cast<std::size_t>(point - length), '0') + ".0";
+    out.append(digits).append(static_cast<std::size_t>(point - length), '0').append(".0");
   } else if (point > 0 && point <= 16) {
-    out += digits.substr(0, point) + "." + digits.substr(point);
+    out.append(digits, 0, point).append(".").append(digits, point);
   } else if (point > -5 && point <= 0) {
-    out += "0." + std::string(static_cast<std::size_t>(-point), '0') + digits;
+    out.append("0.").append(static_cast<std::size_t>(-point), '0').append(digits);
   } else {
-    out += digits.substr(0, 1);
-    if (length > 1) out += "." + digits.substr(1);
-    out += "e" + std::to_string(exponent);
+    out.append(digits, 0, 1);
+    if (length > 1) out.append(".").append(digits, 1);
+    out.append("e").append(std::to_string(exponent));
   }
   return out;
 }

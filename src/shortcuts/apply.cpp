@@ -7,6 +7,7 @@
 #include "overlay/overlay_apply.hpp"
 #include "overlay/overlay_restore.hpp"
 #include "platform/path.hpp"
+#include "platform/text.hpp"
 #include "recycle/recycle_apply.hpp"
 #include "recycle/recycle_restore.hpp"
 #include "shell/notifications.hpp"
@@ -60,7 +61,7 @@ Result<std::string> skin_shortcuts(const System& sys, const DesktopFolders& desk
   notify_associations_changed(sys.shell);
   return "已更新快捷方式 " + std::to_string(updated) + " 个，失败 " +
          std::to_string(run.failure_lines.size()) + " 个。" + suffix + "\n备份：" +
-         std::string(data_directory);
+         path_display_text(data_directory);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "overlay/overlay_restore.hpp"
 #include "state/journal_json.hpp"
+#include "state/journal_records.hpp"
 #include "state/journal_storage.hpp"
 #include "state/json_reader.hpp"
 
@@ -45,25 +46,7 @@ Result<std::string> serialize_overlay_journal(const std::vector<Overlay>& record
 }
 
 Result<std::vector<Overlay>> parse_overlay_journal(std::string_view bytes) {
-  std::vector<Overlay> records;
-  const auto read = json::from_slice(bytes, [&](json::Deserializer& de) {
-    return de.deserialize_seq("a sequence", [&](json::SeqAccess& seq) -> json::Parsed<void> {
-      for (;;) {
-        auto more = seq.next_element();
-        if (!more) return std::unexpected(more.error());
-        if (!*more) return {};
-        Overlay record;
-        auto fields = seq.de().deserialize_struct(
-            "Overlay", overlay_fields, [&record](std::size_t index, json::Deserializer& d) {
-              return read_field(record, index, d);
-            });
-        if (!fields) return fields;
-        records.push_back(std::move(record));
-      }
-    });
-  });
-  if (!read) return std::unexpected(read.error());
-  return records;
+  return parse_record_list<Overlay>(bytes, "Overlay", overlay_fields, read_field);
 }
 
 Status save_overlay_journal(const System& sys, std::string_view data_directory,
@@ -74,14 +57,8 @@ Status save_overlay_journal(const System& sys, std::string_view data_directory,
 
 Result<std::optional<std::vector<Overlay>>> load_overlay_journal(const System& sys,
                                                                  std::string_view data_directory) {
-  if (!journal_exists(sys.files, data_directory, overlay_journal_name)) {
-    return std::optional<std::vector<Overlay>>{};
-  }
-  auto bytes = read_journal_bytes(sys, data_directory, overlay_journal_name);
-  if (!bytes) return std::unexpected(bytes.error());
-  auto records = parse_overlay_journal(*bytes);
-  if (!records) return std::unexpected(records.error());
-  return std::optional<std::vector<Overlay>>(std::move(*records));
+  return load_record_journal<Overlay>(sys, data_directory, overlay_journal_name,
+                                      parse_overlay_journal);
 }
 
 }  // namespace mossglow

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "state/journal_json.hpp"
+#include "state/journal_records.hpp"
 #include "state/journal_storage.hpp"
 #include "state/json_reader.hpp"
 
@@ -83,25 +84,7 @@ Result<std::string> serialize_recycle_journal(const std::vector<Value>& records)
 }
 
 Result<std::vector<Value>> parse_recycle_journal(std::string_view bytes) {
-  std::vector<Value> records;
-  const auto read = json::from_slice(bytes, [&](json::Deserializer& de) {
-    return de.deserialize_seq("a sequence", [&](json::SeqAccess& seq) -> json::Parsed<void> {
-      for (;;) {
-        auto more = seq.next_element();
-        if (!more) return std::unexpected(more.error());
-        if (!*more) return {};
-        Value record;
-        auto fields = seq.de().deserialize_struct(
-            "Value", value_fields, [&record](std::size_t index, json::Deserializer& d) {
-              return read_field(record, index, d);
-            });
-        if (!fields) return fields;
-        records.push_back(std::move(record));
-      }
-    });
-  });
-  if (!read) return std::unexpected(read.error());
-  return records;
+  return parse_record_list<Value>(bytes, "Value", value_fields, read_field);
 }
 
 Status save_recycle_journal(const System& sys, std::string_view data_directory,
@@ -112,14 +95,8 @@ Status save_recycle_journal(const System& sys, std::string_view data_directory,
 
 Result<std::optional<std::vector<Value>>> load_recycle_journal(const System& sys,
                                                                std::string_view data_directory) {
-  if (!journal_exists(sys.files, data_directory, recycle_journal_name)) {
-    return std::optional<std::vector<Value>>{};
-  }
-  auto bytes = read_journal_bytes(sys, data_directory, recycle_journal_name);
-  if (!bytes) return std::unexpected(bytes.error());
-  auto records = parse_recycle_journal(*bytes);
-  if (!records) return std::unexpected(records.error());
-  return std::optional<std::vector<Value>>(std::move(*records));
+  return load_record_journal<Value>(sys, data_directory, recycle_journal_name,
+                                    parse_recycle_journal);
 }
 
 }  // namespace mossglow

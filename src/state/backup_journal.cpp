@@ -3,6 +3,7 @@
 #include <array>
 
 #include "state/journal_json.hpp"
+#include "state/journal_records.hpp"
 #include "state/journal_storage.hpp"
 #include "state/json_reader.hpp"
 
@@ -53,25 +54,7 @@ Result<std::string> serialize_backup_journal(const std::vector<Record>& records)
 }
 
 Result<std::vector<Record>> parse_backup_journal(std::string_view bytes) {
-  std::vector<Record> records;
-  const auto read = json::from_slice(bytes, [&](json::Deserializer& de) {
-    return de.deserialize_seq("a sequence", [&](json::SeqAccess& seq) -> json::Parsed<void> {
-      for (;;) {
-        auto more = seq.next_element();
-        if (!more) return std::unexpected(more.error());
-        if (!*more) return {};
-        Record record;
-        auto fields = seq.de().deserialize_struct(
-            "Record", record_fields, [&record](std::size_t index, json::Deserializer& d) {
-              return read_field(record, index, d);
-            });
-        if (!fields) return fields;
-        records.push_back(std::move(record));
-      }
-    });
-  });
-  if (!read) return std::unexpected(read.error());
-  return records;
+  return parse_record_list<Record>(bytes, "Record", record_fields, read_field);
 }
 
 Status save_backup_journal(const System& sys, std::string_view data_directory,
@@ -82,14 +65,8 @@ Status save_backup_journal(const System& sys, std::string_view data_directory,
 
 Result<std::optional<std::vector<Record>>> load_backup_journal(const System& sys,
                                                                std::string_view data_directory) {
-  if (!journal_exists(sys.files, data_directory, backup_journal_name)) {
-    return std::optional<std::vector<Record>>{};
-  }
-  auto bytes = read_journal_bytes(sys, data_directory, backup_journal_name);
-  if (!bytes) return std::unexpected(bytes.error());
-  auto records = parse_backup_journal(*bytes);
-  if (!records) return std::unexpected(records.error());
-  return std::optional<std::vector<Record>>(std::move(*records));
+  return load_record_journal<Record>(sys, data_directory, backup_journal_name,
+                                     parse_backup_journal);
 }
 
 }  // namespace mossglow

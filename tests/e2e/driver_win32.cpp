@@ -99,7 +99,7 @@ class HeldOpen {
   HANDLE handle_;
 };
 
-struct ControlSpec {
+struct ExpectedControl {
   int id;
   std::string_view class_name;
   std::string_view text;
@@ -122,28 +122,28 @@ int initial(Checks& checks) {
   // another process with null. The window exists, so LoadIconW(1) succeeded (the
   // program ends at once when it fails), and run-e2e checks the icon resources.
 
-  const ControlSpec controls[] = {
+  const ExpectedControl controls[] = {
       {title_id, "Static", "一键替换桌面图标为复古小Brambun", 0x50000000, true, {25, 20, 445, 48}},
       {apply_id, "Button", "一键换肤", 0x50000000, true, {25, 58, 215, 100}},
       {restore_id, "Button", "一键还原", 0x50000000, true, {240, 58, 430, 100}},
       {details_button_id, "Button", "查看详情", 0x40000000, false, {325, 116, 430, 146}},
       {details_box_id, "Edit", "", 0x40A10844, false, {25, 158, 430, 368}},
   };
-  for (const ControlSpec& spec : controls) {
-    const std::string name = "control " + std::to_string(spec.id);
-    HWND control = window.control(spec.id);
+  for (const ExpectedControl& expected : controls) {
+    const std::string name = "control " + std::to_string(expected.id);
+    HWND control = window.control(expected.id);
     if (!checks.expect(control != nullptr, name + " exists")) continue;
-    checks.expect(equals_ignoring_ascii_case(window.class_name(control), spec.class_name),
-                  name + " class " + std::string(spec.class_name));
-    checks.expect_eq(window.text(control), std::string(spec.text), name + " text");
+    checks.expect(equals_ignoring_ascii_case(window.class_name(control), expected.class_name),
+                  name + " class " + std::string(expected.class_name));
+    checks.expect_eq(window.text(control), std::string(expected.text), name + " text");
     // The edit control's border comes back as a client edge.
-    const LONG_PTR mask = spec.id == details_box_id ? ~static_cast<LONG_PTR>(WS_BORDER) : -1;
-    checks.expect_eq<long long>(window.style(control) & mask & 0xFFFFFFFF, spec.style & mask,
+    const LONG_PTR mask = expected.id == details_box_id ? ~static_cast<LONG_PTR>(WS_BORDER) : -1;
+    checks.expect_eq<long long>(window.style(control) & mask & 0xFFFFFFFF, expected.style & mask,
                                 name + " style");
-    checks.expect_eq(window.control_visible(spec.id), spec.visible, name + " visibility");
-    const RECT r = window.control_rect(spec.id);
-    checks.expect(r.left == spec.rect.left && r.top == spec.rect.top &&
-                      r.right == spec.rect.right && r.bottom == spec.rect.bottom,
+    checks.expect_eq(window.control_visible(expected.id), expected.visible, name + " visibility");
+    const RECT r = window.control_rect(expected.id);
+    checks.expect(r.left == expected.rect.left && r.top == expected.rect.top &&
+                      r.right == expected.rect.right && r.bottom == expected.rect.bottom,
                   name + " geometry " + std::to_string(r.left) + "," + std::to_string(r.top) + " " +
                       std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top));
   }

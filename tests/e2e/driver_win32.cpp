@@ -355,6 +355,28 @@ int wait_window(Checks&) {
   return 0;
 }
 
+// Ad-hoc checks by hand: shows what the window shows now.
+int show_text(Checks&) {
+  const MainWindow window = find_window();
+  std::printf("height %ld, details button %s\n%s\n", window.outer_size().cy,
+              window.control_visible(details_button_id) ? "shown" : "hidden",
+              window.control_text(details_box_id).c_str());
+  return 0;
+}
+
+int press_named(std::wstring_view name) {
+  const std::pair<std::wstring_view, int> buttons[] = {
+      {L"apply", apply_id}, {L"restore", restore_id}, {L"details", details_button_id}};
+  for (const auto& [button, id] : buttons) {
+    if (button == name) {
+      find_window().press(id);
+      Checks checks;
+      return show_text(checks);
+    }
+  }
+  return 2;
+}
+
 int seed_demo(Checks&) {
   Desktop desktop;
   seed_sample_desktop(desktop);
@@ -373,8 +395,13 @@ int wmain(int argc, wchar_t** argv) {
       {L"initial", mossglow::e2e::initial},     {L"shortcuts", mossglow::e2e::shortcuts},
       {L"undone", mossglow::e2e::undone},       {L"refusals", mossglow::e2e::refusals},
       {L"close", mossglow::e2e::close},         {L"wait-window", mossglow::e2e::wait_window},
-      {L"seed-demo", mossglow::e2e::seed_demo},
+      {L"seed-demo", mossglow::e2e::seed_demo}, {L"text", mossglow::e2e::show_text},
   };
+  if (argc == 3 && std::wstring_view(argv[1]) == L"press") {
+    const int status = mossglow::e2e::press_named(argv[2]);
+    std::fflush(stdout);
+    if (status != 2) return status;
+  }
   if (argc == 2) {
     for (const auto& [name, command] : commands) {
       if (name == argv[1]) {
@@ -385,7 +412,9 @@ int wmain(int argc, wchar_t** argv) {
       }
     }
   }
-  std::fputs("usage: e2e_driver initial|shortcuts|undone|refusals|close|wait-window|seed-demo\n",
-             stderr);
+  std::fputs(
+      "usage: e2e_driver initial|shortcuts|undone|refusals|close|wait-window|seed-demo|text\n"
+      "       e2e_driver press apply|restore|details\n",
+      stderr);
   return 2;
 }

@@ -15,45 +15,16 @@
 #include "platform/registry_win32.hpp"
 #include "platform/text.hpp"
 #include "shell/shell_win32.hpp"
+#include "support/scratch_win32.hpp"
 
 namespace mossglow::contract {
 namespace {
 
-std::wstring wide(std::string_view text) {
-  const std::u16string utf16 = to_utf16(text);
-  return std::wstring(utf16.begin(), utf16.end());
-}
+using testing_support::remove_tree;
+using testing_support::wide;
 
 std::string narrow(const wchar_t* text) {
   return to_wtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text)));
-}
-
-// Removes a scratch tree, clearing read-only bits that the tests set on the way.
-void remove_tree(const std::wstring& path) {
-  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return;
-  const bool is_link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    DeleteFileW(path.c_str());
-    return;
-  }
-  if (!is_link) {
-    WIN32_FIND_DATAW entry{};
-    const std::wstring pattern = path + L"\\*";
-    const HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry,
-                                         FindExSearchNameMatch, nullptr, 0);
-    if (find != INVALID_HANDLE_VALUE) {
-      std::vector<std::wstring> names;
-      do {
-        const std::wstring name = entry.cFileName;
-        if (name != L"." && name != L"..") names.push_back(name);
-      } while (FindNextFileW(find, &entry));
-      FindClose(find);
-      for (const auto& name : names) remove_tree(path + L"\\" + name);
-    }
-  }
-  RemoveDirectoryW(path.c_str());
 }
 
 constexpr const wchar_t* scratch_key_parent = L"Software\\MossglowContractTests";

@@ -9,20 +9,14 @@
 
 #include "contract_platform.hpp"
 #include "platform/registry_value.hpp"
+#include "support/text_bytes.hpp"
 
 namespace mossglow {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using testing_support::utf16le;
 
-Bytes utf16le(std::u16string_view text) {
-  Bytes bytes;
-  for (const char16_t unit : text) {
-    bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-    bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
-  }
-  return bytes;
-}
+using Bytes = std::vector<std::uint8_t>;
 
 class RegistryContract : public testing::Test {
  protected:

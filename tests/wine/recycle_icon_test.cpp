@@ -22,25 +22,16 @@
 #include "recycle/recycle_restore.hpp"
 #include "shell/shell_win32.hpp"
 #include "state/data_directory.hpp"
+#include "support/scratch_win32.hpp"
+#include "support/text_bytes.hpp"
 
 namespace mossglow {
 namespace {
 
+using testing_support::utf16le;
+using testing_support::wide;
+
 using Bytes = std::vector<std::uint8_t>;
-
-Bytes utf16le(std::u16string_view text) {
-  Bytes bytes;
-  for (const char16_t unit : text) {
-    bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-    bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
-  }
-  return bytes;
-}
-
-std::wstring wide(std::string_view text) {
-  const std::u16string utf16 = to_utf16(text);
-  return std::wstring(utf16.begin(), utf16.end());
-}
 
 // The value as the registry holds it, read with the plain Win32 call rather than
 // through the program's own layer.

@@ -14,6 +14,21 @@ bool is_bare_drive(std::string_view path) {
          ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
 }
 
+std::size_t drive_prefix_length(std::string_view path) {
+  return path.size() >= 2 && is_bare_drive(path.substr(0, 2)) ? 2 : 0;
+}
+
+// Drops trailing separators and "." components; a root separator and a leading "."
+// stay, since they change what the rest of the path means.
+std::string_view trim_end(std::string_view path, bool rooted) {
+  for (;;) {
+    while (path.size() > (rooted ? 1u : 0u) && is_separator(path.back())) path.remove_suffix(1);
+    const std::string_view name = file_name(path);
+    if (name != "." || name.size() == path.size()) return path;
+    path.remove_suffix(1);
+  }
+}
+
 // A path taken apart for comparison: its drive letter (folded), whether it starts
 // at a root separator, and its components.
 struct PathParts {
@@ -25,7 +40,7 @@ struct PathParts {
 
 PathParts take_apart(std::string_view path) {
   PathParts parts;
-  if (path.size() >= 2 && path[1] == ':' && is_bare_drive(path.substr(0, 2))) {
+  if (drive_prefix_length(path) != 0) {
     parts.drive = ascii_lower(path.substr(0, 1))[0];
     path.remove_prefix(2);
   }
@@ -90,6 +105,22 @@ std::string with_extension(std::string_view path, std::string_view new_extension
 
 bool paths_equal(std::string_view a, std::string_view b) {
   return a == b || take_apart(a) == take_apart(b);
+}
+
+std::string_view last_component(std::string_view path) {
+  path.remove_prefix(drive_prefix_length(path));
+  const bool rooted = !path.empty() && is_separator(path.front());
+  return file_name(trim_end(path, rooted));
+}
+
+std::string_view without_last_component(std::string_view path) {
+  const std::size_t prefix = drive_prefix_length(path);
+  std::string_view rest = path.substr(prefix);
+  const bool rooted = !rest.empty() && is_separator(rest.front());
+  rest = trim_end(rest, rooted);
+  rest.remove_suffix(file_name(rest).size());
+  rest = trim_end(rest, rooted);
+  return path.substr(0, prefix + rest.size());
 }
 
 }  // namespace mossglow

@@ -1,9 +1,9 @@
 #include "steam/steam_launcher.hpp"
 
 #include "platform/file_system.hpp"
+#include "platform/path.hpp"
 #include "platform/registry_value.hpp"
 #include "platform/text.hpp"
-#include "steam/launcher_path.hpp"
 #include "steam/steam_command.hpp"
 
 namespace mossglow {

@@ -1,7 +1,7 @@
 #include "steam/steam_link.hpp"
 
+#include "platform/path.hpp"
 #include "steam/icon_read_back.hpp"
-#include "steam/launcher_path.hpp"
 #include "steam/steam_launcher.hpp"
 
 namespace mossglow {

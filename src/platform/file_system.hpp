@@ -17,6 +17,10 @@ inline constexpr std::uint32_t file_attribute_archive = 0x20;
 inline constexpr std::uint32_t file_attribute_normal = 0x80;
 inline constexpr std::uint32_t file_attribute_reparse_point = 0x400;
 
+// The most any single read takes in. Shortcuts are a few kilobytes and journals a few
+// megabytes; anything this large is not a file the program wrote or can use.
+inline constexpr std::uint64_t max_read_bytes = std::uint64_t{64} << 20;
+
 struct FileMetadata {
   std::uint32_t attributes = 0;
   std::uint64_t size = 0;
@@ -47,7 +51,8 @@ class FileSystem {
   // "..". FindFirstFileExW(folder\*) and FindNextFileW; any failure is the error.
   virtual OsResult<std::vector<std::string>> list_directory(std::string_view folder) = 0;
 
-  // The whole file in one read.
+  // The whole file in one read. A file larger than max_read_bytes is not read: it fails
+  // with error_file_too_large, so that a stray huge file on the desktop costs nothing.
   virtual OsResult<std::string> read_file(std::string_view path) = 0;
   // Create or truncate, write every byte, FlushFileBuffers when asked, close.
   virtual OsResult<void> write_file(std::string_view path, std::string_view bytes, bool flush) = 0;
@@ -63,6 +68,9 @@ class FileSystem {
   virtual OsResult<void> copy_file(std::string_view from, std::string_view to) = 0;
   // MoveFileExW with MOVEFILE_REPLACE_EXISTING.
   virtual OsResult<void> rename_replace(std::string_view from, std::string_view to) = 0;
+  // MoveFileExW with flags 0: fails with ERROR_ALREADY_EXISTS when the name is taken.
+  // Within one folder this is one step, so the file appears whole or not at all.
+  virtual OsResult<void> rename_new(std::string_view from, std::string_view to) = 0;
   // ReplaceFileW(replaced, replacement, no backup, flags 0). The error is GetLastError.
   virtual OsResult<void> replace_file(std::string_view replaced, std::string_view replacement) = 0;
   // DeleteFileW.

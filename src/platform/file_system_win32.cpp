@@ -34,6 +34,10 @@ class WidePath {
   bool valid_;
 };
 
+std::unexpected<Win32Error> too_large() {
+  return std::unexpected(Win32Error{error_file_too_large});
+}
+
 std::unexpected<Win32Error> invalid_name() {
   return std::unexpected(Win32Error{error_invalid_name});
 }
@@ -172,10 +176,12 @@ OsResult<std::string> Win32FileSystem::read_file(std::string_view path) {
   if (!file.valid()) return last_error();
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.get(), &size)) return last_error();
+  if (static_cast<std::uint64_t>(size.QuadPart) > max_read_bytes) return too_large();
   // Read to the end rather than trusting the size: the file may change meanwhile.
   std::string content(static_cast<std::size_t>(size.QuadPart), '\0');
   std::size_t filled = 0;
   for (;;) {
+    if (filled > max_read_bytes) return too_large();
     if (filled == content.size()) content.resize(content.size() + 4096);
     const auto chunk = static_cast<DWORD>(std::min(content.size() - filled, io_chunk));
     DWORD read = 0;
@@ -230,6 +236,14 @@ OsResult<void> Win32FileSystem::rename_replace(std::string_view from, std::strin
   const WidePath target(to);
   if (!source.valid() || !target.valid()) return invalid_name();
   if (!MoveFileExW(source.get(), target.get(), MOVEFILE_REPLACE_EXISTING)) return last_error();
+  return {};
+}
+
+OsResult<void> Win32FileSystem::rename_new(std::string_view from, std::string_view to) {
+  const WidePath source(from);
+  const WidePath target(to);
+  if (!source.valid() || !target.valid()) return invalid_name();
+  if (!MoveFileExW(source.get(), target.get(), 0)) return last_error();
   return {};
 }
 

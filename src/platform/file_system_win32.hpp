@@ -19,6 +19,7 @@ class Win32FileSystem final : public FileSystem {
                                  bool flush) override;
   OsResult<void> copy_file(std::string_view from, std::string_view to) override;
   OsResult<void> rename_replace(std::string_view from, std::string_view to) override;
+  OsResult<void> rename_new(std::string_view from, std::string_view to) override;
   OsResult<void> replace_file(std::string_view replaced, std::string_view replacement) override;
   OsResult<void> delete_file(std::string_view path) override;
   OsResult<void> create_directories(std::string_view path) override;

@@ -90,6 +90,9 @@ class Registry {
                                    std::uint32_t type, std::span<const std::uint8_t> bytes) = 0;
   // RegDeleteValueW.
   virtual OsResult<void> delete_value(const RegistryKey& key, std::string_view name) = 0;
+  // RegFlushKey: the key's changes are on disk when it returns. Windows writes the
+  // registry lazily, so a power cut can otherwise undo a write already relied upon.
+  virtual OsResult<void> flush_key(const RegistryKey& key) = 0;
 
  protected:
   // RegCloseKey; only RegistryKey calls it. Its result is of no use to anyone.

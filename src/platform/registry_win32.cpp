@@ -98,6 +98,12 @@ OsResult<void> Win32Registry::delete_value(const RegistryKey& key, std::string_v
   return {};
 }
 
+OsResult<void> Win32Registry::flush_key(const RegistryKey& key) {
+  const LSTATUS status = RegFlushKey(key_of(key));
+  if (status != ERROR_SUCCESS) return failed(status);
+  return {};
+}
+
 void Win32Registry::close_key(std::uintptr_t handle) {
   RegCloseKey(reinterpret_cast<HKEY>(handle));
 }

@@ -16,6 +16,7 @@ class Win32Registry final : public Registry {
   OsResult<void> set_value(const RegistryKey& key, std::string_view name, std::uint32_t type,
                            std::span<const std::uint8_t> bytes) override;
   OsResult<void> delete_value(const RegistryKey& key, std::string_view name) override;
+  OsResult<void> flush_key(const RegistryKey& key) override;
 
  protected:
   void close_key(std::uintptr_t handle) override;

@@ -41,6 +41,8 @@ inline constexpr std::uint32_t error_more_data = 234;
 inline constexpr std::uint32_t error_no_more_files = 18;
 inline constexpr std::uint32_t error_directory = 267;
 inline constexpr std::uint32_t error_bad_file_type = 222;
+inline constexpr std::uint32_t error_file_too_large = 223;
+inline constexpr std::uint32_t error_unable_to_move_replacement = 1176;
 
 inline constexpr HResult e_fail{0x80004005u};
 inline constexpr HResult e_pointer{0x80004003u};

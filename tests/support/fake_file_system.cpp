@@ -182,6 +182,7 @@ OsResult<std::string> FakeFileSystem::read_file(std::string_view path) {
   const Node* node = follow(entry);
   if (node == nullptr) return fail(error_file_not_found);
   if (node->directory) return fail(error_access_denied);
+  if (node->content.size() > max_read_bytes) return fail(error_file_too_large);
   return node->content;
 }
 
@@ -272,9 +273,18 @@ OsResult<void> FakeFileSystem::copy_file(std::string_view from, std::string_view
 }
 
 OsResult<void> FakeFileSystem::rename_replace(std::string_view from, std::string_view to) {
+  return rename("rename_replace", from, to, true);
+}
+
+OsResult<void> FakeFileSystem::rename_new(std::string_view from, std::string_view to) {
+  return rename("rename_new", from, to, false);
+}
+
+OsResult<void> FakeFileSystem::rename(std::string_view operation, std::string_view from,
+                                      std::string_view to, bool replace_existing) {
   const std::string source_key = fold(from);
   const std::string target_key = fold(to);
-  if (auto e = faults_.next("rename_replace", source_key)) return fail(*e);
+  if (auto e = faults_.next(operation, source_key)) return fail(*e);
   if (has_nul(from) || has_nul(to)) return fail(error_invalid_name);
   if (locked_.contains(source_key) || locked_.contains(target_key)) {
     return fail(error_sharing_violation);
@@ -285,6 +295,7 @@ OsResult<void> FakeFileSystem::rename_replace(std::string_view from, std::string
   }
   if (auto parent = check_parent(target_key); !parent) return parent;
   if (const Node* existing = find(target_key); existing != nullptr && source_key != target_key) {
+    if (!replace_existing) return fail(error_already_exists);
     if (existing->directory || (existing->attributes & file_attribute_readonly) != 0) {
       return fail(error_access_denied);
     }
@@ -296,7 +307,11 @@ OsResult<void> FakeFileSystem::rename_replace(std::string_view from, std::string
   }
   moved.path = std::string(to);
   nodes_[target_key] = std::move(moved);
-  changed("rename_replace");
+  if (auto link = symlink_targets_.extract(source_key)) {
+    link.key() = target_key;
+    symlink_targets_.insert(std::move(link));
+  }
+  changed(operation);
   return {};
 }
 

@@ -55,6 +55,7 @@ class FakeFileSystem final : public FileSystem {
                                  bool flush) override;
   OsResult<void> copy_file(std::string_view from, std::string_view to) override;
   OsResult<void> rename_replace(std::string_view from, std::string_view to) override;
+  OsResult<void> rename_new(std::string_view from, std::string_view to) override;
   OsResult<void> replace_file(std::string_view replaced, std::string_view replacement) override;
   OsResult<void> delete_file(std::string_view path) override;
   OsResult<void> create_directories(std::string_view path) override;
@@ -104,6 +105,8 @@ class FakeFileSystem final : public FileSystem {
   std::optional<Win32Error> fault(std::string_view operation, std::string_view folded);
   void changed(std::string_view operation);
   Node& put(std::string_view path, Node node);
+  OsResult<void> rename(std::string_view operation, std::string_view from, std::string_view to,
+                        bool replace_existing);
 
   State nodes_;
   std::map<std::string, std::string> symlink_targets_;  // folded link -> target path

@@ -110,6 +110,13 @@ OsResult<void> FakeRegistry::delete_value(const RegistryKey& key, std::string_vi
   return {};
 }
 
+OsResult<void> FakeRegistry::flush_key(const RegistryKey& key) {
+  if (auto code = faults_.next("flush_key", {})) return failed(*code);
+  const auto opened = key_of(key, 0);
+  if (!opened) return std::unexpected(opened.error());
+  return {};
+}
+
 void FakeRegistry::close_key(std::uintptr_t handle) { handles_.erase(handle); }
 
 void FakeRegistry::add_key(RegistryRoot root, std::string_view subkey) {

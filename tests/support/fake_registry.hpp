@@ -41,6 +41,7 @@ class FakeRegistry final : public Registry {
   OsResult<void> set_value(const RegistryKey& key, std::string_view name, std::uint32_t type,
                            std::span<const std::uint8_t> bytes) override;
   OsResult<void> delete_value(const RegistryKey& key, std::string_view name) override;
+  OsResult<void> flush_key(const RegistryKey& key) override;
 
   // --- test set-up and inspection (no faults, no access checks) ---
   void add_key(RegistryRoot root, std::string_view subkey);

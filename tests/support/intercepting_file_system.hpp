@@ -56,6 +56,9 @@ class InterceptingFileSystem final : public FileSystem {
   OsResult<void> rename_replace(std::string_view from, std::string_view to) override {
     return call("rename_replace", from, [&] { return inner_.rename_replace(from, to); });
   }
+  OsResult<void> rename_new(std::string_view from, std::string_view to) override {
+    return call("rename_new", from, [&] { return inner_.rename_new(from, to); });
+  }
   OsResult<void> replace_file(std::string_view replaced, std::string_view replacement) override {
     return call("replace_file", replaced,
                 [&] { return inner_.replace_file(replaced, replacement); });

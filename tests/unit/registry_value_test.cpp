@@ -105,6 +105,7 @@ class ScriptedRegistry final : public Registry {
     return {};
   }
   OsResult<void> delete_value(const RegistryKey&, std::string_view) override { return {}; }
+  OsResult<void> flush_key(const RegistryKey&) override { return {}; }
 
  protected:
   void close_key(std::uintptr_t) override {}

@@ -2,6 +2,7 @@
 
 #include "platform/path.hpp"
 #include "platform/text.hpp"
+#include "state/data_directory.hpp"
 
 namespace mossglow {
 namespace {

@@ -13,7 +13,6 @@ namespace mossglow {
 inline constexpr std::string_view apply_record_title = "快捷方式换肤";
 inline constexpr std::string_view restore_record_title = "快捷方式还原";
 
-inline constexpr std::string_view detailed_record_name = "last-operation.txt";
 
 // Why one item was left undone: "<path>：<reason>" (full-width colon).
 std::string failure_line(std::string_view path, std::string_view reason);

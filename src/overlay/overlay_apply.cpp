@@ -10,6 +10,7 @@
 #include "platform/path.hpp"
 #include "shell/notifications.hpp"
 #include "state/content_hash.hpp"
+#include "state/data_directory.hpp"
 #include "state/journal_storage.hpp"
 
 namespace mossglow {
@@ -94,10 +95,11 @@ Status prepare(const System& sys, std::string_view data_directory, const std::st
 
 Result<std::string> apply_overlay(const System& sys, const DesktopFolders& desktops,
                                   std::string_view data_directory) {
-  if (journal_exists(sys.files, data_directory, overlay_journal_name)) {
-    return std::unexpected(std::string(overlay_pending));
-  }
-  OverlayRun run{sys, data_directory, join_path(data_directory, "brambun.ico"), {}};
+  auto pending =
+      journal_pending(sys, data_directory, overlay_journal.name, overlay_journal.temporary);
+  if (!pending) return std::unexpected(pending.error());
+  if (*pending) return std::unexpected(std::string(overlay_pending));
+  OverlayRun run{sys, data_directory, icon_path(data_directory), {}};
   if (auto prepared = prepare(sys, data_directory, run.icon_path); !prepared) {
     return std::unexpected(prepared.error());
   }

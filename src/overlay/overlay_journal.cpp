@@ -3,6 +3,7 @@
 #include <array>
 
 #include "overlay/overlay_restore.hpp"
+#include "state/data_directory.hpp"
 #include "state/journal_json.hpp"
 #include "state/journal_records.hpp"
 #include "state/journal_storage.hpp"
@@ -51,13 +52,13 @@ Result<std::vector<Overlay>> parse_overlay_journal(std::string_view bytes) {
 
 Status save_overlay_journal(const System& sys, std::string_view data_directory,
                             const std::vector<Overlay>& records) {
-  return save_journal(sys, data_directory, overlay_journal_name, overlay_temporary_name,
+  return save_journal(sys, data_directory, overlay_journal.name, overlay_journal.temporary,
                       serialize_overlay_journal(records));
 }
 
 Result<std::optional<std::vector<Overlay>>> load_overlay_journal(const System& sys,
                                                                  std::string_view data_directory) {
-  return load_record_journal<Overlay>(sys, data_directory, overlay_journal_name,
+  return load_record_journal<Overlay>(sys, data_directory, overlay_journal,
                                       parse_overlay_journal);
 }
 

@@ -21,7 +21,6 @@ struct Overlay {
   friend bool operator==(const Overlay&, const Overlay&) = default;
 };
 
-inline constexpr std::string_view overlay_temporary_name = "overlay.tmp";
 
 // The journal text, `shortcut_hash` written as null when none. Fails when a path is
 // not valid Unicode.

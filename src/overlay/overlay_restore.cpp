@@ -7,6 +7,7 @@
 #include "platform/file_system.hpp"
 #include "shell/notifications.hpp"
 #include "state/content_hash.hpp"
+#include "state/data_directory.hpp"
 #include "state/journal_storage.hpp"
 
 namespace mossglow {
@@ -72,7 +73,7 @@ Result<std::string> restore_overlay(const System& sys, std::string_view data_dir
     }
   }
 
-  const Status stored = kept.empty() ? delete_journal(sys, data_directory, overlay_journal_name)
+  const Status stored = kept.empty() ? delete_journal(sys, data_directory, overlay_journal.name, overlay_journal.temporary)
                                      : save_overlay_journal(sys, data_directory, kept);
   if (!stored) return std::unexpected(stored.error());
   return "文件和文件夹已还原 " + std::to_string(restored) + " 个，跳过 " +

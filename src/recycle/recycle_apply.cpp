@@ -8,6 +8,7 @@
 #include "recycle/recycle_icon_key.hpp"
 #include "recycle/recycle_journal.hpp"
 #include "recycle/value_state.hpp"
+#include "state/data_directory.hpp"
 #include "state/journal_storage.hpp"
 
 namespace mossglow {
@@ -16,7 +17,7 @@ namespace {
 // REG_SZ data naming the mascot icon: UTF-16LE with its terminating NUL, as Windows
 // itself stores string values.
 Raw icon_replacement(std::string_view data_directory) {
-  const std::u16string text = to_utf16(join_path(data_directory, "brambun.ico") + ",0");
+  const std::u16string text = to_utf16(icon_path(data_directory) + ",0");
   Raw raw{reg_sz, {}};
   raw.bytes.reserve(text.size() * 2 + 2);
   for (const char16_t unit : text) {
@@ -30,9 +31,10 @@ Raw icon_replacement(std::string_view data_directory) {
 }  // namespace
 
 Result<std::string> apply_recycle_icon(const System& sys, std::string_view data_directory) {
-  if (journal_exists(sys.files, data_directory, recycle_journal_name)) {
-    return std::unexpected(std::string("回收站有待还原的设置。"));
-  }
+  auto pending =
+      journal_pending(sys, data_directory, recycle_journal.name, recycle_journal.temporary);
+  if (!pending) return std::unexpected(pending.error());
+  if (*pending) return std::unexpected(std::string("回收站有待还原的设置。"));
   auto key =
       sys.registry.create_key(RegistryRoot::current_user, recycle_icon_subkey, key_all_access);
   if (!key) return std::unexpected(sys.os_text(key.error()));

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "state/data_directory.hpp"
 #include "state/journal_json.hpp"
 #include "state/journal_records.hpp"
 #include "state/journal_storage.hpp"
@@ -89,13 +90,13 @@ Result<std::vector<Value>> parse_recycle_journal(std::string_view bytes) {
 
 Status save_recycle_journal(const System& sys, std::string_view data_directory,
                             const std::vector<Value>& records) {
-  return save_journal(sys, data_directory, recycle_journal_name, recycle_temporary_name,
+  return save_journal(sys, data_directory, recycle_journal.name, recycle_journal.temporary,
                       serialize_recycle_journal(records));
 }
 
 Result<std::optional<std::vector<Value>>> load_recycle_journal(const System& sys,
                                                                std::string_view data_directory) {
-  return load_record_journal<Value>(sys, data_directory, recycle_journal_name,
+  return load_record_journal<Value>(sys, data_directory, recycle_journal,
                                     parse_recycle_journal);
 }
 

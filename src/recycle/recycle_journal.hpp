@@ -27,8 +27,6 @@ struct Value {
   friend bool operator==(const Value&, const Value&) = default;
 };
 
-inline constexpr std::string_view recycle_journal_name = "recycle.json";
-inline constexpr std::string_view recycle_temporary_name = "recycle.tmp";
 
 // The journal text: `original` written as null when none, every byte as a number.
 Result<std::string> serialize_recycle_journal(const std::vector<Value>& records);

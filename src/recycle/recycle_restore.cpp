@@ -7,6 +7,7 @@
 #include "recycle/recycle_icon_key.hpp"
 #include "recycle/recycle_journal.hpp"
 #include "recycle/value_state.hpp"
+#include "state/data_directory.hpp"
 #include "state/journal_storage.hpp"
 
 namespace mossglow {
@@ -53,7 +54,7 @@ Result<std::string> restore_recycle_icon(const System& sys, std::string_view dat
     }
   }
 
-  const Status finished = kept.empty() ? delete_journal(sys, data_directory, recycle_journal_name)
+  const Status finished = kept.empty() ? delete_journal(sys, data_directory, recycle_journal.name, recycle_journal.temporary)
                                        : save_recycle_journal(sys, data_directory, kept);
   if (!finished) return std::unexpected(finished.error());
   return "回收站图标设置：还原 " + std::to_string(restored) + " 项，跳过 " +

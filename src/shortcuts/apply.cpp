@@ -14,6 +14,7 @@
 #include "shortcuts/scan.hpp"
 #include "shortcuts/skin_shortcut.hpp"
 #include "state/backup_journal.hpp"
+#include "state/data_directory.hpp"
 #include "state/journal_storage.hpp"
 
 namespace mossglow {
@@ -36,8 +37,8 @@ Result<std::string> skin_shortcuts(const System& sys, const DesktopFolders& desk
   SkinRun run{sys,
               desktops,
               std::string(data_directory),
-              join_path(data_directory, "originals"),
-              join_path(data_directory, "brambun.ico"),
+              originals_folder(data_directory),
+              icon_path(data_directory),
               {},
               {},
               0};
@@ -68,11 +69,10 @@ Result<std::string> skin_shortcuts(const System& sys, const DesktopFolders& desk
 
 OperationOutcome apply_skin(const System& sys, const DesktopFolders& desktops,
                             std::string_view data_directory) {
-  for (const std::string_view journal :
-       {backup_journal_name, overlay_journal_name, recycle_journal_name}) {
-    if (journal_exists(sys.files, data_directory, journal)) {
-      return std::unexpected(std::string(pending_restore));
-    }
+  for (const JournalFiles& journal : all_journals) {
+    auto pending = journal_pending(sys, data_directory, journal.name, journal.temporary);
+    if (!pending) return std::unexpected(pending.error());
+    if (*pending) return std::unexpected(std::string(pending_restore));
   }
 
   auto shortcuts = scan_desktop_shortcuts(sys, desktops);

@@ -6,6 +6,7 @@
 #include "shell/notifications.hpp"
 #include "state/backup_journal.hpp"
 #include "state/content_hash.hpp"
+#include "state/data_directory.hpp"
 #include "state/journal_storage.hpp"
 #include "steam/steam_restore.hpp"
 
@@ -63,7 +64,7 @@ Result<std::string> restore_shortcuts(const System& sys, std::string_view data_d
     }
   }
 
-  const Status stored = kept.empty() ? delete_journal(sys, data_directory, backup_journal_name)
+  const Status stored = kept.empty() ? delete_journal(sys, data_directory, backup_journal.name, backup_journal.temporary)
                                      : save_backup_journal(sys, data_directory, kept);
   if (!stored) return std::unexpected(stored.error());
 

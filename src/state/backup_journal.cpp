@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "state/data_directory.hpp"
 #include "state/journal_json.hpp"
 #include "state/journal_records.hpp"
 #include "state/journal_storage.hpp"
@@ -59,14 +60,13 @@ Result<std::vector<Record>> parse_backup_journal(std::string_view bytes) {
 
 Status save_backup_journal(const System& sys, std::string_view data_directory,
                            const std::vector<Record>& records) {
-  return save_journal(sys, data_directory, backup_journal_name, backup_temporary_name,
+  return save_journal(sys, data_directory, backup_journal.name, backup_journal.temporary,
                       serialize_backup_journal(records));
 }
 
 Result<std::optional<std::vector<Record>>> load_backup_journal(const System& sys,
                                                                std::string_view data_directory) {
-  return load_record_journal<Record>(sys, data_directory, backup_journal_name,
-                                     parse_backup_journal);
+  return load_record_journal<Record>(sys, data_directory, backup_journal, parse_backup_journal);
 }
 
 }  // namespace mossglow

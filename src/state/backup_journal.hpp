@@ -24,9 +24,6 @@ struct Record {
   friend bool operator==(const Record&, const Record&) = default;
 };
 
-inline constexpr std::string_view backup_journal_name = "backup.json";
-inline constexpr std::string_view backup_temporary_name = "backup.tmp";
-
 // The journal text: `applied_hash` written as null when none, the replacement keys
 // left out when none. Fails when a path is not valid Unicode.
 Result<std::string> serialize_backup_journal(const std::vector<Record>& records);

@@ -10,4 +10,12 @@ Result<std::string> data_directory(Environment& env) {
   return join_path(*local_app_data, "MossglowHome");
 }
 
+std::string originals_folder(std::string_view data_directory) {
+  return join_path(data_directory, "originals");
+}
+
+std::string icon_path(std::string_view data_directory) {
+  return join_path(data_directory, "brambun.ico");
+}
+
 }  // namespace mossglow

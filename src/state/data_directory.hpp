@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "platform/environment.hpp"
 #include "platform/result.hpp"
@@ -11,5 +12,25 @@ namespace mossglow {
 // created here. The variable's value is used as it is, even when empty (which
 // gives the relative name "MossglowHome").
 Result<std::string> data_directory(Environment& env);
+
+// What the data directory holds, named in this one place.
+
+// A journal and the temporary file it is saved through.
+struct JournalFiles {
+  std::string_view name;
+  std::string_view temporary;
+};
+inline constexpr JournalFiles backup_journal{"backup.json", "backup.tmp"};
+inline constexpr JournalFiles overlay_journal{"overlay.json", "overlay.tmp"};
+inline constexpr JournalFiles recycle_journal{"recycle.json", "recycle.tmp"};
+// In the order the apply's pending check tests them.
+inline constexpr JournalFiles all_journals[] = {backup_journal, overlay_journal, recycle_journal};
+
+inline constexpr std::string_view detailed_record_name = "last-operation.txt";
+
+// The copies of the original shortcuts and the staging links of converted ones.
+std::string originals_folder(std::string_view data_directory);
+// The mascot icon every icon location the program writes names, with index 0.
+std::string icon_path(std::string_view data_directory);
 
 }  // namespace mossglow

@@ -8,6 +8,7 @@
 
 #include "platform/result.hpp"
 #include "platform/system.hpp"
+#include "state/data_directory.hpp"
 #include "state/journal_storage.hpp"
 #include "state/json_reader.hpp"
 
@@ -40,17 +41,15 @@ Result<std::vector<Record>> parse_record_list(
   return records;
 }
 
-// The records of journal `name`, or none when the journal does not exist.
+// The records of a journal, or none when there is no journal (see load_journal_bytes).
 template <class Record>
 Result<std::optional<std::vector<Record>>> load_record_journal(
-    const System& sys, std::string_view data_directory, std::string_view name,
+    const System& sys, std::string_view data_directory, const JournalFiles& journal,
     Result<std::vector<Record>> (*parse)(std::string_view)) {
-  if (!journal_exists(sys.files, data_directory, name)) {
-    return std::optional<std::vector<Record>>{};
-  }
-  auto bytes = read_journal_bytes(sys, data_directory, name);
+  auto bytes = load_journal_bytes(sys, data_directory, journal.name, journal.temporary);
   if (!bytes) return std::unexpected(bytes.error());
-  auto records = parse(*bytes);
+  if (!*bytes) return std::optional<std::vector<Record>>{};
+  auto records = parse(**bytes);
   if (!records) return std::unexpected(records.error());
   return std::optional<std::vector<Record>>(std::move(*records));
 }

@@ -1,46 +1,139 @@
 #include "state/journal_storage.hpp"
 
+#include <nlohmann/json.hpp>
+
 #include "platform/path.hpp"
 
 namespace mossglow {
+namespace {
 
-bool journal_exists(FileSystem& files, std::string_view data_directory,
-                    std::string_view journal_name) {
-  return path_exists(files, join_path(data_directory, journal_name));
+bool is_not_found(Win32Error error) {
+  return error.code == error_file_not_found || error.code == error_path_not_found;
 }
 
-Result<std::string> read_journal_bytes(const System& sys, std::string_view data_directory,
-                                       std::string_view journal_name) {
-  return with_os_text(sys.messages, sys.files.read_file(join_path(data_directory, journal_name)));
+Result<bool> exists(const System& sys, const std::string& path) {
+  auto found = entry_exists(sys.files, path);
+  if (!found) return std::unexpected(sys.os_text(found.error()));
+  return *found;
 }
 
-Status save_journal(const System& sys, std::string_view data_directory,
-                    std::string_view journal_name, std::string_view temporary_name,
-                    const Result<std::string>& serialized) {
+// A temporary file that holds a whole JSON text was flushed before any swap was tried;
+// anything else is a write that never finished.
+Result<bool> is_complete_json(const System& sys, const std::string& path) {
+  auto bytes = sys.files.read_file(path);
+  if (!bytes) return std::unexpected(sys.os_text(bytes.error()));
+  return nlohmann::json::accept(*bytes);
+}
+
+// Moves a lone temporary file into the journal's place, when it is a whole journal.
+// True when it was moved, false when it was not a whole journal.
+Result<bool> promote_lone_temporary(const System& sys, const std::string& journal,
+                                    const std::string& temporary) {
+  auto complete = is_complete_json(sys, temporary);
+  if (!complete) return std::unexpected(complete.error());
+  if (!*complete) return false;
+  if (auto moved = sys.files.rename_new(temporary, journal); !moved) {
+    return std::unexpected(sys.os_text(moved.error()));
+  }
+  return true;
+}
+
+}  // namespace
+
+OsResult<bool> entry_exists(FileSystem& files, std::string_view path) {
+  const auto metadata = files.symlink_metadata(path);
+  if (metadata) return true;
+  if (is_not_found(metadata.error())) return false;
+  return std::unexpected(metadata.error());
+}
+
+Result<bool> journal_pending(const System& sys, std::string_view data_directory,
+                             std::string_view name, std::string_view temporary) {
+  auto journal = exists(sys, join_path(data_directory, name));
+  if (!journal || *journal) return journal;
+  return exists(sys, join_path(data_directory, temporary));
+}
+
+Result<std::optional<std::string>> load_journal_bytes(const System& sys,
+                                                      std::string_view data_directory,
+                                                      std::string_view name,
+                                                      std::string_view temporary) {
+  const std::string journal = join_path(data_directory, name);
+  const std::string lone = join_path(data_directory, temporary);
+  auto journal_found = exists(sys, journal);
+  if (!journal_found) return std::unexpected(journal_found.error());
+  if (!*journal_found) {
+    auto lone_found = exists(sys, lone);
+    if (!lone_found) return std::unexpected(lone_found.error());
+    if (!*lone_found) return std::optional<std::string>{};
+    auto promoted = promote_lone_temporary(sys, journal, lone);
+    if (!promoted) return std::unexpected(promoted.error());
+    if (!*promoted) {
+      if (auto deleted = sys.files.delete_file(lone); !deleted) {
+        return std::unexpected(sys.os_text(deleted.error()));
+      }
+      return std::optional<std::string>{};
+    }
+  }
+  auto bytes = sys.files.read_file(journal);
+  if (!bytes) return std::unexpected(sys.os_text(bytes.error()));
+  return std::optional<std::string>(std::move(*bytes));
+}
+
+Status save_journal(const System& sys, std::string_view data_directory, std::string_view name,
+                    std::string_view temporary, const Result<std::string>& serialized) {
   if (!serialized) return std::unexpected(serialized.error());
-  const std::string journal = join_path(data_directory, journal_name);
-  const std::string temporary = join_path(data_directory, temporary_name);
+  const std::string journal = join_path(data_directory, name);
+  const std::string lone = join_path(data_directory, temporary);
+
+  auto journal_found = exists(sys, journal);
+  if (!journal_found) return std::unexpected(journal_found.error());
+  if (!*journal_found) {
+    auto lone_found = exists(sys, lone);
+    if (!lone_found) return std::unexpected(lone_found.error());
+    if (*lone_found) {
+      auto promoted = promote_lone_temporary(sys, journal, lone);
+      if (!promoted) return std::unexpected(promoted.error());
+      *journal_found = *promoted;
+    }
+  }
 
   // Flushed before the swap: the rename itself is journalled by NTFS, the data is
   // not, and a power cut after an unflushed swap could leave an empty journal.
-  if (auto written = sys.files.write_file(temporary, *serialized, /*flush=*/true); !written) {
+  if (auto written = sys.files.write_file(lone, *serialized, /*flush=*/true); !written) {
     return std::unexpected(sys.os_text(written.error()));
   }
-  if (!journal_exists(sys.files, data_directory, journal_name)) {
-    if (auto renamed = sys.files.rename_replace(temporary, journal); !renamed) {
+  if (!*journal_found) {
+    if (auto renamed = sys.files.rename_replace(lone, journal); !renamed) {
       return std::unexpected(sys.os_text(renamed.error()));
     }
     return {};
   }
-  if (auto replaced = sys.files.replace_file(journal, temporary); !replaced) {
+  if (auto replaced = sys.files.replace_file(journal, lone); !replaced) {
+    // ReplaceFileW may fail after it removed the journal; the temporary file then
+    // holds the new journal, complete and flushed, and only needs its name.
+    if (entry_exists(sys.files, journal) == false && sys.files.rename_new(lone, journal)) {
+      return {};
+    }
     return std::unexpected(sys.windows_text(hresult_from_win32(replaced.error().code)));
   }
   return {};
 }
 
-Status delete_journal(const System& sys, std::string_view data_directory,
-                      std::string_view journal_name) {
-  return with_os_text(sys.messages, sys.files.delete_file(join_path(data_directory, journal_name)));
+Status delete_journal(const System& sys, std::string_view data_directory, std::string_view name,
+                      std::string_view temporary) {
+  const std::string lone = join_path(data_directory, temporary);
+  auto lone_found = exists(sys, lone);
+  if (!lone_found) return std::unexpected(lone_found.error());
+  if (*lone_found) {
+    if (auto deleted = sys.files.delete_file(lone); !deleted) {
+      return std::unexpected(sys.os_text(deleted.error()));
+    }
+  }
+  if (auto deleted = sys.files.delete_file(join_path(data_directory, name)); !deleted) {
+    return std::unexpected(sys.os_text(deleted.error()));
+  }
+  return {};
 }
 
 }  // namespace mossglow

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -9,28 +10,46 @@
 
 namespace mossglow {
 
-// The storage protocol shared by backup.json, overlay.json and recycle.json.
+// The storage protocol shared by backup.json, overlay.json and recycle.json. Each
+// journal `name` is saved through its temporary file `temporary` in the data directory.
+//
+// A journal survives every outcome of its own save: the temporary file is complete and
+// flushed before it takes the journal's place, so when ReplaceFileW removes the journal
+// and then cannot move the temporary file in (ERROR_UNABLE_TO_MOVE_REPLACEMENT), the
+// lone temporary file is the journal. Loading and the pending test count it as such.
 
-// True when the journal's metadata can be read; any failure counts as absent.
-bool journal_exists(FileSystem& files, std::string_view data_directory,
-                    std::string_view journal_name);
+// Whether the journal waits to be restored: the journal file exists, or a lone
+// temporary file stands in for it. Only "file not found" and "path not found" mean
+// absent; any other failure to read the metadata is returned as its OS error text, so
+// that a journal that cannot be seen is never taken for no journal.
+Result<bool> journal_pending(const System& sys, std::string_view data_directory,
+                             std::string_view name, std::string_view temporary);
 
-// The whole journal file in one read, or the OS error text.
-Result<std::string> read_journal_bytes(const System& sys, std::string_view data_directory,
-                                       std::string_view journal_name);
+// The journal's bytes, or nothing when there is no journal. A lone temporary file that
+// holds a whole JSON text is first moved into the journal's place; one that does not
+// is a save that never finished (nothing relied on it) and is deleted.
+Result<std::optional<std::string>> load_journal_bytes(const System& sys,
+                                                      std::string_view data_directory,
+                                                      std::string_view name,
+                                                      std::string_view temporary);
 
-// Saves a journal whose records have already been serialised (a serialisation
-// error is returned as it is, and no file is touched). The bytes go to the
-// temporary file first, flushed to disk, which then takes the journal's place in
-// one step: renamed when there is no journal yet, ReplaceFileW otherwise. After a
-// failure the old journal is untouched; a failed rename or replace leaves the
-// temporary file, which the next save rewrites.
-Status save_journal(const System& sys, std::string_view data_directory,
-                    std::string_view journal_name, std::string_view temporary_name,
-                    const Result<std::string>& serialized);
+// Saves a journal whose records have already been serialised (a serialisation error is
+// returned as it is, and no file is touched). The bytes go to the temporary file,
+// flushed to disk, which then takes the journal's place in one step: renamed when there
+// is no journal yet, ReplaceFileW otherwise. A lone temporary file left by an earlier
+// save is moved into place first rather than overwritten, since it may be the only
+// copy of the journal.
+Status save_journal(const System& sys, std::string_view data_directory, std::string_view name,
+                    std::string_view temporary, const Result<std::string>& serialized);
 
-// DeleteFileW on the journal; the OS error text on failure.
-Status delete_journal(const System& sys, std::string_view data_directory,
-                      std::string_view journal_name);
+// Deletes the journal and any temporary file beside it (the temporary file first, so
+// that no stale copy can stand in for the journal once it is gone).
+Status delete_journal(const System& sys, std::string_view data_directory, std::string_view name,
+                      std::string_view temporary);
+
+// Whether a file exists, telling "not found" apart from a failure to look: nothing
+// when the metadata cannot be read for any other reason (the caller then reports it).
+// The entry itself is looked at, links are not followed.
+OsResult<bool> entry_exists(FileSystem& files, std::string_view path);
 
 }  // namespace mossglow

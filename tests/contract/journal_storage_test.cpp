@@ -38,14 +38,14 @@ TEST_F(JournalStorageContract, FirstSaveRenamesLaterSavesReplace) {
 
   calls.clear();
   ASSERT_TRUE(save("[\n  {}\n]"));
-  EXPECT_EQ(calls, (std::vector<std::string>{"write_file backup.tmp", "metadata backup.json",
-                                             "replace_file backup.json"}));
+  EXPECT_EQ(calls, (std::vector<std::string>{"symlink_metadata backup.json",
+                                             "write_file backup.tmp", "replace_file backup.json"}));
   EXPECT_EQ(files_.read_file(at("backup.json")), "[\n  {}\n]");
   EXPECT_EQ(error_of(files_.metadata(at("backup.tmp"))), error_file_not_found);
-  EXPECT_TRUE(journal_exists(files_, dir_, "backup.json"));
+  EXPECT_EQ(journal_pending(system_, dir_, "backup.json", "backup.tmp"), true);
 
-  ASSERT_TRUE(delete_journal(system_, dir_, "backup.json"));
-  EXPECT_FALSE(journal_exists(files_, dir_, "backup.json"));
+  ASSERT_TRUE(delete_journal(system_, dir_, "backup.json", "backup.tmp"));
+  EXPECT_EQ(journal_pending(system_, dir_, "backup.json", "backup.tmp"), false);
 }
 
 TEST_F(JournalStorageContract, AFailedReplaceKeepsTheOldJournalAndTheTemporaryFile) {
@@ -69,10 +69,16 @@ TEST_F(JournalStorageContract, AFailedReplaceKeepsTheOldJournalAndTheTemporaryFi
   EXPECT_EQ(error_of(files_.metadata(at("backup.tmp"))), error_file_not_found);
 }
 
-TEST_F(JournalStorageContract, ReadingAMissingJournalGivesTheOsText) {
-  const auto bytes = read_journal_bytes(system_, dir_, "overlay.json");
-  ASSERT_FALSE(bytes);
-  EXPECT_EQ(bytes.error(), os_error_text(system_.messages, Win32Error{error_file_not_found}));
+TEST_F(JournalStorageContract, AJournalThatCannotBeReadIsAnErrorNotAbsence) {
+  ASSERT_TRUE(save("[]"));
+  ASSERT_TRUE(files_.create_directories(at("backup.tmp")));  // a folder where a file goes
+  const auto bytes = load_journal_bytes(system_, dir_, "backup.json", "backup.tmp");
+  ASSERT_TRUE(bytes);
+  EXPECT_EQ(*bytes, "[]");
+  ASSERT_TRUE(files_.delete_file(at("backup.json")));
+  const auto lone = load_journal_bytes(system_, dir_, "backup.json", "backup.tmp");
+  ASSERT_FALSE(lone);
+  EXPECT_EQ(lone.error(), os_error_text(system_.messages, Win32Error{error_access_denied}));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "shortcut_fixture.hpp"
 #include "state/data_directory.hpp"
+#include "support/intercepting_file_system.hpp"
 
 namespace mossglow {
 namespace {
@@ -137,26 +138,102 @@ TEST_F(JournalStorage, PowerCutLeavesTheOldOrTheNewJournal) {
   }
 }
 
-TEST_F(JournalStorage, ExistenceReadAndDelete) {
-  EXPECT_FALSE(journal_exists(w.files, data_dir, "overlay.json"));
-  EXPECT_EQ(read_journal_bytes(w.system(), data_dir, "overlay.json").error(),
-            "The system cannot find the file specified. (os error 2)");
-  EXPECT_EQ(delete_journal(w.system(), data_dir, "overlay.json").error(),
-            "The system cannot find the file specified. (os error 2)");
+// What waits to be restored is the journal, or the temporary file alone when a swap
+// removed the journal and could not move the new one in. A lone temporary file that
+// is not a whole JSON text is a save that never finished and is dropped.
+TEST_F(JournalStorage, PendingAndLoadCountALoneTemporaryFile) {
+  struct Case {
+    const char* name;
+    std::optional<std::string> journal, temporary;
+    bool pending;
+    std::optional<std::string> loaded, journal_after, temporary_after;
+  };
+  const std::string torn = "[\n  {\n    \"original\": \"C:\\\\Us";
+  const std::vector<Case> cases{
+      {"nothing", {}, {}, false, {}, {}, {}},
+      {"journal", "[1]", {}, true, "[1]", "[1]", {}},
+      {"journal and stale temporary", "[1]", "[1, 2]", true, "[1]", "[1]", "[1, 2]"},
+      {"lone whole temporary", {}, "[1, 2]", true, "[1, 2]", "[1, 2]", {}},
+      {"lone torn temporary", {}, torn, true, {}, {}, {}},
+      {"lone empty temporary", {}, "", true, {}, {}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fake::FakeWindows fresh;
+    fresh.files.add_directory(data_dir);
+    if (c.journal) fresh.files.add_file(in_data("overlay.json"), *c.journal);
+    if (c.temporary) fresh.files.add_file(in_data("overlay.tmp"), *c.temporary);
+    EXPECT_EQ(journal_pending(fresh.system(), data_dir, "overlay.json", "overlay.tmp"), c.pending);
+    const auto loaded = load_journal_bytes(fresh.system(), data_dir, "overlay.json", "overlay.tmp");
+    ASSERT_TRUE(loaded) << loaded.error();
+    EXPECT_EQ(*loaded, c.loaded);
+    EXPECT_EQ(fresh.files.content(in_data("overlay.json")), c.journal_after);
+    EXPECT_EQ(fresh.files.content(in_data("overlay.tmp")), c.temporary_after);
+  }
+}
 
+// ReplaceFileW can remove the journal and then fail to move the new one in. The new
+// journal, complete and flushed in the temporary file, is then put in place; if even
+// that fails, the lone temporary file stands for the journal and the next save moves
+// it in before writing anything, so no save ever truncates the only copy.
+TEST_F(JournalStorage, ASwapThatRemovedTheJournalLosesNothing) {
+  for (const bool rename_fails : {false, true}) {
+    SCOPED_TRACE(rename_fails ? "the rename fails too" : "the rename works");
+    fake::FakeWindows fresh;
+    fresh.files.add_directory(data_dir);
+    fresh.files.add_file(in_data("overlay.json"), "[\"old\"]");
+    fake::InterceptingFileSystem files(fresh.files);
+    files.before = [&](std::string_view operation, std::string_view) -> std::optional<Win32Error> {
+      if (operation == "replace_file") {
+        (void)fresh.files.delete_file(in_data("overlay.json"));
+        return Win32Error{error_unable_to_move_replacement};
+      }
+      if (operation == "rename_new" && rename_fails) return Win32Error{error_access_denied};
+      return std::nullopt;
+    };
+    System sys{files, fresh.shell, fresh.env, fresh.messages, fresh.registry};
+    const auto saved = save_journal(sys, data_dir, "overlay.json", "overlay.tmp", "[\"new\"]");
+    EXPECT_EQ(saved.has_value(), !rename_fails);
+    const auto where = rename_fails ? "overlay.tmp" : "overlay.json";
+    EXPECT_EQ(fresh.files.content(in_data(where)), "[\"new\"]");
+    EXPECT_EQ(journal_pending(sys, data_dir, "overlay.json", "overlay.tmp"), true);
+    if (!rename_fails) continue;
+
+    files.before = nullptr;
+    ASSERT_TRUE(save_journal(sys, data_dir, "overlay.json", "overlay.tmp", "[\"newer\"]"));
+    EXPECT_EQ(fresh.files.content(in_data("overlay.json")), "[\"newer\"]");
+    EXPECT_FALSE(fresh.files.exists(in_data("overlay.tmp")));
+  }
+}
+
+// A journal whose metadata cannot be read is not "no journal": it refuses an apply and
+// ends a restore with its error, and a save does not swap anything in around it.
+TEST_F(JournalStorage, UnreadableMetadataIsAnErrorNotAbsence) {
+  const std::string sharing =
+      "The process cannot access the file because it is being used by another process. "
+      "(os error 32)";
+  for (const auto* locked : {"overlay.json", "overlay.tmp"}) {
+    SCOPED_TRACE(locked);
+    fake::FakeWindows fresh;
+    fresh.files.add_directory(data_dir);
+    fresh.files.lock(in_data(locked));
+    EXPECT_EQ(journal_pending(fresh.system(), data_dir, "overlay.json", "overlay.tmp").error(),
+              sharing);
+    EXPECT_EQ(load_journal_bytes(fresh.system(), data_dir, "overlay.json", "overlay.tmp").error(),
+              sharing);
+    EXPECT_EQ(save_journal(fresh.system(), data_dir, "overlay.json", "overlay.tmp", "[]").error(),
+              sharing);
+    EXPECT_EQ(fresh.files.tree(data_dir), std::vector<std::string>{});
+  }
+}
+
+TEST_F(JournalStorage, DeleteRemovesTheJournalAndAStaleTemporaryFile) {
   w.files.add_file(in_data("overlay.json"), "[\"x\"]");
-  EXPECT_TRUE(journal_exists(w.files, data_dir, "OVERLAY.JSON"));
-  EXPECT_EQ(read_journal_bytes(w.system(), data_dir, "overlay.json"), "[\"x\"]");
-
-  w.files.lock(in_data("overlay.json"));
-  EXPECT_FALSE(journal_exists(w.files, data_dir, "overlay.json"));
-  EXPECT_EQ(delete_journal(w.system(), data_dir, "overlay.json").error(),
-            "The process cannot access the file because it is being used by another process. "
-            "(os error 32)");
-  w.files.unlock(in_data("overlay.json"));
-
-  ASSERT_TRUE(delete_journal(w.system(), data_dir, "overlay.json"));
-  EXPECT_FALSE(w.files.exists(in_data("overlay.json")));
+  w.files.add_file(in_data("overlay.tmp"), "[\"x\", \"y\"]");
+  ASSERT_TRUE(delete_journal(w.system(), data_dir, "overlay.json", "overlay.tmp"));
+  EXPECT_EQ(w.files.tree(data_dir), std::vector<std::string>{});
+  EXPECT_EQ(delete_journal(w.system(), data_dir, "overlay.json", "overlay.tmp").error(),
+            "The system cannot find the file specified. (os error 2)");
 }
 
 }  // namespace

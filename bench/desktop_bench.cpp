@@ -67,9 +67,9 @@ int main() {
     const double apply_ms = milliseconds_since(start);
 
     start = Clock::now();
-    const auto overlay = restore_overlay(sys, data_directory);
+    const auto overlay = restore_overlay(sys, desktops, data_directory);
     const auto recycle = restore_recycle_icon(sys, data_directory);
-    const auto shortcuts = restore_shortcuts(sys, data_directory);
+    const auto shortcuts = restore_shortcuts(sys, desktops, data_directory);
     const double restore_ms = milliseconds_since(start);
 
     const bool journals_left = w.files.exists(std::string(data_directory) + "\\backup.json") ||

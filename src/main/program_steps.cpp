@@ -18,14 +18,14 @@ OperationSteps make_operation_steps(const System& sys) {
                            const std::string& data_dir) {
     return apply_skin(sys, DesktopFolders{user_desktop, public_desktop}, data_dir);
   };
-  steps.restore_overlay = [sys](const std::string& data_dir) {
-    return restore_overlay(sys, data_dir);
+  steps.restore_overlay = [sys](const DesktopFolders& desktops, const std::string& data_dir) {
+    return restore_overlay(sys, desktops, data_dir);
   };
   steps.restore_recycle_icon = [sys](const std::string& data_dir) {
     return restore_recycle_icon(sys, data_dir);
   };
-  steps.restore_shortcuts = [sys](const std::string& data_dir) {
-    return restore_shortcuts(sys, data_dir);
+  steps.restore_shortcuts = [sys](const DesktopFolders& desktops, const std::string& data_dir) {
+    return restore_shortcuts(sys, desktops, data_dir);
   };
   steps.notify_desktops_updated = [sys](const std::string& user_desktop,
                                         const std::string& public_desktop) {

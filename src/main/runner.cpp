@@ -31,24 +31,25 @@ OperationOutcome run_apply(const OperationSteps& steps) {
 OperationOutcome run_restore(const OperationSteps& steps) {
   auto data_directory = steps.data_directory();
   if (!data_directory) return std::unexpected(data_directory.error());
+  // A journal only names places; whether a place is one an apply could have written
+  // is judged against the desktops as they resolve now, never against the journal.
+  auto user_desktop = steps.known_folder(KnownFolder::desktop);
+  if (!user_desktop) return std::unexpected(user_desktop.error());
+  auto public_desktop = steps.known_folder(KnownFolder::public_desktop);
+  if (!public_desktop) return std::unexpected(public_desktop.error());
+  const DesktopFolders desktops{*user_desktop, *public_desktop};
 
-  auto overlay = steps.restore_overlay(*data_directory);
+  auto overlay = steps.restore_overlay(desktops, *data_directory);
   if (!overlay) return std::unexpected(overlay.error());
 
   auto recycle = steps.restore_recycle_icon(*data_directory);
-  std::string recycle_section =
-      recycle ? std::move(*recycle) : std::string(recycle_failed) + recycle.error();
+  const Section recycle_section =
+      recycle ? std::move(*recycle) : Section{std::string(recycle_failed) + recycle.error(), true};
 
-  auto shortcuts = steps.restore_shortcuts(*data_directory);
+  auto shortcuts = steps.restore_shortcuts(desktops, *data_directory);
   if (!shortcuts) return std::unexpected(shortcuts.error());
 
-  // The desktops are looked up again rather than trusted from an earlier run; if either
-  // is gone there is nothing to refresh and nothing worth reporting.
-  auto user_desktop = steps.known_folder(KnownFolder::desktop);
-  auto public_desktop = steps.known_folder(KnownFolder::public_desktop);
-  if (user_desktop && public_desktop) {
-    steps.notify_desktops_updated(*user_desktop, *public_desktop);
-  }
+  steps.notify_desktops_updated(*user_desktop, *public_desktop);
 
   Report report = compose_restore_report(*shortcuts, *overlay, recycle_section);
   steps.notify_associations_changed();

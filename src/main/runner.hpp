@@ -8,6 +8,8 @@
 #include "main/operation_outcome.hpp"
 #include "platform/environment.hpp"
 #include "platform/result.hpp"
+#include "shortcuts/desktop_folders.hpp"
+#include "state/detailed_record.hpp"
 
 namespace mossglow {
 
@@ -51,9 +53,12 @@ struct OperationSteps {
   std::function<OperationOutcome(const std::string& user_desktop, const std::string& public_desktop,
                                  const std::string& data_directory)>
       apply_skin;
-  std::function<Result<std::string>(const std::string& data_directory)> restore_overlay;
-  std::function<Result<std::string>(const std::string& data_directory)> restore_recycle_icon;
-  std::function<Result<std::string>(const std::string& data_directory)> restore_shortcuts;
+  // The restore steps touch only what an apply could have written on these desktops.
+  std::function<Result<Section>(const DesktopFolders& desktops, const std::string& data_directory)>
+      restore_overlay;
+  std::function<Result<Section>(const std::string& data_directory)> restore_recycle_icon;
+  std::function<Result<Section>(const DesktopFolders& desktops, const std::string& data_directory)>
+      restore_shortcuts;
   std::function<void(const std::string& user_desktop, const std::string& public_desktop)>
       notify_desktops_updated;
   std::function<void()> notify_associations_changed;

@@ -9,6 +9,7 @@
 #include "state/content_hash.hpp"
 #include "state/data_directory.hpp"
 #include "state/journal_storage.hpp"
+#include "state/placement.hpp"
 
 namespace mossglow {
 namespace {
@@ -17,20 +18,39 @@ constexpr std::string_view nothing_to_restore = "没有文件或文件夹待还�
 constexpr std::string_view original_missing = "原项目不存在";
 constexpr std::string_view shortcut_missing = "生成的快捷方式不存在";
 constexpr std::string_view shortcut_changed = "快捷方式已改变或创建中断";
+constexpr std::string_view not_on_desktop = "记录的项目不在桌面上，已保留记录";
+constexpr std::string_view shortcut_elsewhere = "记录的快捷方式不在项目旁边，已保留记录";
 
 Status keep(std::string_view reason) { return std::unexpected(std::string(reason)); }
 
+Result<bool> exists(const System& sys, std::string_view path) {
+  auto found = entry_exists(sys.files, path);
+  if (!found) return std::unexpected(sys.os_text(found.error()));
+  return *found;
+}
+
 // Undoes one record, or says why it stays in the journal. The shortcut is deleted
 // only when its content hash proves it is the link the apply created, and the item
-// only ever loses the hidden bit.
-Status restore_record(const System& sys, const Overlay& record) {
-  if (!path_exists(sys.files, record.original)) return keep(original_missing);
+// only ever loses the hidden bit. A failure to look at either is a reason to keep the
+// record, never a sign that there is nothing left to undo.
+Status restore_record(const System& sys, const DesktopFolders& desktops, const Overlay& record) {
+  if (!is_on_a_desktop(record.original, desktops)) return keep(not_on_desktop);
+  if (record.shortcut != record.original + ".lnk") return keep(shortcut_elsewhere);
+  // A leftover of an apply that stopped while writing the link.
+  if (auto cleared = discard_temporary(sys, record.shortcut); !cleared) return cleared;
 
-  if (!path_exists(sys.files, record.shortcut)) {
+  auto original_there = exists(sys, record.original);
+  if (!original_there) return std::unexpected(original_there.error());
+  if (!*original_there) return keep(original_missing);
+
+  auto shortcut_there = exists(sys, record.shortcut);
+  if (!shortcut_there) return std::unexpected(shortcut_there.error());
+  if (!*shortcut_there) {
     // Without its shortcut an item that is visible has nothing left to undo: either
-    // the link was never made, or it was removed after the item was shown again (by
-    // the user, or by a restore that stopped before it could save the journal). A
-    // hidden item stays hidden and journalled: whoever removed the link may want it so.
+    // the link was never put in place, or it was removed after the item was shown
+    // again (by the user, or by a restore that stopped before it could save the
+    // journal). A hidden item stays hidden and journalled: whoever removed the link
+    // may want it so.
     auto attributes = sys.files.get_attributes(record.original);
     if (!attributes) return std::unexpected(sys.os_text(attributes.error()));
     if ((*attributes & file_attribute_hidden) != 0) return keep(shortcut_missing);
@@ -57,27 +77,31 @@ Status restore_record(const System& sys, const Overlay& record) {
 
 }  // namespace
 
-Result<std::string> restore_overlay(const System& sys, std::string_view data_directory) {
+Result<Section> restore_overlay(const System& sys, const DesktopFolders& desktops,
+                                std::string_view data_directory) {
   auto loaded = load_overlay_journal(sys, data_directory);
   if (!loaded) return std::unexpected(loaded.error());
-  if (!loaded->has_value()) return std::string(nothing_to_restore);
+  if (!loaded->has_value()) return Section{std::string(nothing_to_restore), false};
 
   std::uint32_t restored = 0;
   std::vector<Overlay> kept;
+  std::vector<std::string> failure_lines;
   for (const Overlay& record : **loaded) {
-    // The reason a record stays is not shown: the report carries only the counts.
-    if (restore_record(sys, record)) {
+    if (auto done = restore_record(sys, desktops, record); done) {
       ++restored;
     } else {
       kept.push_back(record);
+      failure_lines.push_back(failure_line(record.original, done.error()));
     }
   }
 
-  const Status stored = kept.empty() ? delete_journal(sys, data_directory, overlay_journal.name, overlay_journal.temporary)
+  const Status stored = kept.empty() ? delete_journal(sys, data_directory, overlay_journal.name,
+                                                      overlay_journal.temporary)
                                      : save_overlay_journal(sys, data_directory, kept);
   if (!stored) return std::unexpected(stored.error());
-  return "文件和文件夹已还原 " + std::to_string(restored) + " 个，跳过 " +
-         std::to_string(kept.size()) + " 个。";
+  return Section{"文件和文件夹已还原 " + std::to_string(restored) + " 个，跳过 " +
+                     std::to_string(kept.size()) + " 个。" + listed_failure_lines(failure_lines),
+                 !kept.empty()};
 }
 
 }  // namespace mossglow

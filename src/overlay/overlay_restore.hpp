@@ -1,15 +1,18 @@
 #pragma once
 
-#include <string>
 #include <string_view>
 
 #include "platform/result.hpp"
 #include "platform/system.hpp"
+#include "shortcuts/desktop_folders.hpp"
+#include "state/detailed_record.hpp"
 
 namespace mossglow {
 
-
-// Undoes the file and folder overlay from overlay.json; returns the section text.
-Result<std::string> restore_overlay(const System& sys, std::string_view data_directory);
+// Undoes the file and folder overlay from overlay.json. Only an item directly on one
+// of the desktops and the link beside it named after it are ever touched. The section
+// is the summary line followed by the first few kept items with their reasons.
+Result<Section> restore_overlay(const System& sys, const DesktopFolders& desktops,
+                                std::string_view data_directory);
 
 }  // namespace mossglow

@@ -85,4 +85,16 @@ inline bool path_exists(FileSystem& files, std::string_view path) {
   return files.metadata(path).has_value();
 }
 
+// Whether an entry exists, telling "not found" apart from a failure to look: any
+// other error is returned, so that something that cannot be seen is never taken for
+// nothing. The entry itself is looked at; a link is not followed, so a dangling link
+// exists.
+inline OsResult<bool> entry_exists(FileSystem& files, std::string_view path) {
+  const auto metadata = files.symlink_metadata(path);
+  if (metadata) return true;
+  const std::uint32_t code = metadata.error().code;
+  if (code == error_file_not_found || code == error_path_not_found) return false;
+  return std::unexpected(metadata.error());
+}
+
 }  // namespace mossglow

@@ -1,5 +1,6 @@
 #include "platform/path.hpp"
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/text.hpp"
@@ -105,6 +106,23 @@ std::string with_extension(std::string_view path, std::string_view new_extension
 
 bool paths_equal(std::string_view a, std::string_view b) {
   return a == b || take_apart(a) == take_apart(b);
+}
+
+bool same_place(std::string_view a, std::string_view b) {
+  if (a == b) return true;
+  const PathParts left = take_apart(a);
+  const PathParts right = take_apart(b);
+  return left.drive == right.drive && left.rooted == right.rooted &&
+         std::ranges::equal(left.components, right.components, equals_ignoring_ascii_case);
+}
+
+bool is_direct_child(std::string_view path, std::string_view folder) {
+  const std::string_view name = file_name(path);
+  if (name.empty() || name == "." || name == ".." || name.find(':') != std::string_view::npos) {
+    return false;
+  }
+  // The folder part keeps its last separator, so that a root ("C:\") stays a root.
+  return same_place(path.substr(0, path.size() - name.size()), folder);
 }
 
 std::string_view last_component(std::string_view path) {

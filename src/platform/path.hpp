@@ -36,6 +36,15 @@ std::string with_extension(std::string_view path, std::string_view new_extension
 // matters and ".." is compared as written.
 bool paths_equal(std::string_view a, std::string_view b);
 
+// Whether two paths name the same place as Windows compares names: as paths_equal,
+// with ASCII letters compared ignoring case in every component.
+bool same_place(std::string_view a, std::string_view b);
+
+// Whether `path` names an entry directly inside `folder`: its folder part is the same
+// place as `folder` and its last component is a plain name (not empty, "." or "..",
+// and without a colon, which would name a stream of a file).
+bool is_direct_child(std::string_view path, std::string_view folder);
+
 // A path taken apart the way Windows resolves it: a drive prefix ("D:") is
 // not part of any component, and repeated or trailing separators and "." components
 // (other than a leading one) name the same place as the path without them.

@@ -1,13 +1,15 @@
 #include "shortcuts/restore.hpp"
 
+#include <algorithm>
 #include <vector>
 
-#include "main/report.hpp"
+#include "platform/path.hpp"
 #include "shell/notifications.hpp"
 #include "state/backup_journal.hpp"
 #include "state/content_hash.hpp"
 #include "state/data_directory.hpp"
 #include "state/journal_storage.hpp"
+#include "state/placement.hpp"
 #include "steam/steam_restore.hpp"
 
 namespace mossglow {
@@ -16,30 +18,60 @@ namespace {
 constexpr std::string_view nothing_to_restore = "没有待还原的备份。";
 constexpr std::string_view backup_damaged = "备份校验失败";
 constexpr std::string_view shortcut_changed = "快捷方式发生变化";
+constexpr std::string_view not_on_desktop = "记录的快捷方式不在桌面上，已保留记录";
+constexpr std::string_view backup_elsewhere = "记录的备份不在备份目录中，已保留记录";
+
+Status keep(std::string_view reason) { return std::unexpected(std::string(reason)); }
+
+bool is_decimal_index(std::string_view text) {
+  if (text.empty() || (text.size() > 1 && text.front() == '0')) return false;
+  return std::ranges::all_of(text, [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The copy an apply makes is "<index>.<the shortcut's extension>" in the originals
+// folder; a journal naming any other file is not followed.
+bool is_backup_name(const Record& record, std::string_view originals) {
+  if (!is_direct_child(record.backup, originals)) return false;
+  const std::string_view name = file_name(record.backup);
+  const auto ext = extension(record.path);
+  if (!ext || name.size() <= ext->size() || !name.ends_with(*ext)) return false;
+  const std::size_t dot = name.size() - ext->size() - 1;
+  return name[dot] == '.' && is_decimal_index(name.substr(0, dot));
+}
 
 // Undoes one record, or says why it must stay in the journal. Nothing is written
 // unless the content hashes prove that the file at the shortcut's place is exactly
-// the one the apply wrote.
-Status restore_record(const System& sys, const Record& record) {
+// the one the apply wrote, and then only through a temporary file renamed over it.
+Status restore_record(const System& sys, const DesktopFolders& desktops, std::string_view originals,
+                      const Record& record) {
+  if (!is_on_a_desktop(record.path, desktops) ||
+      (!has_extension(record.path, "lnk") && !has_extension(record.path, "url"))) {
+    return keep(not_on_desktop);
+  }
+  if (!is_backup_name(record, originals)) return keep(backup_elsewhere);
+
   auto backup_hash = content_hash(sys, record.backup);
   if (!backup_hash) return std::unexpected(backup_hash.error());
-  if (*backup_hash != record.original_hash) return std::unexpected(std::string(backup_damaged));
+  if (*backup_hash != record.original_hash) return keep(backup_damaged);
 
   if (record.replacement_path) return restore_steam_shortcut(sys, record);
 
+  // A leftover of an apply or restore that stopped while writing beside the shortcut.
+  if (auto cleared = discard_temporary(sys, record.path); !cleared) return cleared;
+  auto attributes = sys.files.get_attributes(record.path);
+  if (!attributes) return std::unexpected(sys.os_text(attributes.error()));
+  // A link put in the shortcut's place is not what the apply wrote, whatever it leads to.
+  if ((*attributes & file_attribute_reparse_point) != 0) return keep(shortcut_changed);
   auto current_hash = content_hash(sys, record.path);
   if (!current_hash) return std::unexpected(current_hash.error());
   if (*current_hash == record.original_hash) return {};  // the original is already in place
-  if (!record.applied_hash || *record.applied_hash != *current_hash) {
-    return std::unexpected(std::string(shortcut_changed));
-  }
-  if (auto copied = sys.files.copy_file(record.backup, record.path); !copied) {
-    return std::unexpected(sys.os_text(copied.error()));
-  }
-  // The record is about to leave the journal: the original's bytes must be on disk
-  // first, or a power cut could leave neither the journal nor the shortcut.
-  if (auto flushed = sys.files.flush_file(record.path); !flushed) {
-    return std::unexpected(sys.os_text(flushed.error()));
+  if (!record.applied_hash || *record.applied_hash != *current_hash) return keep(shortcut_changed);
+
+  // The original comes back whole or not at all: a restore stopped at any moment leaves
+  // either the file the journal still names or the original.
+  if (auto placed = place_copy(sys, record.backup, record.path, *attributes, Placement::replace);
+      !placed) {
+    return placed;
   }
   notify_item_updated(sys.shell, record.path);
   return {};
@@ -47,16 +79,18 @@ Status restore_record(const System& sys, const Record& record) {
 
 }  // namespace
 
-Result<std::string> restore_shortcuts(const System& sys, std::string_view data_directory) {
+Result<Section> restore_shortcuts(const System& sys, const DesktopFolders& desktops,
+                                  std::string_view data_directory) {
   auto loaded = load_backup_journal(sys, data_directory);
   if (!loaded) return std::unexpected(loaded.error());
-  if (!loaded->has_value()) return std::string(nothing_to_restore);
+  if (!loaded->has_value()) return Section{std::string(nothing_to_restore), false};
 
+  const std::string originals = originals_folder(data_directory);
   int restored = 0;
   std::vector<Record> kept;
   std::vector<std::string> failure_lines;
   for (const Record& record : **loaded) {
-    if (auto done = restore_record(sys, record); done) {
+    if (auto done = restore_record(sys, desktops, originals, record); done) {
       ++restored;
     } else {
       kept.push_back(record);
@@ -64,15 +98,17 @@ Result<std::string> restore_shortcuts(const System& sys, std::string_view data_d
     }
   }
 
-  const Status stored = kept.empty() ? delete_journal(sys, data_directory, backup_journal.name, backup_journal.temporary)
+  const Status stored = kept.empty() ? delete_journal(sys, data_directory, backup_journal.name,
+                                                      backup_journal.temporary)
                                      : save_backup_journal(sys, data_directory, kept);
   if (!stored) return std::unexpected(stored.error());
 
   const std::string suffix =
       write_detailed_record(sys, data_directory, restore_record_title, failure_lines);
   notify_associations_changed(sys.shell);
-  return "已还原 " + std::to_string(restored) + " 个，跳过 " + std::to_string(kept.size()) +
-         " 个。" + suffix;
+  return Section{"已还原 " + std::to_string(restored) + " 个，跳过 " + std::to_string(kept.size()) +
+                     " 个。" + suffix,
+                 !kept.empty()};
 }
 
 }  // namespace mossglow

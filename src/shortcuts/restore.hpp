@@ -1,16 +1,19 @@
 #pragma once
 
-#include <string>
 #include <string_view>
 
 #include "platform/result.hpp"
 #include "platform/system.hpp"
+#include "shortcuts/desktop_folders.hpp"
+#include "state/detailed_record.hpp"
 
 namespace mossglow {
 
 // Undoes the shortcut part of an apply from backup.json, record by record, putting an
-// original back only when content hashes prove it safe. Returns the section text, or
-// the error text that ends the restore.
-Result<std::string> restore_shortcuts(const System& sys, std::string_view data_directory);
+// original back only when content hashes prove it safe, and only at a place an apply
+// could have written: a shortcut directly on one of the desktops, from its copy in the
+// originals folder. Returns the section, or the error text that ends the restore.
+Result<Section> restore_shortcuts(const System& sys, const DesktopFolders& desktops,
+                                  std::string_view data_directory);
 
 }  // namespace mossglow

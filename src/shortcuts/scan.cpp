@@ -11,14 +11,15 @@ Result<std::string> known_folder_path(const System& sys, KnownFolder folder) {
 Result<std::vector<std::string>> scan_desktop_shortcuts(const System& sys,
                                                         const DesktopFolders& desktops) {
   std::vector<std::string> shortcuts;
-  for (const std::string& folder : desktops) {
+  for (const std::string_view folder : distinct_desktops(desktops)) {
     auto names = sys.files.list_directory(folder);
     if (!names) return std::unexpected(sys.os_text(names.error()));
     for (const std::string& name : *names) {
       std::string path = join_path(folder, name);
-      // Only plain files count: folders, links to folders and entries whose metadata
-      // cannot be read (a dangling link, say) are left out without complaint.
-      const auto metadata = sys.files.metadata(path);
+      // Only plain files count: folders, symbolic links and entries whose metadata
+      // cannot be read are left out without complaint. A link is not followed: what
+      // the program writes must land on the desktop, never on the file a link leads to.
+      const auto metadata = sys.files.symlink_metadata(path);
       if (!metadata || !metadata->is_file()) continue;
       if (!has_extension(path, "lnk") && !has_extension(path, "url")) continue;
       shortcuts.push_back(std::move(path));

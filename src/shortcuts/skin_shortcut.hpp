@@ -19,7 +19,8 @@ struct SkinRun {
   std::string icon_path;
   std::vector<Record> journal;
   std::vector<std::string> failure_lines;
-  int converted = 0;
+  // Shortcuts re-iconed or converted in this run.
+  int updated = 0;
 };
 
 // Skins the shortcut at `path` (index `index` in the shortcut list): backs it up,

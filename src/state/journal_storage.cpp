@@ -7,10 +7,6 @@
 namespace mossglow {
 namespace {
 
-bool is_not_found(Win32Error error) {
-  return error.code == error_file_not_found || error.code == error_path_not_found;
-}
-
 Result<bool> exists(const System& sys, const std::string& path) {
   auto found = entry_exists(sys.files, path);
   if (!found) return std::unexpected(sys.os_text(found.error()));
@@ -39,13 +35,6 @@ Result<bool> promote_lone_temporary(const System& sys, const std::string& journa
 }
 
 }  // namespace
-
-OsResult<bool> entry_exists(FileSystem& files, std::string_view path) {
-  const auto metadata = files.symlink_metadata(path);
-  if (metadata) return true;
-  if (is_not_found(metadata.error())) return false;
-  return std::unexpected(metadata.error());
-}
 
 Result<bool> journal_pending(const System& sys, std::string_view data_directory,
                              std::string_view name, std::string_view temporary) {

@@ -47,9 +47,4 @@ Status save_journal(const System& sys, std::string_view data_directory, std::str
 Status delete_journal(const System& sys, std::string_view data_directory, std::string_view name,
                       std::string_view temporary);
 
-// Whether a file exists, telling "not found" apart from a failure to look: nothing
-// when the metadata cannot be read for any other reason (the caller then reports it).
-// The entry itself is looked at, links are not followed.
-OsResult<bool> entry_exists(FileSystem& files, std::string_view path);
-
 }  // namespace mossglow

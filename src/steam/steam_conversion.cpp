@@ -4,7 +4,7 @@
 #include "platform/path.hpp"
 #include "shell/notifications.hpp"
 #include "state/content_hash.hpp"
-#include "steam/copy_exclusive.hpp"
+#include "state/placement.hpp"
 #include "steam/hash_check.hpp"
 #include "steam/icon_read_back.hpp"
 #include "steam/steam_link.hpp"
@@ -23,12 +23,14 @@ std::string steam_link_path(std::string_view url_path) { return with_extension(u
 Status check_steam_name_clash(const System& sys, std::string_view url_path,
                               const DesktopFolders& desktops) {
   const std::string link = steam_link_path(url_path);
-  for (const std::string& desktop : desktops) {
-    if (path_exists(sys.files, join_path(desktop, file_name(link)))) {
-      return std::unexpected(std::string(name_taken) + link);
-    }
+  for (const std::string_view desktop : distinct_desktops(desktops)) {
+    // A dangling link of that name is taken too: writing over it would write through it.
+    auto taken = entry_exists(sys.files, join_path(desktop, file_name(link)));
+    if (!taken) return std::unexpected(sys.os_text(taken.error()));
+    if (*taken) return std::unexpected(std::string(name_taken) + link);
   }
-  return {};
+  // The link is put in place through this name.
+  return require_free_temporary(sys, link);
 }
 
 Status convert_steam_shortcut(const System& sys, const SteamEntry& entry,
@@ -41,6 +43,10 @@ Status convert_steam_shortcut(const System& sys, const SteamEntry& entry,
   if (auto created = create_steam_link(sys, entry.address, staging, entry.icon_path); !created) {
     return created;
   }
+  // The journal is about to name the staging link's bytes as the desktop link's.
+  if (auto flushed = flush_durably(sys.files, staging); !flushed) {
+    return std::unexpected(sys.os_text(flushed.error()));
+  }
   // From this save on, a restore knows the desktop link may exist and which bytes it
   // must have to be removed.
   record.replacement_path = link;
@@ -49,10 +55,13 @@ Status convert_steam_shortcut(const System& sys, const SteamEntry& entry,
   record.replacement_hash = *staging_hash;
   if (auto saved = save_backup_journal(sys, entry.data_directory, journal); !saved) return saved;
 
-  if (auto copied = copy_file_exclusive(sys, staging, link); !copied) return copied;
+  // The link appears whole or not at all, and only where no file of its name is.
+  if (auto placed = place_copy(sys, staging, link, std::nullopt, Placement::create); !placed) {
+    return placed;
+  }
   if (auto shown = verify_icon_read_back(sys, link, entry.icon_path); !shown) return shown;
   // The .url goes only when it is still the file that was backed up and the link on the
-  // desktop is exactly the recorded one.
+  // desktop is exactly the recorded one; its copy is on disk since the backup.
   if (auto same = expect_content_hash(sys, entry.url_path, record.original_hash, url_changed);
       !same) {
     return same;

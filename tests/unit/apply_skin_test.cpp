@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "embedded_icon.hpp"
+#include "platform/text.hpp"
 #include "shortcut_fixture.hpp"
 #include "shortcuts/apply.hpp"
 #include "state/backup_journal.hpp"
@@ -160,8 +161,9 @@ TEST_F(ApplySkin, ErrorsThatEndTheApplyBeforeAnyShortcutIsTouched) {
 }
 
 // One shortcut failing at each of its steps: the exact failure line, what the journal
-// on disk then holds, and that the shortcut itself was left as it was (or, after the
-// icon change, as the apply made it).
+// on disk then holds, and that the shortcut itself was left as it was. The new icon is
+// written into a copy beside the shortcut, whose hash is journalled before the copy
+// takes the shortcut's place, so no failure leaves a changed shortcut behind.
 TEST_F(ApplySkin, EachPerShortcutFailureGivesItsLineAndJournalState) {
   const std::string path = on_user("App.lnk");
   const std::string link = link_to("C:\\app.exe");
@@ -219,14 +221,32 @@ TEST_F(ApplySkin, EachPerShortcutFailureGivesItsLineAndJournalState) {
       {"icon change",
        [](auto& fw, auto&) { fw.shell.faults().fail_nth("set_link_icon", 1, 0x80070005u); },
        "Access is denied. (0x80070005)", OnDisk::record_without_hash, false, 0},
-      {"hash after the change", nth_read_of_shortcut_fails(2, 32),
+      {"hash after the change",
+       [&](auto&, auto& files) {
+         files.before = [&](std::string_view op, std::string_view p) -> std::optional<Win32Error> {
+           if (op == "read_file" && p == path + ".mossglow-tmp") return Win32Error{32};
+           return std::nullopt;
+         };
+       },
        "The process cannot access the file because it is being used by another process. "
        "(os error 32)",
-       OnDisk::record_without_hash, true, 0},
+       OnDisk::record_without_hash, false, 0},
       {"save after the change",
        [](auto& fw, auto&) { fw.files.faults().fail_nth("write_file", 3, 112); },
-       "There is not enough space on the disk. (os error 112)", OnDisk::record_without_hash, true,
-       1},
+       "There is not enough space on the disk. (os error 112)", OnDisk::record_without_hash, false,
+       0},
+      {"flush of the copy", [](auto& fw, auto&) { fw.files.faults().fail_nth("flush_file", 1, 5); },
+       "Access is denied. (os error 5)", OnDisk::no_journal, false, 0},
+      {"temporary name taken by the user",
+       [&](auto& fw, auto&) {
+         fw.files.add_file(path + ".mossglow-tmp", "mine", file_attribute_hidden);
+       },
+       "临时文件名已被占用：" + path + ".mossglow-tmp", OnDisk::no_journal, false, 0},
+      {"rename into place",
+       [](auto& fw, auto&) { fw.files.faults().fail_nth("rename_replace", 2, 32); },
+       "The process cannot access the file because it is being used by another process. "
+       "(os error 32)",
+       OnDisk::record_with_hash, false, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -265,7 +285,30 @@ TEST_F(ApplySkin, EachPerShortcutFailureGivesItsLineAndJournalState) {
       }
     }
     EXPECT_EQ(fw.files.content(path) != link, c.shortcut_changed);
+    // Nothing is left beside the shortcut but what the user put there.
+    const bool users_file = c.reason.starts_with("临时文件名");
+    EXPECT_EQ(fw.files.exists(path + ".mossglow-tmp"), users_file);
   }
+}
+
+// A name the journal cannot hold (an unpaired surrogate, which NTFS allows) fails that
+// shortcut alone; every other shortcut is journalled and skinned as usual.
+TEST_F(ApplySkin, AShortcutTheJournalCannotNameFailsAlone) {
+  const std::string odd = on_user("odd\xED\xA0\x80.lnk");
+  const std::string plain = on_user("plain.lnk");
+  w.files.add_file(odd, link_to("C:\\odd.exe"));
+  w.files.add_file(plain, link_to("C:\\plain.exe"));
+  const auto outcome = apply();
+  ASSERT_TRUE(outcome) << outcome.error();
+  EXPECT_TRUE(outcome->text.starts_with("已更新快捷方式 1 个，失败 1 个。\n" +
+                                        path_display_text(odd) +
+                                        "：path contains invalid UTF-8 characters"))
+      << outcome->text;
+  const auto records = journal();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].path, plain);
+  EXPECT_EQ(w.shell.read_link(plain)->icon_path, icon_path);
+  EXPECT_EQ(w.files.content(odd), link_to("C:\\odd.exe"));
 }
 
 TEST_F(ApplySkin, SixFailuresShowFourLinesAndRecordAllSix) {

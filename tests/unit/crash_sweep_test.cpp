@@ -34,7 +34,7 @@ std::vector<Shortcut> dress_desktop(fake::FakeWindows& w) {
 void expect_nothing_lost(fake::FakeWindows& w, const std::vector<Shortcut>& shortcuts,
                          const std::string& moment) {
   SCOPED_TRACE(moment);
-  const auto section = restore_shortcuts(w.system(), data_dir);
+  const auto section = restore_shortcuts(w.system(), both_desktops(), data_dir);
   ASSERT_TRUE(section) << section.error();
 
   std::vector<Record> kept;
@@ -78,7 +78,7 @@ TEST(CrashSweep, ARestoreInterruptedAnywhereCanBeRunAgain) {
   ASSERT_TRUE(apply_skin(w.system(), both_desktops(), data_dir));
 
   w.files.record_history(true);
-  ASSERT_TRUE(restore_shortcuts(w.system(), data_dir));
+  ASSERT_TRUE(restore_shortcuts(w.system(), both_desktops(), data_dir));
   const auto history = w.files.history();
   for (std::size_t i = 0; i < history.size(); ++i) {
     for (const bool power_cut : {false, true}) {

@@ -43,7 +43,9 @@ class OverlayApply : public ::testing::Test {
  protected:
   fake::FakeWindows w;
 
-  Result<std::string> apply() { return apply_overlay(w.system(), both_desktops(), data_dir); }
+  Result<std::string> apply() {
+    return text_of(apply_overlay(w.system(), both_desktops(), data_dir));
+  }
   std::vector<Overlay> journal() const { return journal_of(w); }
   bool hidden(std::string_view path) const {
     return (w.files.attributes(path).value_or(0) & file_attribute_hidden) != 0;
@@ -186,13 +188,35 @@ TEST_F(OverlayApply, BothDesktopsInOrderEachItemWithItsOwnShortcut) {
                                       on_public("Same.txt"), on_public("共享")}));
 }
 
-TEST_F(OverlayApply, AnItemWhoseShortcutNameIsTakenIsLeftAloneAndCounted) {
+// Whatever holds the link's name is the user's, a link leading nowhere included (writing
+// the new link there would write through it): the pair is left alone and listed.
+TEST_F(OverlayApply, AnItemWhoseShortcutNameIsTakenIsLeftAloneAndListed) {
   w.files.add_file(on_user("Notes.txt"), "notes");
   w.files.add_file(on_user("Notes.txt.lnk"), "the user's own");
-  EXPECT_EQ(apply(), summary(0, 1));
+  w.files.add_file(on_user("Plan.txt"), "plan");
+  w.files.add_symlink(on_user("Plan.txt.lnk"), "C:\\nowhere\\Plan.lnk", false);
+  EXPECT_EQ(apply(), summary(0, 2) + "\n" + on_user("Notes.txt") + "：同名快捷方式已存在\n" +
+                         on_user("Plan.txt") + "：同名快捷方式已存在");
   EXPECT_EQ(w.files.content(on_user("Notes.txt.lnk")), "the user's own");
+  EXPECT_FALSE(w.files.exists("C:\\nowhere\\Plan.lnk"));
   EXPECT_FALSE(hidden(on_user("Notes.txt")));
+  EXPECT_FALSE(hidden(on_user("Plan.txt")));
   EXPECT_FALSE(w.files.exists(in_data("overlay.json")));
+}
+
+// An entry whose attributes cannot be read (a path Windows cannot open, say) fails
+// alone; the other items are covered as usual.
+TEST_F(OverlayApply, AnEntryThatCannotBeReadFailsAlone) {
+  w.files.add_file(on_user("A.txt"), "a");
+  w.files.add_file(on_public("B.txt"), "b");
+  w.files.faults().fail_on_path("symlink_metadata", FakeFileSystem::fold(on_public("B.txt")),
+                                error_sharing_violation);
+  EXPECT_EQ(apply(), summary(1, 1) + "\n" + on_public("B.txt") +
+                         "：The process cannot access the file because it is being used by "
+                         "another process. (os error 32)");
+  EXPECT_TRUE(hidden(on_user("A.txt")));
+  EXPECT_FALSE(hidden(on_public("B.txt")));
+  EXPECT_EQ(journal().size(), 1u);
 }
 
 TEST(OverlayApplyErrors, PreparationAndScanFailuresEndTheStepBeforeAnyItemIsTouched) {
@@ -214,13 +238,6 @@ TEST(OverlayApplyErrors, PreparationAndScanFailuresEndTheStepBeforeAnyItemIsTouc
                                  error_access_denied);
        },
        "Access is denied. (os error 5)"},
-      {"attributes of an entry",
-       [](auto& f) {
-         f.faults().fail_on_path("symlink_metadata", FakeFileSystem::fold(on_public("B.txt")),
-                                 error_sharing_violation);
-       },
-       "The process cannot access the file because it is being used by another process. "
-       "(os error 32)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -237,16 +254,20 @@ TEST(OverlayApplyErrors, PreparationAndScanFailuresEndTheStepBeforeAnyItemIsTouc
   }
 }
 
-// One failing item among two: the other is still covered, nothing is rolled back, and
-// the journal ends holding both records as far as each got.
+// One failing item among two: the other is still covered, nothing is rolled back, the
+// failure is listed with its reason, and the journal ends holding both records as far
+// as each got. The link appears on the desktop only once its hash is journalled, so
+// no failure leaves a link that a restore could not prove.
 TEST(OverlayApplyItemFailures, EachStepLeavesTheStateRestoreExpects) {
   const std::string a = on_user("A.txt");
   const std::string a_link = a + ".lnk";
+  const std::string a_temporary = a_link + ".mossglow-tmp";
   const std::string b = on_user("B.txt");
-  enum class Shortcut { absent, empty, link, someone_elses };
+  enum class Shortcut { absent, link, someone_elses };
   struct Case {
     const char* name;
     std::function<void(fake::FakeWindows&, fake::InterceptingFileSystem&)> arrange;
+    std::string reason;
     Shortcut shortcut;
     bool hash_recorded;
     bool hiding_tried;
@@ -257,30 +278,35 @@ TEST(OverlayApplyItemFailures, EachStepLeavesTheStateRestoreExpects) {
       w.files.faults().fail_on_path(operation, FakeFileSystem::fold(path), code);
     };
   };
+  const std::string denied = "Access is denied. (os error 5)";
+  const std::string full = "There is not enough space on the disk. (os error 112)";
   const Case cases[] = {
       {"first journal save",
-       [](auto& w, auto&) { w.files.faults().fail_nth("write_file", 2, 112); }, Shortcut::absent,
-       false, false},
+       [](auto& w, auto&) { w.files.faults().fail_nth("write_file", 2, 112); }, full,
+       Shortcut::absent, false, false},
+      {"link save",
+       [](auto& w, auto&) { w.shell.faults().fail_nth("create_link", 1, 0x80070005u); },
+       "Access is denied. (0x80070005)", Shortcut::absent, false, false},
+      {"flush of the link", fail_path("flush_file", a_temporary, error_access_denied), denied,
+       Shortcut::absent, false, false},
+      {"hash of the link", fail_path("read_file", a_temporary, error_access_denied), denied,
+       Shortcut::absent, false, false},
+      // The hash stays in the list and reaches the disk with B's save; the link never
+      // appeared, so a restore finds nothing to undo.
+      {"second journal save",
+       [](auto& w, auto&) { w.files.faults().fail_nth("write_file", 3, 112); }, full,
+       Shortcut::absent, true, false},
       {"name taken after the existence test",
        [&](fake::FakeWindows& w, fake::InterceptingFileSystem& files) {
-         files.before = [&a_link, fs = &w.files](std::string_view op, std::string_view path) {
-           if (op == "create_new_file" && path == a_link) fs->add_file(a_link, "raced in");
+         files.before = [&, fs = &w.files](std::string_view op, std::string_view path) {
+           if (op == "rename_new" && path == a_temporary) fs->add_file(a_link, "raced in");
            return std::optional<Win32Error>{};
          };
        },
-       Shortcut::someone_elses, false, false},
-      {"link save",
-       [](auto& w, auto&) { w.shell.faults().fail_nth("create_link", 1, 0x80070005u); },
-       Shortcut::empty, false, false},
-      {"flush of the link", fail_path("flush_file", a_link, error_access_denied), Shortcut::link,
-       false, false},
-      {"hash of the link", fail_path("read_file", a_link, error_sharing_violation), Shortcut::link,
-       false, false},
-      {"second journal save",
-       [](auto& w, auto&) { w.files.faults().fail_nth("write_file", 3, 112); }, Shortcut::link,
-       true, false},
-      {"attributes unreadable", fail_path("get_attributes", a, error_access_denied), Shortcut::link,
-       true, false},
+       "Cannot create a file when that file already exists. (os error 183)",
+       Shortcut::someone_elses, true, false},
+      {"attributes unreadable", fail_path("get_attributes", a, error_access_denied), denied,
+       Shortcut::link, true, false},
       {"hidden by someone since the scan",
        [&](fake::FakeWindows& w, fake::InterceptingFileSystem& files) {
          files.before = [&a, fs = &w.files](std::string_view op, std::string_view path) {
@@ -290,9 +316,9 @@ TEST(OverlayApplyItemFailures, EachStepLeavesTheStateRestoreExpects) {
            return std::optional<Win32Error>{};
          };
        },
-       Shortcut::link, true, false, archive | file_attribute_hidden},
-      {"hiding refused", fail_path("set_attributes", a, error_access_denied), Shortcut::link, true,
-       true},
+       "原项目状态已变化", Shortcut::link, true, false, archive | file_attribute_hidden},
+      {"hiding refused", fail_path("set_attributes", a, error_access_denied), denied,
+       Shortcut::link, true, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -309,7 +335,8 @@ TEST(OverlayApplyItemFailures, EachStepLeavesTheStateRestoreExpects) {
     };
     System sys{files, w.shell, w.env, w.messages, w.registry};
 
-    ASSERT_EQ(apply_overlay(sys, both_desktops(), data_dir), summary(1, 1));
+    ASSERT_EQ(text_of(apply_overlay(sys, both_desktops(), data_dir)),
+              summary(1, 1) + "\n" + a + "：" + c.reason);
     files.before = nullptr;
     w.files.faults().clear();
 
@@ -318,23 +345,19 @@ TEST(OverlayApplyItemFailures, EachStepLeavesTheStateRestoreExpects) {
     EXPECT_EQ(records[0].original, a);
     EXPECT_EQ(records[0].shortcut, a_link);
     EXPECT_EQ(records[0].shortcut_hash.has_value(), c.hash_recorded);
-    if (c.hash_recorded) {
-      EXPECT_EQ(records[0].shortcut_hash, content_hash(w.system(), a_link).value());
-    }
     switch (c.shortcut) {
       case Shortcut::absent:
         EXPECT_FALSE(w.files.exists(a_link));
         break;
-      case Shortcut::empty:
-        EXPECT_EQ(w.files.content(a_link), "");
-        break;
       case Shortcut::link:
         EXPECT_EQ(w.shell.read_link(a_link).value_or(LinkInfo{}).target, a);
+        EXPECT_EQ(records[0].shortcut_hash, content_hash(w.system(), a_link).value());
         break;
       case Shortcut::someone_elses:
         EXPECT_EQ(w.files.content(a_link), "raced in");
         break;
     }
+    EXPECT_FALSE(w.files.exists(a_temporary));
     EXPECT_EQ(w.files.attributes(a), c.attributes_after);
     EXPECT_EQ(hide_attempts, c.hiding_tried ? 1 : 0);
 

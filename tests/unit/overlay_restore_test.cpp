@@ -40,14 +40,15 @@ void put_journal(fake::FakeWindows& w, const std::vector<Overlay>& records) {
 
 TEST(OverlayRestore, NoJournalIsNothingToRestore) {
   fake::FakeWindows w;
-  EXPECT_EQ(restore_overlay(w.system(), data_dir), "没有文件或文件夹待还原。");
+  EXPECT_EQ(text_of(restore_overlay(w.system(), both_desktops(), data_dir)),
+            "没有文件或文件夹待还原。");
   EXPECT_FALSE(w.files.exists(data_dir));
 }
 
 TEST(OverlayRestore, AnEmptyJournalIsDeleted) {
   fake::FakeWindows w;
   w.files.add_file(in_data("overlay.json"), "[]");
-  EXPECT_EQ(restore_overlay(w.system(), data_dir), summary(0, 0));
+  EXPECT_EQ(text_of(restore_overlay(w.system(), both_desktops(), data_dir)), summary(0, 0));
   EXPECT_FALSE(w.files.exists(in_data("overlay.json")));
 }
 
@@ -65,43 +66,182 @@ TEST(OverlayRestore, EachSituationHasItsOutcome) {
     Item item;
     Link link;
     bool hash_recorded;
-    const char* failing;  // a file operation that fails on its path, or nothing
+    // A file operation that fails on the link's or the item's path, or nothing.
+    std::pair<const char*, bool> failing;
     bool restored;
     bool shown_after;  // the item ends without the hidden bit
     bool link_deleted;
     bool attributes_written;
+    std::string reason;  // the line under the summary for a kept record
   };
+  const std::string denied = "Access is denied. (os error 5)";
+  const std::string changed = "快捷方式已改变或创建中断";
+  const std::string gone = "生成的快捷方式不存在";
   const Case cases[] = {
-      {"item missing", Item::missing, Link::apply_wrote, true, nullptr, false, false, false, false},
-      {"link missing, no hash, item visible", Item::visible, Link::missing, false, nullptr, true,
-       true, false, false},
-      {"link missing, no hash, item hidden", Item::hidden, Link::missing, false, nullptr, false,
-       false, false, false},
-      {"link missing, no hash, attributes unreadable", Item::hidden, Link::missing, false,
-       "get_attributes", false, false, false, false},
-      {"link missing, hash recorded, item hidden", Item::hidden, Link::missing, true, nullptr,
-       false, false, false, false},
+      {"item missing",
+       Item::missing,
+       Link::apply_wrote,
+       true,
+       {},
+       false,
+       false,
+       false,
+       false,
+       "原项目不存在"},
+      {"link missing, no hash, item visible",
+       Item::visible,
+       Link::missing,
+       false,
+       {},
+       true,
+       true,
+       false,
+       false,
+       ""},
+      {"link missing, no hash, item hidden",
+       Item::hidden,
+       Link::missing,
+       false,
+       {},
+       false,
+       false,
+       false,
+       false,
+       gone},
+      {"link missing, no hash, attributes unreadable",
+       Item::hidden,
+       Link::missing,
+       false,
+       {"get_attributes", false},
+       false,
+       false,
+       false,
+       false,
+       denied},
+      {"link missing, hash recorded, item hidden",
+       Item::hidden,
+       Link::missing,
+       true,
+       {},
+       false,
+       false,
+       false,
+       false,
+       gone},
       // Nothing is left to undo once the link is gone and the item shows (a restore
       // that stopped before saving its journal leaves exactly this).
-      {"link missing, hash recorded, item visible", Item::visible, Link::missing, true, nullptr,
-       true, true, false, false},
-      {"link unreadable", Item::hidden, Link::apply_wrote, true, "read_file", false, false, false,
-       false},
-      {"no hash, link complete", Item::visible, Link::apply_wrote, false, nullptr, false, true,
-       false, false},
-      {"no hash, link empty", Item::visible, Link::empty, false, nullptr, false, true, false,
-       false},
-      {"link edited by the user", Item::hidden, Link::edited, true, nullptr, false, false, false,
-       false},
-      {"attributes unreadable", Item::hidden, Link::apply_wrote, true, "get_attributes", false,
-       false, false, false},
-      {"hidden bit cannot be cleared", Item::hidden, Link::apply_wrote, true, "set_attributes",
-       false, false, false, true},
-      {"link cannot be deleted", Item::hidden, Link::apply_wrote, true, "delete_file", false, true,
-       false, true},
-      {"all checks pass", Item::hidden, Link::apply_wrote, true, nullptr, true, true, true, true},
-      {"item already shown by the user", Item::visible, Link::apply_wrote, true, nullptr, true,
-       true, true, false},
+      {"link missing, hash recorded, item visible",
+       Item::visible,
+       Link::missing,
+       true,
+       {},
+       true,
+       true,
+       false,
+       false,
+       ""},
+      // A link that cannot be looked at is not a link that is gone.
+      {"link's metadata unreadable, item visible",
+       Item::visible,
+       Link::apply_wrote,
+       true,
+       {"symlink_metadata", true},
+       false,
+       true,
+       false,
+       false,
+       denied},
+      {"item's metadata unreadable",
+       Item::hidden,
+       Link::apply_wrote,
+       true,
+       {"symlink_metadata", false},
+       false,
+       false,
+       false,
+       false,
+       denied},
+      {"link unreadable",
+       Item::hidden,
+       Link::apply_wrote,
+       true,
+       {"read_file", true},
+       false,
+       false,
+       false,
+       false,
+       denied},
+      {"no hash, link complete",
+       Item::visible,
+       Link::apply_wrote,
+       false,
+       {},
+       false,
+       true,
+       false,
+       false,
+       changed},
+      {"no hash, link empty",
+       Item::visible,
+       Link::empty,
+       false,
+       {},
+       false,
+       true,
+       false,
+       false,
+       changed},
+      {"link edited by the user",
+       Item::hidden,
+       Link::edited,
+       true,
+       {},
+       false,
+       false,
+       false,
+       false,
+       changed},
+      {"attributes unreadable",
+       Item::hidden,
+       Link::apply_wrote,
+       true,
+       {"get_attributes", false},
+       false,
+       false,
+       false,
+       false,
+       denied},
+      {"hidden bit cannot be cleared",
+       Item::hidden,
+       Link::apply_wrote,
+       true,
+       {"set_attributes", false},
+       false,
+       false,
+       false,
+       true,
+       denied},
+      {"link cannot be deleted",
+       Item::hidden,
+       Link::apply_wrote,
+       true,
+       {"delete_file", true},
+       false,
+       true,
+       false,
+       true,
+       denied},
+      {"all checks pass", Item::hidden, Link::apply_wrote, true, {}, true, true, true, true, ""},
+      {"item already shown by the user",
+       Item::visible,
+       Link::apply_wrote,
+       true,
+       {},
+       true,
+       true,
+       true,
+       false,
+       ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -118,14 +258,16 @@ TEST(OverlayRestore, EachSituationHasItsOutcome) {
     const Overlay record{item, shortcut, c.hash_recorded ? std::optional(link_hash) : std::nullopt};
     put_journal(w, {record});
     const auto journal_before = w.files.content(in_data("overlay.json"));
-    if (c.failing != nullptr) {
-      const bool on_link = std::string_view(c.failing) == "read_file" ||
-                           std::string_view(c.failing) == "delete_file";
-      w.files.faults().fail_on_path(c.failing, FakeFileSystem::fold(on_link ? shortcut : item),
+    if (const auto [operation, on_link] = c.failing; operation != nullptr) {
+      w.files.faults().fail_on_path(operation, FakeFileSystem::fold(on_link ? shortcut : item),
                                     error_access_denied);
     }
 
-    EXPECT_EQ(restore_overlay(w.system(), data_dir), summary(c.restored, !c.restored));
+    const auto section = restore_overlay(w.system(), both_desktops(), data_dir);
+    ASSERT_TRUE(section) << section.error();
+    EXPECT_EQ(section->text,
+              summary(c.restored, !c.restored) + (c.restored ? "" : "\n" + item + "：" + c.reason));
+    EXPECT_EQ(section->left_undone, !c.restored);
     EXPECT_EQ(w.files.faults().calls("set_attributes") > 0, c.attributes_written);
     if (c.restored) {
       EXPECT_FALSE(w.files.exists(in_data("overlay.json")));
@@ -148,6 +290,38 @@ TEST(OverlayRestore, EachSituationHasItsOutcome) {
   }
 }
 
+// A journal is data: only an item directly on a desktop, and the link beside it named
+// after it, are ever shown again or deleted, whatever hashes the journal lists.
+TEST(OverlayRestore, ARecordNamingAnythingElseIsKeptAndNothingIsTouched) {
+  const std::string system_file = "C:\\Windows\\System32\\kernel32.dll";
+  const std::string item = on_user("Item.txt");
+  struct Case {
+    const char* name;
+    Overlay record;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"item outside the desktops",
+       {system_file, system_file + ".lnk", *sha256_hex(overlay_link(system_file))},
+       "记录的项目不在桌面上，已保留记录"},
+      {"link elsewhere",
+       {item, system_file, *sha256_hex(overlay_link(item))},
+       "记录的快捷方式不在项目旁边，已保留记录"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fake::FakeWindows w;
+    w.files.add_file(c.record.original, "item", archive | hidden_bit);
+    w.files.add_file(c.record.shortcut, overlay_link(c.record.original));
+    put_journal(w, {c.record});
+    const auto section = restore_overlay(w.system(), both_desktops(), data_dir);
+    ASSERT_TRUE(section) << section.error();
+    EXPECT_EQ(section->text, summary(0, 1) + "\n" + c.record.original + "：" + c.reason);
+    EXPECT_EQ(w.files.attributes(c.record.original), archive | hidden_bit);
+    EXPECT_TRUE(w.files.exists(c.record.shortcut));
+  }
+}
+
 TEST(OverlayRestore, KeptRecordsStayInOrderAndUnchanged) {
   fake::FakeWindows w;
   std::vector<Overlay> records;
@@ -160,7 +334,8 @@ TEST(OverlayRestore, KeptRecordsStayInOrderAndUnchanged) {
   w.files.add_file(records[1].shortcut, "changed by the user");
   put_journal(w, records);
 
-  EXPECT_EQ(restore_overlay(w.system(), data_dir), summary(2, 1));
+  EXPECT_EQ(text_of(restore_overlay(w.system(), both_desktops(), data_dir)),
+            summary(2, 1) + "\n" + records[1].original + "：快捷方式已改变或创建中断");
   EXPECT_EQ(w.files.content(in_data("overlay.json")), serialize_overlay_journal({records[1]}));
   EXPECT_EQ(w.files.content(records[1].shortcut), "changed by the user");
   EXPECT_EQ(w.files.attributes(records[1].original), archive | hidden_bit);
@@ -175,7 +350,8 @@ TEST(OverlayRestore, AJournalReadInArrayFormIsWrittenBackWithTheSameRecords) {
   w.files.add_file(
       in_data("overlay.json"),
       R"([["C:\\Users\\user\\Desktop\\Gone", "C:\\Users\\user\\Desktop\\Gone.lnk", "h"]])");
-  EXPECT_EQ(restore_overlay(w.system(), data_dir), summary(0, 1));
+  EXPECT_EQ(text_of(restore_overlay(w.system(), both_desktops(), data_dir)),
+            summary(0, 1) + "\n" + on_user("Gone") + "：原项目不存在");
   EXPECT_EQ(
       w.files.content(in_data("overlay.json")),
       serialize_overlay_journal({Overlay{on_user("Gone"), on_user("Gone.lnk"), std::string("h")}}));
@@ -205,7 +381,7 @@ TEST(OverlayRestore, AnUnreadableJournalEndsTheStepAndChangesNothing) {
                                     error_access_denied);
     }
     const auto before = w.files.state();
-    EXPECT_EQ(restore_overlay(w.system(), data_dir).error(), c.error);
+    EXPECT_EQ(restore_overlay(w.system(), both_desktops(), data_dir).error(), c.error);
     EXPECT_EQ(w.files.tree(), [&] {
       fake::FakeFileSystem copy;
       copy.load_state(before);
@@ -248,13 +424,15 @@ TEST(OverlayRestore, AFailedJournalUpdateIsFinishedByTheNextRestore) {
     w.files.faults().fail_on_path(c.operation, FakeFileSystem::fold(path),
                                   c.records == 1 ? error_access_denied : 112);
 
-    EXPECT_EQ(restore_overlay(w.system(), data_dir).error(), c.error);
+    EXPECT_EQ(restore_overlay(w.system(), both_desktops(), data_dir).error(), c.error);
     EXPECT_EQ(w.files.content(in_data("overlay.json")), journal);
     EXPECT_EQ(w.files.attributes(records[0].original), archive);
     EXPECT_FALSE(w.files.exists(records[0].shortcut));
 
     w.files.faults().clear();
-    EXPECT_EQ(restore_overlay(w.system(), data_dir), summary(1, c.records - 1));
+    const auto again = restore_overlay(w.system(), both_desktops(), data_dir);
+    ASSERT_TRUE(again) << again.error();
+    EXPECT_TRUE(again->text.starts_with(summary(1, c.records - 1))) << again->text;
     if (c.records == 1) {
       EXPECT_FALSE(w.files.exists(in_data("overlay.json")));
     } else {
@@ -281,10 +459,10 @@ TEST(OverlayRoundTrip, RestoreGivesBackEveryItemAsItWasAndRemovesEveryLink) {
     }
   }
   const auto before = w.files.tree();
-  ASSERT_EQ(apply_overlay(w.system(), both_desktops(), data_dir),
+  ASSERT_EQ(text_of(apply_overlay(w.system(), both_desktops(), data_dir)),
             "普通文件和文件夹：6 个，跳过或失败 0 个。");
 
-  EXPECT_EQ(restore_overlay(w.system(), data_dir), summary(6, 0));
+  EXPECT_EQ(text_of(restore_overlay(w.system(), both_desktops(), data_dir)), summary(6, 0));
   for (const auto& [path, attributes] : items) {
     EXPECT_EQ(w.files.attributes(path), attributes) << path;
     EXPECT_FALSE(w.files.exists(path + ".lnk")) << path;

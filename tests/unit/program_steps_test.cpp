@@ -53,9 +53,9 @@ TEST_F(ProgramStepsTest, ApplyAndRestoreRunTheRealOperationsOnBothDesktopsInOrde
   ASSERT_TRUE(journal.has_value());
   EXPECT_LT(journal->find("编辑器.lnk"), journal->find("浏览器.lnk"));
 
-  EXPECT_TRUE(steps.restore_overlay(std::string(data_dir)).has_value());
+  EXPECT_TRUE(steps.restore_overlay(both_desktops(), std::string(data_dir)).has_value());
   EXPECT_TRUE(steps.restore_recycle_icon(std::string(data_dir)).has_value());
-  auto restored = steps.restore_shortcuts(std::string(data_dir));
+  auto restored = steps.restore_shortcuts(both_desktops(), std::string(data_dir));
   ASSERT_TRUE(restored.has_value()) << restored.error();
   EXPECT_EQ(windows.files.read_file(user_link), link_to("C:\\Tools\\edit.exe"));
   EXPECT_EQ(windows.files.read_file(public_link), link_to("C:\\Tools\\web.exe"));

@@ -44,7 +44,12 @@ class RecycleIcon : public ::testing::Test {
   void TearDown() override { EXPECT_EQ(w.registry.open_keys(), 0u) << "a key was left open"; }
 
   Result<std::string> apply() { return apply_recycle_icon(sys, data_dir); }
-  Result<std::string> restore() { return restore_recycle_icon(sys, data_dir); }
+  // The summary line; the lines under it name the kept values and are checked apart.
+  Result<std::string> restore() {
+    auto text = text_of(restore_recycle_icon(sys, data_dir));
+    if (text) text->erase(std::min(text->find('\n'), text->size()));
+    return text;
+  }
 
   void put(std::string_view name, const Raw& raw) {
     w.registry.put_value(hkcu, recycle_icon_subkey, name, stored(raw));
@@ -139,6 +144,24 @@ TEST_F(RecycleIcon, ValuesDeletedByHand) {
   EXPECT_EQ(restore(), summary(2, 1));
   EXPECT_EQ(journal(), (std::vector<Value>{{"empty", empty_icon, icon}}));
   EXPECT_EQ(live("empty"), std::nullopt);
+}
+
+// A journal is data, not a command: a record naming any other value of the key is never
+// written, and every kept value is listed with its reason under the summary.
+TEST_F(RecycleIcon, KeptValuesAreListedAndOnlyTheIconValuesAreEverWritten) {
+  put("full", users_own);
+  put("Shell", users_own);
+  w.files.add_file(in_data("recycle.json"),
+                   *serialize_recycle_journal({{"", std::nullopt, icon},
+                                               {"full", full_icon, icon},
+                                               {"Shell", std::nullopt, users_own}}));
+  const auto section = restore_recycle_icon(sys, data_dir);
+  ASSERT_TRUE(section) << section.error();
+  EXPECT_TRUE(section->left_undone);
+  EXPECT_EQ(section->text,
+            summary(1, 2) + "\nfull：设置已被更改\nShell：不是回收站图标的设置，已保留记录");
+  EXPECT_EQ(live("Shell"), stored(users_own));
+  EXPECT_EQ(journal().size(), 2u);
 }
 
 TEST_F(RecycleIcon, RestoreWithoutJournalLeavesTheRegistryAlone) {
@@ -236,9 +259,17 @@ TEST_F(RecycleIcon, RestoreFailuresThatEndTheStep) {
   EXPECT_EQ(live(""), stored(expand_default));
   EXPECT_EQ(journal_text(), before);
 
-  // Deleting the finished journal fails.
+  // The values written back cannot be flushed: the journal that could write them again
+  // is kept, so a power cut cannot leave the icon set with nothing to undo it.
+  put("", icon);
   put("full", icon);
   w.files.faults().clear();
+  w.registry.faults().fail_nth("flush_key", w.registry.faults().calls("flush_key") + 1, 1021);
+  EXPECT_EQ(restore(), std::unexpected(sys.os_text(Win32Error{1021})));
+  EXPECT_EQ(journal_text(), before);
+
+  // Deleting the finished journal fails.
+  put("full", icon);
   w.files.faults().fail_on_path("delete_file", fake::FakeFileSystem::fold(in_data("recycle.json")),
                                 error_access_denied);
   EXPECT_EQ(restore(), std::unexpected(sys.os_text(Win32Error{error_access_denied})));

@@ -32,7 +32,9 @@ class RestoreShortcuts : public ::testing::Test {
     w.files.add_file(in_data("backup.json"), *serialize_backup_journal(records));
   }
 
-  Result<std::string> restore() { return restore_shortcuts(w.system(), data_dir); }
+  Result<std::string> restore() {
+    return text_of(restore_shortcuts(w.system(), both_desktops(), data_dir));
+  }
 };
 
 TEST_F(RestoreShortcuts, NothingPendingTouchesNothing) {
@@ -78,8 +80,47 @@ TEST_F(RestoreShortcuts, DecidesEachRecordByItsHashes) {
        false, "The system cannot find the file specified. (os error 2)", skinned},
       {"backup damaged", [](auto& fw, Record& r) { fw.files.add_file(r.backup, "damaged"); }, false,
        "备份校验失败", skinned},
-      {"converted Steam record", [](auto&, Record& r) { r.replacement_path = on_user("Game.lnk"); },
-       false, "原位置出现了不同的文件，已保留现有文件和备份", skinned},
+      {"converted Steam record whose link is not beside it",
+       [](auto&, Record& r) { r.replacement_path = on_user("Game.lnk"); }, false,
+       "记录的 Steam 快捷方式不在原快捷方式旁边，已保留记录", skinned},
+      // A journal is data: it can only send the restore to places an apply writes.
+      {"path outside the desktops",
+       [](auto& fw, Record& r) {
+         r.path = "C:\\Windows\\System32\\drivers\\etc\\hosts.lnk";
+         fw.files.add_file(r.path, skinned);
+       },
+       false, "记录的快捷方式不在桌面上，已保留记录", skinned},
+      {"path in a folder on the desktop",
+       [](auto& fw, Record& r) {
+         r.path = on_user("sub\\x.lnk");
+         fw.files.add_file(r.path, skinned);
+       },
+       false, "记录的快捷方式不在桌面上，已保留记录", skinned},
+      {"path climbing out of the desktop",
+       [](auto& fw, Record& r) {
+         r.path = on_user("..\\..\\x.lnk");
+         fw.files.add_file("C:\\Users\\x.lnk", skinned);
+       },
+       false, "记录的快捷方式不在桌面上，已保留记录", std::nullopt},
+      {"path that is not a shortcut",
+       [](auto& fw, Record& r) {
+         r.path = on_user("program.exe");
+         fw.files.add_file(r.path, skinned);
+       },
+       false, "记录的快捷方式不在桌面上，已保留记录", skinned},
+      {"backup outside the originals folder",
+       [](auto& fw, Record& r) {
+         r.backup = on_user("planted.lnk");
+         fw.files.add_file(r.backup, original);
+       },
+       false, "记录的备份不在备份目录中，已保留记录", skinned},
+      {"backup not named by an index",
+       [](auto& fw, Record& r) {
+         r.backup = original_copy("x.lnk");
+         fw.files.add_file(r.backup, original);
+       },
+       false, "记录的备份不在备份目录中，已保留记录", skinned},
+
       {"shortcut deleted", [](auto& fw, Record& r) { (void)fw.files.delete_file(r.path); }, false,
        "The system cannot find the file specified. (os error 2)", std::nullopt},
       {"already the original", [](auto& fw, Record& r) { fw.files.add_file(r.path, original); },
@@ -125,6 +166,23 @@ TEST_F(RestoreShortcuts, DecidesEachRecordByItsHashes) {
     }
     EXPECT_EQ(w.files.content(record.path), row.shortcut_after);
   }
+}
+
+// A symbolic link put in the shortcut's place, even one leading to a file with the
+// applied bytes, is not what the apply wrote: nothing is written through it.
+TEST_F(RestoreShortcuts, ALinkInTheShortcutsPlaceIsNeverWrittenThrough) {
+  const std::string elsewhere = "C:\\Windows\\elsewhere.lnk";
+  Record record = skinned_shortcut("快捷方式.lnk", 0);
+  w.files.add_file(elsewhere, skinned);
+  ASSERT_TRUE(w.files.delete_file(record.path));
+  w.files.add_symlink(record.path, elsewhere, false);
+  write_journal({record});
+  const auto section = restore();
+  ASSERT_TRUE(section) << section.error();
+  EXPECT_TRUE(
+      section->starts_with("已还原 0 个，跳过 1 个。\n" + record.path + "：快捷方式发生变化"));
+  EXPECT_EQ(w.files.content(elsewhere), skinned);
+  EXPECT_NE(w.files.attributes(record.path).value_or(0) & file_attribute_reparse_point, 0u);
 }
 
 TEST_F(RestoreShortcuts, KeepsOnlyWhatItCannotProveInJournalOrder) {

@@ -79,9 +79,9 @@ class Runner : public testing::Test {
       {KnownFolder::desktop, std::string(user_desktop)},
       {KnownFolder::public_desktop, std::string(public_desktop)}};
   OperationOutcome apply_outcome = Report{"已更新", false};
-  Result<std::string> overlay = std::string(done_overlay);
-  Result<std::string> recycle = std::string(done_recycle);
-  Result<std::string> shortcuts = std::string(done_shortcuts);
+  Result<Section> overlay = Section{done_overlay, false};
+  Result<Section> recycle = Section{done_recycle, false};
+  Result<Section> shortcuts = Section{done_shortcuts, false};
 
   OperationSteps steps() {
     OperationSteps s;
@@ -97,16 +97,16 @@ class Runner : public testing::Test {
       log.push_back("apply_skin " + u + "|" + p + "|" + d);
       return apply_outcome;
     };
-    s.restore_overlay = [this](const std::string& d) {
-      log.push_back("overlay " + d);
+    s.restore_overlay = [this](const DesktopFolders& desktops, const std::string& d) {
+      log.push_back("overlay " + desktops[0] + "|" + desktops[1] + "|" + d);
       return overlay;
     };
     s.restore_recycle_icon = [this](const std::string& d) {
       log.push_back("recycle " + d);
       return recycle;
     };
-    s.restore_shortcuts = [this](const std::string& d) {
-      log.push_back("shortcuts " + d);
+    s.restore_shortcuts = [this](const DesktopFolders& desktops, const std::string& d) {
+      log.push_back("shortcuts " + desktops[0] + "|" + desktops[1] + "|" + d);
       return shortcuts;
     };
     s.notify_desktops_updated = [this](const std::string& u, const std::string& p) {
@@ -123,12 +123,13 @@ class Runner : public testing::Test {
   void run(std::string_view operation) { run_operation(view, lock, steps(), operation); }
 };
 
+const std::string on_desktops = std::string(user_desktop) + "|" + public_desktop + "|" + data_dir;
 const Log restore_steps = {"data_directory",
-                           std::string("overlay ") + data_dir,
-                           std::string("recycle ") + data_dir,
-                           std::string("shortcuts ") + data_dir,
                            "known desktop",
                            "known public",
+                           "overlay " + on_desktops,
+                           std::string("recycle ") + data_dir,
+                           "shortcuts " + on_desktops,
                            std::string("notify desktops ") + user_desktop + "|" + public_desktop,
                            "notify assoc",
                            "release"};
@@ -147,7 +148,7 @@ TEST_F(Runner, RecycleErrorIsReportedInsideTheReportAndTheRestoreGoesOn) {
 }
 
 TEST_F(Runner, KeptShortcutShowsTheReportWithTheAttentionNote) {
-  shortcuts = std::string("已还原 1 个，跳过 1 个。\nC:\\a.lnk：快捷方式发生变化");
+  shortcuts = Section{"已还原 1 个，跳过 1 个。\nC:\\a.lnk：快捷方式发生变化", true};
   run("restore");
   const std::string text =
       std::string("text 已还原 1 个，跳过 1 个。\r\nC:\\a.lnk：快捷方式发生变化\r\n") +
@@ -155,9 +156,25 @@ TEST_F(Runner, KeptShortcutShowsTheReportWithTheAttentionNote) {
   EXPECT_EQ(log, concat({start, restore_steps, {text}, shown_end}));
 }
 
+// Whether a section is shown is its own flag: a file name that looks like a count in
+// the text ("跳过 0 个.lnk") says nothing.
+TEST_F(Runner, AttentionComesFromTheSectionsFlagsNotTheirTexts) {
+  shortcuts = Section{"已还原 0 个，跳过 1 个。\nC:\\跳过 0 个.lnk：快捷方式发生变化", true};
+  run("restore");
+  EXPECT_EQ(Log(log.end() - 5, log.end()), shown_end);
+
+  log.clear();
+  shortcuts = Section{done_shortcuts, false};
+  overlay = Section{"文件和文件夹已还原 1 个，跳过 1 个。", false};
+  recycle = Section{"回收站还原失败（跳过）", false};
+  run("restore");
+  EXPECT_EQ(Log(log.end() - 6, log.end()), hidden_end);
+}
+
 struct RestoreStopCase {
   const char* name;
-  int failing_step;  // 0 data directory, 1 overlay, 2 shortcuts
+  int failing_step;  // 0 data directory, 1 user desktop, 2 public desktop, 3 overlay,
+                     // 4 shortcuts
   Log steps_run;
 };
 
@@ -167,8 +184,10 @@ TEST_P(RestoreStops, ErrorEndsTheRestoreWithoutNotificationsAndIsShown) {
   const auto& c = GetParam();
   const auto error = std::unexpected(std::string("出错\n第二行"));
   if (c.failing_step == 0) data_directory = error;
-  if (c.failing_step == 1) overlay = error;
-  if (c.failing_step == 2) shortcuts = error;
+  if (c.failing_step == 1) folders.insert_or_assign(KnownFolder::desktop, error);
+  if (c.failing_step == 2) folders.insert_or_assign(KnownFolder::public_desktop, error);
+  if (c.failing_step == 3) overlay = error;
+  if (c.failing_step == 4) shortcuts = error;
   run("restore");
   EXPECT_EQ(log, concat({start, c.steps_run, {"release", "text 出错\r\n第二行"}, shown_end}));
 }
@@ -176,31 +195,19 @@ TEST_P(RestoreStops, ErrorEndsTheRestoreWithoutNotificationsAndIsShown) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, RestoreStops,
     testing::Values(RestoreStopCase{"DataDirectory", 0, {"data_directory"}},
+                    RestoreStopCase{"UserDesktop", 1, {"data_directory", "known desktop"}},
                     RestoreStopCase{
-                        "Overlay", 1, {"data_directory", std::string("overlay ") + data_dir}},
+                        "PublicDesktop", 2, {"data_directory", "known desktop", "known public"}},
+                    RestoreStopCase{"Overlay",
+                                    3,
+                                    {"data_directory", "known desktop", "known public",
+                                     "overlay " + on_desktops}},
                     RestoreStopCase{"Shortcuts",
-                                    2,
-                                    {"data_directory", std::string("overlay ") + data_dir,
-                                     std::string("recycle ") + data_dir,
-                                     std::string("shortcuts ") + data_dir}}),
+                                    4,
+                                    {"data_directory", "known desktop", "known public",
+                                     "overlay " + on_desktops, std::string("recycle ") + data_dir,
+                                     "shortcuts " + on_desktops}}),
     [](const auto& info) { return std::string(info.param.name); });
-
-class DesktopReResolve : public Runner, public testing::WithParamInterface<KnownFolder> {};
-
-TEST_P(DesktopReResolve, FailureSkipsOnlyTheDesktopNotification) {
-  folders.insert_or_assign(GetParam(), std::unexpected(std::string("找不到")));
-  run("restore");
-  Log expected = restore_steps;
-  std::erase(expected, std::string("notify desktops ") + user_desktop + "|" + public_desktop);
-  EXPECT_EQ(log, concat({start, expected, hidden_end}));
-}
-
-INSTANTIATE_TEST_SUITE_P(Folders, DesktopReResolve,
-                         testing::Values(KnownFolder::desktop, KnownFolder::public_desktop),
-                         [](const auto& info) {
-                           return info.param == KnownFolder::desktop ? "UserDesktop"
-                                                                     : "PublicDesktop";
-                         });
 
 TEST_F(Runner, ApplyPassesBothDesktopsAndTheDataDirectory) {
   run("apply");

@@ -5,6 +5,7 @@
 
 #include "platform/path.hpp"
 #include "shortcuts/desktop_folders.hpp"
+#include "state/detailed_record.hpp"
 #include "support/fake_windows.hpp"
 
 namespace mossglow::testing_support {
@@ -28,6 +29,12 @@ inline std::string link_to(std::string_view target) {
 
 inline std::string url_to(std::string_view address) {
   return "[InternetShortcut]\r\nURL=" + std::string(address) + "\r\n";
+}
+
+// A step's section as its text alone, for tests that look only at what is shown.
+inline Result<std::string> text_of(const Result<Section>& section) {
+  if (!section) return std::unexpected(section.error());
+  return section->text;
 }
 
 inline DesktopFolders both_desktops() {

@@ -177,7 +177,7 @@ TEST_F(SteamConversion, EachFailureKeepsTheUrlAndJournalsHowFarItGot) {
   const auto after_link_copy_rewrite = [&](std::string path, std::string bytes) {
     return [path, bytes](fake::FakeWindows& fw, fake::InterceptingFileSystem& files) {
       files.after = [&fw, path, bytes](std::string_view op, std::string_view) {
-        if (op == "create_new_file") fw.files.add_file(path, bytes);
+        if (op == "rename_new") fw.files.add_file(path, bytes);
       };
     };
   };
@@ -204,9 +204,20 @@ TEST_F(SteamConversion, EachFailureKeepsTheUrlAndJournalsHowFarItGot) {
       {"second journal save", nth_call_fails("write_file", in_data("backup.tmp"), 2, 112),
        "There is not enough space on the disk. (os error 112)", Journal::no_replacement, true,
        false},
-      {"desktop link cannot be created",
-       [](auto& fw, auto&) { fw.files.faults().fail_nth("create_new_file", 1, 80); },
-       "The file exists. (os error 80)", Journal::replacement, true, false},
+      // The link appears in one rename that refuses a name taken meanwhile; the copy
+      // made for it beside the .url is removed again.
+      {"desktop link name taken meanwhile",
+       [](auto& fw, auto&) { fw.files.faults().fail_nth("rename_new", 1, 183); },
+       "Cannot create a file when that file already exists. (os error 183)", Journal::replacement,
+       true, false},
+      {"desktop link's copy cannot be flushed",
+       [&](auto&, auto& files) {
+         files.before = [&](std::string_view op, std::string_view p) -> std::optional<Win32Error> {
+           if (op == "flush_file" && p == link_path + ".mossglow-tmp") return Win32Error{112};
+           return std::nullopt;
+         };
+       },
+       "There is not enough space on the disk. (os error 112)", Journal::replacement, true, false},
       {"desktop link not read back",
        [&](auto& fw, auto&) {
          fw.shell.override_icon_location(link_path, IconLocation{std::string(icon_path), 1});
@@ -250,6 +261,7 @@ TEST_F(SteamConversion, EachFailureKeepsTheUrlAndJournalsHowFarItGot) {
     }
     EXPECT_EQ(fw.files.exists(staging), c.staging_exists);
     EXPECT_EQ(fw.files.exists(link_path), c.link_exists);
+    EXPECT_FALSE(fw.files.exists(link_path + ".mossglow-tmp"));
 
     const auto bytes = fw.files.content(in_data("backup.json"));
     if (c.journal == Journal::none) {

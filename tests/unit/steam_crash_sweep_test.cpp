@@ -43,7 +43,7 @@ std::vector<Record> journal_on_disk(fake::FakeWindows& w) {
 }
 
 void expect_nothing_lost(fake::FakeWindows& w, const std::vector<Shortcut>& shortcuts) {
-  const auto section = restore_shortcuts(w.system(), data_dir);
+  const auto section = restore_shortcuts(w.system(), both_desktops(), data_dir);
   ASSERT_TRUE(section) << section.error();
   const auto kept = journal_on_disk(w);
   for (const auto& s : shortcuts) {
@@ -121,9 +121,9 @@ TEST_F(SteamCrashSweep, ARestoreStoppedAnywhereIsFinishedByTheNext) {
   install_steam(w);
   w.files.load_state(history.back().state);
   w.files.record_history(true);
-  const auto section = restore_shortcuts(w.system(), data_dir);
+  const auto section = restore_shortcuts(w.system(), both_desktops(), data_dir);
   ASSERT_TRUE(section) << section.error();
-  ASSERT_EQ(*section, "已还原 3 个，跳过 0 个。");
+  ASSERT_EQ(section->text, "已还原 3 个，跳过 0 个。");
   const auto restore_history = w.files.history();
   for (std::size_t i = 0; i < restore_history.size(); ++i) {
     for (const bool power_cut : {false, true}) {

@@ -105,8 +105,17 @@ TEST(SteamRestore, DecidesByWhatIsOnTheDesktop) {
        "(os error 32)",
        url, generated},
       {"copy back fails",
-       [](Converted& c) { c.w.files.faults().fail_nth("create_new_file", 1, 112); },
+       [](Converted& c) { c.w.files.faults().fail_nth("rename_new", 1, 112); },
        "There is not enough space on the disk. (os error 112)",
+       {},
+       generated},
+      // A link that cannot be looked at is not a link that is gone: it stays journalled.
+      {"link's metadata unreadable",
+       [](Converted& c) {
+         c.w.files.faults().fail_on_path("symlink_metadata",
+                                         fake::FakeFileSystem::fold(*c.record.replacement_path), 5);
+       },
+       "Access is denied. (os error 5)",
        {},
        generated},
       {"copy back lands different bytes",
@@ -135,6 +144,20 @@ TEST(SteamRestore, DecidesByWhatIsOnTheDesktop) {
   }
 }
 
+// The .url comes back with the attributes it had: its copy carries them.
+TEST(SteamRestore, TheUrlComesBackWithItsAttributes) {
+  for (const std::uint32_t attributes :
+       {file_attribute_archive | file_attribute_hidden,
+        file_attribute_archive | file_attribute_readonly | file_attribute_system}) {
+    Converted c;
+    c.w.files.add_file(c.record.backup, url, attributes);
+    ASSERT_TRUE(c.restore());
+    EXPECT_EQ(c.w.files.content(c.record.path), url);
+    EXPECT_EQ(c.w.files.attributes(c.record.path), attributes);
+    EXPECT_FALSE(c.w.files.exists(c.record.path + ".mossglow-tmp"));
+  }
+}
+
 TEST(SteamRestore, TheCopyBackIsOnDiskBeforeTheLinkGoes) {
   Converted c;
   c.w.files.record_history(true);
@@ -157,7 +180,7 @@ TEST(SteamRestore, ShortcutRestoreHandsConvertedRecordsOver) {
     Converted c;
     if (damaged) c.w.files.add_file(c.record.backup, "damaged");
     c.w.files.add_file(in_data("backup.json"), *serialize_backup_journal({c.record}));
-    const auto section = restore_shortcuts(c.w.system(), data_dir);
+    const auto section = text_of(restore_shortcuts(c.w.system(), both_desktops(), data_dir));
     ASSERT_TRUE(section) << section.error();
     if (damaged) {
       EXPECT_TRUE(

@@ -96,7 +96,8 @@ TEST_F(OverlayUnderWine, ApplyCoversAndHidesRestoreShowsAndRemovesTheLinks) {
   ASSERT_EQ(before[items[1]], file_attribute_archive | file_attribute_readonly);
   ASSERT_EQ(before[items[3]], file_attribute_directory);
 
-  ASSERT_EQ(apply_overlay(sys, desktops, data_dir), "普通文件和文件夹：4 个，跳过或失败 0 个。");
+  ASSERT_EQ(apply_overlay(sys, desktops, data_dir)->text,
+            "普通文件和文件夹：4 个，跳过或失败 0 个。");
 
   const std::string icon = join_path(data_dir, "brambun.ico");
   EXPECT_EQ(files.read_file(icon).value_or(""), std::string(embedded_icon_bytes()));
@@ -127,7 +128,7 @@ TEST_F(OverlayUnderWine, ApplyCoversAndHidesRestoreShowsAndRemovesTheLinks) {
   EXPECT_FALSE(files.metadata(own_link + ".lnk").has_value());
   EXPECT_FALSE(files.metadata(secret + ".lnk").has_value());
 
-  ASSERT_EQ(restore_overlay(sys, data_dir), "文件和文件夹已还原 4 个，跳过 0 个。");
+  ASSERT_EQ(restore_overlay(sys, desktops, data_dir)->text, "文件和文件夹已还原 4 个，跳过 0 个。");
   for (const auto& item : items) {
     EXPECT_EQ(attributes(item), before[item]) << item;
     EXPECT_FALSE(files.metadata(item + ".lnk").has_value()) << item;
@@ -142,7 +143,8 @@ TEST_F(OverlayUnderWine, ALinkTheUserChangedIsKeptWithItsHiddenItem) {
   const std::string item = make_file(join_path(desktops[0], "Notes.txt"));
   const std::string taken = make_file(join_path(desktops[1], "Taken.txt"));
   const std::string users_own = make_file(taken + ".lnk");
-  ASSERT_EQ(apply_overlay(sys, desktops, data_dir), "普通文件和文件夹：1 个，跳过或失败 1 个。");
+  ASSERT_EQ(apply_overlay(sys, desktops, data_dir)->text,
+            "普通文件和文件夹：1 个，跳过或失败 1 个。\n" + taken + "：同名快捷方式已存在");
   EXPECT_EQ(files.read_file(users_own).value_or(""), "content of " + users_own);
   EXPECT_EQ(attributes(taken), file_attribute_archive);
 
@@ -151,7 +153,8 @@ TEST_F(OverlayUnderWine, ALinkTheUserChangedIsKeptWithItsHiddenItem) {
   ASSERT_TRUE(shell.create_link(item + ".lnk", users_version));
   const std::string journal = files.read_file(join_path(data_dir, "overlay.json")).value_or("");
 
-  ASSERT_EQ(restore_overlay(sys, data_dir), "文件和文件夹已还原 0 个，跳过 1 个。");
+  ASSERT_EQ(restore_overlay(sys, desktops, data_dir)->text,
+            "文件和文件夹已还原 0 个，跳过 1 个。\n" + item + "：快捷方式已改变或创建中断");
   EXPECT_EQ(attributes(item), file_attribute_archive | file_attribute_hidden);
   EXPECT_TRUE(equals_ignoring_ascii_case(shell.read_link(item + ".lnk")->target,
                                          "C:\\windows\\notepad.exe"));

@@ -77,7 +77,7 @@ class RecycleIconOnWine : public ::testing::Test {
     }
     data_dir = *data_directory(env);
     ASSERT_TRUE(files.create_directories(data_dir));
-    journal_path = join_path(data_dir, recycle_journal_name);
+    journal_path = join_path(data_dir, recycle_journal.name);
     if (auto bytes = files.read_file(journal_path)) saved_journal = std::move(*bytes);
     (void)files.delete_file(journal_path);
     for (std::size_t i = 0; i < saved_values.size(); ++i) {
@@ -94,7 +94,7 @@ class RecycleIconOnWine : public ::testing::Test {
       set(*key, recycle_icon_values[i], saved_values[i]);
     }
     (void)files.delete_file(journal_path);
-    (void)files.delete_file(join_path(data_dir, recycle_temporary_name));
+    (void)files.delete_file(join_path(data_dir, recycle_journal.temporary));
     if (saved_journal) {
       EXPECT_TRUE(files.write_file(journal_path, *saved_journal, true));
     }
@@ -142,7 +142,7 @@ TEST_F(RecycleIconOnWine, RestoreGivesBackEveryValueWithItsTypeAndBytes) {
 
   const auto restored = restore_recycle_icon(sys, data_dir);
   ASSERT_TRUE(restored) << restored.error();
-  EXPECT_EQ(*restored, "回收站图标设置：还原 3 项，跳过 0 项。");
+  EXPECT_EQ(restored->text, "回收站图标设置：还原 3 项，跳过 0 项。");
   EXPECT_EQ(stored(""), expand);
   EXPECT_EQ(stored("empty"), unterminated);
   EXPECT_EQ(stored("full"), std::nullopt);
@@ -170,7 +170,7 @@ TEST_F(RecycleIconOnWine, AValueChangedByTheUserStaysAndIsJournalled) {
 
   const auto restored = restore_recycle_icon(sys, data_dir);
   ASSERT_TRUE(restored) << restored.error();
-  EXPECT_EQ(*restored, "回收站图标设置：还原 2 项，跳过 1 项。");
+  EXPECT_EQ(restored->text, "回收站图标设置：还原 2 项，跳过 1 项。\nfull：设置已被更改");
   EXPECT_EQ(stored(""), std::nullopt);
   EXPECT_EQ(stored("empty"), std::nullopt);
   EXPECT_EQ(stored("full"), users);

@@ -126,10 +126,10 @@ TEST_F(ShortcutRoundTrip, ApplyThenRestoreGivesBackEveryByte) {
     EXPECT_FALSE(record->replacement_path.has_value());
   }
 
-  const auto section = restore_shortcuts(sys, data_dir);
+  const auto section = restore_shortcuts(sys, desktops, data_dir);
   ASSERT_TRUE(section) << section.error();
-  EXPECT_TRUE(section->starts_with("已还原 ")) << *section;
-  EXPECT_NE(section->find("跳过 0 个"), std::string::npos) << *section;
+  EXPECT_TRUE(section->text.starts_with("已还原 ")) << section->text;
+  EXPECT_FALSE(section->left_undone) << section->text;
   for (const auto& p : paths) EXPECT_EQ(bytes(p), before[p]) << p;
   EXPECT_FALSE(files.metadata(join_path(data_dir, "backup.json")).has_value());
 }
@@ -143,9 +143,9 @@ TEST_F(ShortcutRoundTrip, AShortcutChangedAfterApplyIsNeverOverwritten) {
   ASSERT_TRUE(shell.create_link(link, users_version));
   const std::string users_bytes = bytes(link);
 
-  const auto section = restore_shortcuts(sys, data_dir);
+  const auto section = restore_shortcuts(sys, desktops, data_dir);
   ASSERT_TRUE(section) << section.error();
-  EXPECT_NE(section->find(link + "：快捷方式发生变化"), std::string::npos) << *section;
+  EXPECT_NE(section->text.find(link + "：快捷方式发生变化"), std::string::npos) << section->text;
   EXPECT_EQ(bytes(link), users_bytes);
   const auto journal = parse_backup_journal(bytes(join_path(data_dir, "backup.json")));
   ASSERT_TRUE(journal) << journal.error();

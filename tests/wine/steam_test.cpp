@@ -164,7 +164,7 @@ TEST_F(SteamUnderWine, GameShortcutsBecomeLinksToSteamAndComeBackByteForByte) {
   skin_shortcut(skin, game, 0);
   skin_shortcut(skin, other, 1);
   ASSERT_TRUE(skin.failure_lines.empty()) << skin.failure_lines.front();
-  EXPECT_EQ(skin.converted, 2);
+  EXPECT_EQ(skin.updated, 2);
 
   const std::string icon = join_path(data_dir, "brambun.ico");
   const struct {
@@ -199,9 +199,9 @@ TEST_F(SteamUnderWine, GameShortcutsBecomeLinksToSteamAndComeBackByteForByte) {
     EXPECT_FALSE(r.applied_hash.has_value());
   }
 
-  const auto section = restore_shortcuts(sys, data_dir);
+  const auto section = restore_shortcuts(sys, desktops, data_dir);
   ASSERT_TRUE(section) << section.error();
-  EXPECT_EQ(*section, "已还原 2 个，跳过 0 个。");
+  EXPECT_EQ(section->text, "已还原 2 个，跳过 0 个。");
   EXPECT_EQ(bytes(game), game_bytes);
   EXPECT_EQ(bytes(other), other_bytes);
   for (const auto& e : expected) EXPECT_FALSE(exists(e.link)) << e.link;

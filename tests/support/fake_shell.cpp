@@ -53,8 +53,15 @@ std::optional<HResult> FakeShell::fault(std::string_view operation, std::string_
   return std::nullopt;
 }
 
+std::optional<HResult> FakeShell::mutation(std::string_view operation, std::string_view path) {
+  const auto knob = observer_ ? observer_->mutating_call(operation, path) : std::nullopt;
+  if (const auto planned = fault(operation, path)) return planned;
+  if (knob) return hresult_from_win32(*knob);
+  return std::nullopt;
+}
+
 ComResult<void> FakeShell::set_link_icon(std::string_view link_path, std::string_view icon_path) {
-  if (auto e = fault("set_link_icon", link_path)) return fail(*e);
+  if (auto e = mutation("set_link_icon", link_path)) return fail(*e);
   auto bytes = files_.read_file(link_path);
   if (!bytes) return fail_os(bytes.error());
   auto link = parse_link(*bytes);
@@ -68,7 +75,7 @@ ComResult<void> FakeShell::set_link_icon(std::string_view link_path, std::string
 }
 
 ComResult<void> FakeShell::create_link(std::string_view link_path, const NewLink& link) {
-  if (auto e = fault("create_link", link_path)) return fail(*e);
+  if (auto e = mutation("create_link", link_path)) return fail(*e);
   LinkInfo info{link.target, link.arguments.value_or(""), link.working_directory.value_or(""),
                 link.icon_path, link.icon_index};
   if (auto saved = files_.store(link_path, link_bytes(info), "create_link"); !saved) {
@@ -87,7 +94,7 @@ ComResult<LinkInfo> FakeShell::read_link(std::string_view link_path) {
 }
 
 ComResult<void> FakeShell::set_url_icon(std::string_view url_path, std::string_view icon_path) {
-  if (auto e = fault("set_url_icon", url_path)) return fail(*e);
+  if (auto e = mutation("set_url_icon", url_path)) return fail(*e);
   const std::pair<std::string_view, std::string_view> keys[] = {{"IconFile", icon_path},
                                                                 {"IconIndex", "0"}};
   for (const auto& [key, value] : keys) {

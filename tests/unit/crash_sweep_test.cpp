@@ -51,23 +51,25 @@ void expect_nothing_lost(fake::FakeWindows& w, const std::vector<Shortcut>& shor
   }
 }
 
+std::string moment(fake::Stop stop, std::size_t i, const fake::Snapshot& snapshot) {
+  return std::string(fake::stop_name(stop)) + " after change " + std::to_string(i) + ": " +
+         snapshot.describe();
+}
+
 TEST(CrashSweep, RestoreAfterAnInterruptedApplyLosesNothing) {
   fake::FakeWindows reference;
   const auto shortcuts = dress_desktop(reference);
-  reference.files.record_history(true);
+  reference.record_history(true);
   const auto outcome = apply_skin(reference.system(), both_desktops(), data_dir);
   ASSERT_TRUE(outcome) << outcome.error();
-  const auto& history = reference.files.history();
+  const auto& history = reference.history();
   ASSERT_GT(history.size(), 10u);
 
   for (std::size_t i = 0; i < history.size(); ++i) {
-    const std::string step = std::to_string(i) + " (" + history[i].operation + ")";
-    for (const bool power_cut : {false, true}) {
+    for (const fake::Stop stop : fake::all_stops) {
       fake::FakeWindows after;
-      after.files.load_state(power_cut ? fake::FakeFileSystem::after_power_cut(history[i].state)
-                                       : history[i].state);
-      expect_nothing_lost(after, shortcuts,
-                          (power_cut ? "power cut after " : "crash after ") + step);
+      after.load(history[i], stop);
+      expect_nothing_lost(after, shortcuts, moment(stop, i, history[i]));
     }
   }
 }
@@ -77,21 +79,20 @@ TEST(CrashSweep, ARestoreInterruptedAnywhereCanBeRunAgain) {
   const auto shortcuts = dress_desktop(w);
   ASSERT_TRUE(apply_skin(w.system(), both_desktops(), data_dir));
 
-  w.files.record_history(true);
+  w.record_history(true);
   ASSERT_TRUE(restore_shortcuts(w.system(), data_dir));
-  const auto history = w.files.history();
+  const auto& history = w.history();
   for (std::size_t i = 0; i < history.size(); ++i) {
-    for (const bool power_cut : {false, true}) {
+    for (const fake::Stop stop : fake::all_stops) {
       fake::FakeWindows again;
-      again.files.load_state(power_cut ? fake::FakeFileSystem::after_power_cut(history[i].state)
-                                       : history[i].state);
-      expect_nothing_lost(again, shortcuts, "restore stopped after change " + std::to_string(i));
+      again.load(history[i], stop);
+      expect_nothing_lost(again, shortcuts, "restore stopped: " + moment(stop, i, history[i]));
       // After a crash the second restore finishes the job. After a power cut a shortcut
       // whose copy-back was not yet on disk may hold neither version; it then stays
       // journalled (its copy intact) rather than being guessed at.
-      if (!power_cut) {
+      if (stop == fake::Stop::crash) {
         EXPECT_FALSE(again.files.exists(in_data("backup.json")))
-            << "a second restore finishes the job after change " << i;
+            << "a second restore finishes the job after " << moment(stop, i, history[i]);
       }
     }
   }

@@ -16,7 +16,6 @@ namespace mossglow {
 namespace {
 
 using namespace testing_support;
-using fake::FakeFileSystem;
 
 struct Item {
   std::string path;
@@ -54,11 +53,11 @@ std::vector<Overlay> journal_of(const fake::FakeWindows& w) {
 
 // Restores from `state` and checks what must hold whenever the run was stopped.
 // Returns the records the restore kept.
-std::vector<Overlay> restore_and_check(const FakeFileSystem::State& state,
+std::vector<Overlay> restore_and_check(const fake::Snapshot& snapshot, fake::Stop stop,
                                        const std::string& moment) {
-  SCOPED_TRACE(moment);
+  SCOPED_TRACE(std::string(fake::stop_name(stop)) + " after " + moment);
   fake::FakeWindows w;
-  w.files.load_state(state);
+  w.load(snapshot, stop);
   const auto created_before = w.files.tree();
   const auto section = restore_overlay(w.system(), data_dir);
   EXPECT_TRUE(section) << section.error();
@@ -92,16 +91,15 @@ std::vector<Overlay> restore_and_check(const FakeFileSystem::State& state,
 TEST(OverlayCrashSweep, RestoreAfterAnInterruptedApplyLosesNothingAndShowsEveryItem) {
   fake::FakeWindows reference;
   dress_desktop(reference);
-  reference.files.record_history(true);
+  reference.record_history(true);
   ASSERT_EQ(apply_overlay(reference.system(), both_desktops(), data_dir),
             "普通文件和文件夹：3 个，跳过或失败 1 个。");
-  const auto history = reference.files.history();
+  const auto& history = reference.history();
   ASSERT_GT(history.size(), 20u);
 
   for (std::size_t i = 0; i < history.size(); ++i) {
-    const std::string step = std::to_string(i) + " (" + history[i].operation + ")";
-    restore_and_check(history[i].state, "crash after " + step);
-    restore_and_check(FakeFileSystem::after_power_cut(history[i].state), "power cut after " + step);
+    const std::string step = "change " + std::to_string(i) + ": " + history[i].describe();
+    for (const fake::Stop stop : fake::all_stops) restore_and_check(history[i], stop, step);
   }
 }
 
@@ -109,17 +107,15 @@ TEST(OverlayCrashSweep, ARestoreInterruptedAnywhereIsFinishedByTheNext) {
   fake::FakeWindows w;
   dress_desktop(w);
   ASSERT_TRUE(apply_overlay(w.system(), both_desktops(), data_dir));
-  w.files.record_history(true);
+  w.record_history(true);
   ASSERT_EQ(restore_overlay(w.system(), data_dir), "文件和文件夹已还原 3 个，跳过 0 个。");
-  const auto history = w.files.history();
+  const auto& history = w.history();
   ASSERT_GE(history.size(), 7u);
 
   for (std::size_t i = 0; i < history.size(); ++i) {
-    const std::string step = std::to_string(i) + " (" + history[i].operation + ")";
-    for (const bool power_cut : {false, true}) {
-      const auto kept = restore_and_check(
-          power_cut ? FakeFileSystem::after_power_cut(history[i].state) : history[i].state,
-          (power_cut ? "power cut after " : "crash after ") + step);
+    const std::string step = "change " + std::to_string(i) + ": " + history[i].describe();
+    for (const fake::Stop stop : fake::all_stops) {
+      const auto kept = restore_and_check(history[i], stop, step);
       EXPECT_TRUE(kept.empty()) << "restore stopped after " << step << " is not finished";
     }
   }

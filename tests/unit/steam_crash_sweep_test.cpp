@@ -54,9 +54,9 @@ void expect_nothing_lost(fake::FakeWindows& w, const std::vector<Shortcut>& shor
   }
 }
 
-fake::FakeFileSystem::State state_at(const fake::FakeFileSystem::Snapshot& snapshot,
-                                     bool power_cut) {
-  return power_cut ? fake::FakeFileSystem::after_power_cut(snapshot.state) : snapshot.state;
+std::string moment(fake::Stop stop, std::size_t i, const fake::Snapshot& snapshot) {
+  return std::string(fake::stop_name(stop)) + " after change " + std::to_string(i) + ": " +
+         snapshot.describe();
 }
 
 class SteamCrashSweep : public ::testing::Test {
@@ -64,28 +64,26 @@ class SteamCrashSweep : public ::testing::Test {
   void SetUp() override {
     fake::FakeWindows reference;
     shortcuts = dress_desktop(reference);
-    reference.files.record_history(true);
+    reference.record_history(true);
     const auto outcome = apply_skin(reference.system(), both_desktops(), data_dir);
     ASSERT_TRUE(outcome) << outcome.error();
     ASSERT_TRUE(outcome->text.starts_with("已更新快捷方式 3 个，失败 0 个。")) << outcome->text;
-    history = reference.files.history();
+    history = reference.history();
     ASSERT_GT(history.size(), 20u);
   }
 
   std::vector<Shortcut> shortcuts;
-  std::vector<fake::FakeFileSystem::Snapshot> history;
+  std::vector<fake::Snapshot> history;
 };
 
 TEST_F(SteamCrashSweep, RestoreAfterAnApplyStoppedAnywhereLosesNothing) {
   for (std::size_t i = 0; i < history.size(); ++i) {
-    for (const bool power_cut : {false, true}) {
-      SCOPED_TRACE((power_cut ? "power cut after " : "crash after ") + std::to_string(i) + " (" +
-                   history[i].operation + ")");
+    for (const fake::Stop stop : fake::all_stops) {
+      SCOPED_TRACE(moment(stop, i, history[i]));
       fake::FakeWindows after;
-      install_steam(after);
-      after.files.load_state(state_at(history[i], power_cut));
+      after.load(history[i], stop);
       expect_nothing_lost(after, shortcuts);
-      if (!power_cut) {
+      if (stop == fake::Stop::crash) {
         // A conversion is always finished by the restore after a crash (a re-iconed
         // link whose change was never recorded is another matter).
         EXPECT_FALSE(after.files.exists(game_link)) << "the generated link is removed";
@@ -103,37 +101,35 @@ TEST_F(SteamCrashSweep, ALinkTheUserChangedIsNeverDeleted) {
   const std::string users_link = link_to("C:\\Users\\user\\my-own.exe");
   int states_with_link = 0;
   for (std::size_t i = 0; i < history.size(); ++i) {
-    SCOPED_TRACE("stopped after " + std::to_string(i) + " (" + history[i].operation + ")");
-    fake::FakeWindows after;
-    install_steam(after);
-    after.files.load_state(history[i].state);
-    if (!after.files.exists(game_link)) continue;
-    ++states_with_link;
-    after.files.add_file(game_link, users_link);
-    expect_nothing_lost(after, shortcuts);
-    EXPECT_EQ(after.files.content(game_link), users_link);
+    for (const fake::Stop stop : fake::all_stops) {
+      SCOPED_TRACE(moment(stop, i, history[i]));
+      fake::FakeWindows after;
+      after.load(history[i], stop);
+      if (!after.files.exists(game_link)) continue;
+      ++states_with_link;
+      after.files.add_file(game_link, users_link);
+      expect_nothing_lost(after, shortcuts);
+      EXPECT_EQ(after.files.content(game_link), users_link);
+    }
   }
   EXPECT_GT(states_with_link, 0);
 }
 
 TEST_F(SteamCrashSweep, ARestoreStoppedAnywhereIsFinishedByTheNext) {
   fake::FakeWindows w;
-  install_steam(w);
-  w.files.load_state(history.back().state);
-  w.files.record_history(true);
+  w.load(history.back(), fake::Stop::crash);
+  w.record_history(true);
   const auto section = restore_shortcuts(w.system(), data_dir);
   ASSERT_TRUE(section) << section.error();
   ASSERT_EQ(*section, "已还原 3 个，跳过 0 个。");
-  const auto restore_history = w.files.history();
+  const auto& restore_history = w.history();
   for (std::size_t i = 0; i < restore_history.size(); ++i) {
-    for (const bool power_cut : {false, true}) {
-      SCOPED_TRACE((power_cut ? "power cut after " : "crash after ") + std::to_string(i) + " (" +
-                   restore_history[i].operation + ")");
+    for (const fake::Stop stop : fake::all_stops) {
+      SCOPED_TRACE(moment(stop, i, restore_history[i]));
       fake::FakeWindows again;
-      install_steam(again);
-      again.files.load_state(state_at(restore_history[i], power_cut));
+      again.load(restore_history[i], stop);
       expect_nothing_lost(again, shortcuts);
-      if (!power_cut) {
+      if (stop == fake::Stop::crash) {
         EXPECT_FALSE(again.files.exists(in_data("backup.json")));
       }
     }

@@ -400,17 +400,15 @@ TEST(FakeDisk, TheNthMutatingCallFailsWhateverItIsAndChangesNothing) {
     std::vector<std::string> states{listing(s.d.w)};
     const auto codes = s.run([&] { states.push_back(listing(s.d.w)); });
     ASSERT_EQ(static_cast<std::size_t>(s.d.w.mutations()), total);
-    for (std::size_t i = 0; i < codes.size(); ++i) {
-      if (i + 1 != n) continue;
-      const bool shell = s.d.w.mutating_calls()[i].starts_with("set_link_icon") ||
-                         s.d.w.mutating_calls()[i].starts_with("create_link") ||
-                         s.d.w.mutating_calls()[i].starts_with("set_url_icon");
-      EXPECT_EQ(codes[i],
-                shell ? hresult_from_win32(error_access_denied).value : error_access_denied)
-          << s.d.w.mutating_calls()[i];
-      EXPECT_EQ(states[i + 1], states[i]) << s.d.w.mutating_calls()[i] << " changed something";
-    }
-    for (std::size_t i = 0; i + 1 < n; ++i) EXPECT_EQ(codes[i], 0u) << s.d.w.mutating_calls()[i];
+    const std::size_t failed = n - 1;
+    const std::string& call = s.d.w.mutating_calls()[failed];
+    const bool shell = call.starts_with("set_link_icon") || call.starts_with("create_link") ||
+                       call.starts_with("set_url_icon");
+    EXPECT_EQ(codes[failed],
+              shell ? hresult_from_win32(error_access_denied).value : error_access_denied)
+        << call;
+    EXPECT_EQ(states[failed + 1], states[failed]) << call << " changed something";
+    for (std::size_t i = 0; i < failed; ++i) EXPECT_EQ(codes[i], 0u) << s.d.w.mutating_calls()[i];
   }
 }
 

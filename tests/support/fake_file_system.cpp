@@ -343,7 +343,8 @@ OsResult<void> FakeFileSystem::copy_file(std::string_view from, std::string_view
   // Held here: the source may be the destination's own entry, rewritten as the copy goes.
   const Bytes bytes = source->content;
   write_in_steps(target_key, spelled,
-                 (source->attributes & ~file_attribute_reparse_point) | file_attribute_archive,
+                 (source->attributes & ~(file_attribute_reparse_point | file_attribute_normal)) |
+                     file_attribute_archive,
                  bytes, "copy_file");
   return {};
 }

@@ -58,8 +58,7 @@ Status save_overlay_journal(const System& sys, std::string_view data_directory,
 
 Result<std::optional<std::vector<Overlay>>> load_overlay_journal(const System& sys,
                                                                  std::string_view data_directory) {
-  return load_record_journal<Overlay>(sys, data_directory, overlay_journal,
-                                      parse_overlay_journal);
+  return load_record_journal<Overlay>(sys, data_directory, overlay_journal, parse_overlay_journal);
 }
 
 }  // namespace mossglow

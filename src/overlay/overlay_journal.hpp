@@ -21,7 +21,6 @@ struct Overlay {
   friend bool operator==(const Overlay&, const Overlay&) = default;
 };
 
-
 // The journal text, `shortcut_hash` written as null when none. Fails when a path is
 // not valid Unicode.
 Result<std::string> serialize_overlay_journal(const std::vector<Overlay>& records);

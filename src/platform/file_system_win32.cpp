@@ -7,6 +7,7 @@
 
 #include "platform/path.hpp"
 #include "platform/text.hpp"
+#include "platform/wide_path_win32.hpp"
 
 namespace mossglow {
 namespace {
@@ -20,19 +21,6 @@ constexpr DWORD error_write_fault = 29;
 constexpr std::size_t io_chunk = 1u << 30;
 
 std::unexpected<Win32Error> last_error() { return std::unexpected(Win32Error{GetLastError()}); }
-
-// A path as a NUL-terminated UTF-16 string for the wide calls.
-class WidePath {
- public:
-  explicit WidePath(std::string_view path)
-      : text_(to_utf16(path)), valid_(path.find('\0') == std::string_view::npos) {}
-  bool valid() const { return valid_; }
-  const wchar_t* get() const { return reinterpret_cast<const wchar_t*>(text_.c_str()); }
-
- private:
-  std::u16string text_;
-  bool valid_;
-};
 
 std::unexpected<Win32Error> too_large() {
   return std::unexpected(Win32Error{error_file_too_large});

@@ -96,8 +96,7 @@ Status save_recycle_journal(const System& sys, std::string_view data_directory,
 
 Result<std::optional<std::vector<Value>>> load_recycle_journal(const System& sys,
                                                                std::string_view data_directory) {
-  return load_record_journal<Value>(sys, data_directory, recycle_journal,
-                                    parse_recycle_journal);
+  return load_record_journal<Value>(sys, data_directory, recycle_journal, parse_recycle_journal);
 }
 
 }  // namespace mossglow

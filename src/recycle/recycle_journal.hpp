@@ -27,7 +27,6 @@ struct Value {
   friend bool operator==(const Value&, const Value&) = default;
 };
 
-
 // The journal text: `original` written as null when none, every byte as a number.
 Result<std::string> serialize_recycle_journal(const std::vector<Value>& records);
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/text.hpp"
+#include "platform/wide_path_win32.hpp"
 
 namespace mossglow {
 namespace {
@@ -51,6 +52,23 @@ std::unexpected<HResult> failure(HRESULT hr) {
   return std::unexpected(HResult{static_cast<std::uint32_t>(hr)});
 }
 
+// A name ends at its first NUL; a path holding one would name another file.
+std::unexpected<HResult> invalid_name() {
+  return failure(static_cast<HRESULT>(hresult_from_win32(ERROR_INVALID_NAME).value));
+}
+
+bool has_nul(std::string_view path) { return path.find('\0') != std::string_view::npos; }
+
+// Whether the path, made absolute as the call would make it, fits in MAX_PATH. The
+// profile writer and the file information call work in MAX_PATH buffers and, under
+// Wine, take no \\?\ form either. Handed a longer path, Wine's profile writer writes
+// to whatever name its unset buffer holds, so a longer path never reaches them: that
+// item fails alone, with "file name too long".
+bool fits_max_path(const std::wstring& path) {
+  const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  return needed != 0 && needed <= MAX_PATH;
+}
+
 // A new shell link object, asked for IShellLinkW.
 HRESULT create_shell_link(Released<IShellLinkW>& link) {
   const HRESULT hr =
@@ -80,21 +98,24 @@ HRESULT write_url_key(const wchar_t* key, const std::wstring& value, const std::
 }  // namespace
 
 ComResult<void> Win32Shell::set_link_icon(std::string_view link_path, std::string_view icon_path) {
-  const std::wstring path = wide(link_path);
+  // The link object opens and saves through the file calls, which take the long form.
+  const WidePath path(link_path);
+  if (!path.valid()) return invalid_name();
   const std::wstring icon = wide(icon_path);
   Released<IShellLinkW> link;
   if (const HRESULT hr = create_shell_link(link); FAILED(hr)) return failure(hr);
   Released<IPersistFile> file;
   if (const HRESULT hr = query_persist_file(link.get(), file); FAILED(hr)) return failure(hr);
   // Loading first keeps everything the link holds; only the icon location changes.
-  if (const HRESULT hr = file->Load(path.c_str(), STGM_READ); FAILED(hr)) return failure(hr);
+  if (const HRESULT hr = file->Load(path.get(), STGM_READ); FAILED(hr)) return failure(hr);
   if (const HRESULT hr = link->SetIconLocation(icon.c_str(), 0); FAILED(hr)) return failure(hr);
-  if (const HRESULT hr = file->Save(path.c_str(), TRUE); FAILED(hr)) return failure(hr);
+  if (const HRESULT hr = file->Save(path.get(), TRUE); FAILED(hr)) return failure(hr);
   return {};
 }
 
 ComResult<void> Win32Shell::create_link(std::string_view link_path, const NewLink& link_data) {
-  const std::wstring path = wide(link_path);
+  const WidePath path(link_path);
+  if (!path.valid()) return invalid_name();
   Released<IShellLinkW> link;
   if (const HRESULT hr = create_shell_link(link); FAILED(hr)) return failure(hr);
   if (const HRESULT hr = link->SetPath(wide(link_data.target).c_str()); FAILED(hr)) {
@@ -117,17 +138,18 @@ ComResult<void> Win32Shell::create_link(std::string_view link_path, const NewLin
   }
   Released<IPersistFile> file;
   if (const HRESULT hr = query_persist_file(link.get(), file); FAILED(hr)) return failure(hr);
-  if (const HRESULT hr = file->Save(path.c_str(), TRUE); FAILED(hr)) return failure(hr);
+  if (const HRESULT hr = file->Save(path.get(), TRUE); FAILED(hr)) return failure(hr);
   return {};
 }
 
 ComResult<LinkInfo> Win32Shell::read_link(std::string_view link_path) {
-  const std::wstring path = wide(link_path);
+  const WidePath path(link_path);
+  if (!path.valid()) return invalid_name();
   Released<IShellLinkW> link;
   if (const HRESULT hr = create_shell_link(link); FAILED(hr)) return failure(hr);
   Released<IPersistFile> file;
   if (const HRESULT hr = query_persist_file(link.get(), file); FAILED(hr)) return failure(hr);
-  if (const HRESULT hr = file->Load(path.c_str(), STGM_READ); FAILED(hr)) return failure(hr);
+  if (const HRESULT hr = file->Load(path.get(), STGM_READ); FAILED(hr)) return failure(hr);
 
   std::vector<wchar_t> buffer(text_buffer_units);
   LinkInfo info;
@@ -160,7 +182,11 @@ ComResult<LinkInfo> Win32Shell::read_link(std::string_view link_path) {
 }
 
 ComResult<void> Win32Shell::set_url_icon(std::string_view url_path, std::string_view icon_path) {
+  if (has_nul(url_path)) return invalid_name();
   const std::wstring file = wide(url_path);
+  if (!fits_max_path(file)) {
+    return failure(static_cast<HRESULT>(hresult_from_win32(ERROR_FILENAME_EXCED_RANGE).value));
+  }
   if (const HRESULT hr = write_url_key(L"IconFile", wide(icon_path), file); FAILED(hr)) {
     return failure(hr);
   }
@@ -174,8 +200,11 @@ ComResult<void> Win32Shell::set_url_icon(std::string_view url_path, std::string_
 static_assert(sizeof(SHFILEINFOW) == 696);
 
 std::optional<IconLocation> Win32Shell::icon_location(std::string_view path) {
+  if (has_nul(path)) return std::nullopt;
+  const std::wstring file = wide(path);
+  if (!fits_max_path(file)) return std::nullopt;
   SHFILEINFOW info{};
-  if (SHGetFileInfoW(wide(path).c_str(), 0, &info, sizeof(info), SHGFI_ICONLOCATION) == 0) {
+  if (SHGetFileInfoW(file.c_str(), 0, &info, sizeof(info), SHGFI_ICONLOCATION) == 0) {
     return std::nullopt;
   }
   return IconLocation{narrow(info.szDisplayName, MAX_PATH), info.iIcon};

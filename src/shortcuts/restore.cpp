@@ -1,6 +1,7 @@
 #include "shortcuts/restore.hpp"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "platform/path.hpp"
@@ -39,6 +40,31 @@ bool is_backup_name(const Record& record, std::string_view originals) {
   return name[dot] == '.' && is_decimal_index(name.substr(0, dot));
 }
 
+bool is_not_found(Win32Error error) {
+  return error.code == error_file_not_found || error.code == error_path_not_found;
+}
+
+// A rename over the shortcut that stopped halfway leaves the shortcut gone and the
+// temporary file beside it holding the new content, whole and flushed: the icon change
+// (the journalled applied hash) or the original being put back. Either way the
+// original goes back in its place, with the attributes the temporary file was given
+// for it. Nothing when the temporary file is not one of those two.
+std::optional<Status> finish_interrupted_rename(const System& sys, const Record& record) {
+  const std::string temporary = placement_temporary(record.path);
+  const auto attributes = sys.files.get_attributes(temporary);
+  if (!attributes) return std::nullopt;
+  const auto hash = content_hash(sys, temporary);
+  if (!hash || (*hash != record.original_hash && *hash != record.applied_hash)) {
+    return std::nullopt;
+  }
+  if (auto placed = place_copy(sys, record.backup, record.path, *attributes, Placement::create);
+      !placed) {
+    return placed;
+  }
+  notify_item_updated(sys.shell, record.path);
+  return Status{};
+}
+
 // Undoes one record, or says why it must stay in the journal. Nothing is written
 // unless the content hashes prove that the file at the shortcut's place is exactly
 // the one the apply wrote, and then only through a temporary file renamed over it.
@@ -56,9 +82,12 @@ Status restore_record(const System& sys, const DesktopFolders& desktops, std::st
 
   if (record.replacement_path) return restore_steam_shortcut(sys, record);
 
+  auto attributes = sys.files.get_attributes(record.path);
+  if (!attributes && is_not_found(attributes.error())) {
+    if (auto finished = finish_interrupted_rename(sys, record); finished) return *finished;
+  }
   // A leftover of an apply or restore that stopped while writing beside the shortcut.
   if (auto cleared = discard_temporary(sys, record.path); !cleared) return cleared;
-  auto attributes = sys.files.get_attributes(record.path);
   if (!attributes) return std::unexpected(sys.os_text(attributes.error()));
   // A link put in the shortcut's place is not what the apply wrote, whatever it leads to.
   if ((*attributes & file_attribute_reparse_point) != 0) return keep(shortcut_changed);

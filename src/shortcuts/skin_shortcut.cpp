@@ -128,10 +128,8 @@ Status change_icon_and_record(SkinRun& run, const std::string& path, bool is_url
     (void)discard_temporary(sys, path);
     return std::unexpected(sys.windows_text(changed.error()));
   }
-  if (auto flushed = flush_durably(sys.files, scratch); !flushed) {
-    (void)discard_temporary(sys, path);
-    return os_failure(sys, flushed.error());
-  }
+  // Not flushed yet: the journal may name these bytes before they are on disk, since
+  // they reach the shortcut's place only through put_in_place, which flushes first.
   auto applied_hash = content_hash(sys, scratch);
   if (!applied_hash) {
     (void)discard_temporary(sys, path);

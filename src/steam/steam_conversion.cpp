@@ -43,10 +43,6 @@ Status convert_steam_shortcut(const System& sys, const SteamEntry& entry,
   if (auto created = create_steam_link(sys, entry.address, staging, entry.icon_path); !created) {
     return created;
   }
-  // The journal is about to name the staging link's bytes as the desktop link's.
-  if (auto flushed = flush_durably(sys.files, staging); !flushed) {
-    return std::unexpected(sys.os_text(flushed.error()));
-  }
   // From this save on, a restore knows the desktop link may exist and which bytes it
   // must have to be removed.
   record.replacement_path = link;

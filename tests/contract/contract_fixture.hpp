@@ -52,6 +52,16 @@ class ContractTest : public ::testing::Test {
     }
     return binds;
   }
+  // The attribute word a file reads back with after set_attributes(word). Windows
+  // stores the word as given, and a word with no bit set as "normal". Wine does not
+  // store the archive bit: every file reads back with it, and never as "normal".
+  std::uint32_t file_word_as_read(std::uint32_t word) const {
+    if (platform_->is_wine()) return (word & ~file_attribute_normal) | file_attribute_archive;
+    return word == 0 ? file_attribute_normal : word;
+  }
+  // Renaming over a read-only file is refused by Windows; Wine's rename does not look
+  // at the target's bits at all, whoever runs it.
+  bool read_only_binds_renames() const { return !platform_->is_wine(); }
   // CopyFileExW opens an existing destination as CREATE_ALWAYS with the source's
   // attributes, which Windows refuses for a hidden or system file unless the source
   // has the same bits. Wine overwrites it and keeps the destination's bits.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -25,6 +26,9 @@ class ContractPlatform {
   virtual bool is_wine() const = 0;
   // Makes a symbolic link to `target`; false when the platform cannot make one.
   virtual bool make_symlink(std::string_view link, std::string_view target, bool directory) = 0;
+  // Makes a new file of `size` bytes as cheaply as the platform can (a file whose end
+  // is set past bytes never written); false when it cannot.
+  virtual bool make_large_file(std::string_view path, std::uint64_t size) = 0;
 };
 
 std::unique_ptr<ContractPlatform> make_contract_platform();

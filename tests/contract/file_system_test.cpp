@@ -1,3 +1,4 @@
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -243,21 +244,167 @@ TEST_F(FileSystemContract, RenameReplacesAnExistingFile) {
   ASSERT_TRUE(files_.rename_replace(at("journal.json"), at("moved.json")));
   EXPECT_EQ(sorted_listing(dir_), std::vector<std::string>{"moved.json"});
 
-  if (read_only_binds_writes()) {
-    make_file("readonly.json", "keep", readonly_archive);
-    make_file("other.tmp", "x");
-    EXPECT_EQ(error_of(files_.rename_replace(at("other.tmp"), at("readonly.json"))),
-              error_access_denied);
-    EXPECT_EQ(files_.read_file(at("readonly.json")).value_or(""), "keep");
-  }
-  // The moved file keeps its own attributes, whatever the replaced one had.
-  make_file("hidden.json", "old", hidden_archive);
-  make_file("plain.tmp", "new");
-  ASSERT_TRUE(files_.rename_replace(at("plain.tmp"), at("hidden.json")));
-  EXPECT_EQ(files_.get_attributes(at("hidden.json")).value_or(0), file_attribute_archive);
   ASSERT_TRUE(files_.create_directories(at("folder")));
-  EXPECT_EQ(error_of(files_.rename_replace(at("hidden.json"), at("folder"))), error_access_denied);
+  EXPECT_EQ(error_of(files_.rename_replace(at("moved.json"), at("folder"))), error_access_denied);
   EXPECT_EQ(error_of(files_.rename_replace(at("missing.tmp"), at("x.json"))), error_file_not_found);
+}
+
+// A file and its attribute word, for the tables below.
+struct Entry {
+  std::string content;
+  std::uint32_t attributes;
+  friend bool operator==(const Entry&, const Entry&) = default;
+  friend std::ostream& operator<<(std::ostream& out, const Entry& entry) {
+    return out << '"' << entry.content << "\" 0x" << std::hex << entry.attributes << std::dec;
+  }
+};
+
+// A finished temporary file is renamed onto its real name only while that name is free;
+// a taken name leaves both files exactly as they were.
+TEST_F(FileSystemContract, RenameNewMovesContentAndAttributesToAFreeNameOnly) {
+  const auto entry = [&](std::string_view name) {
+    return Entry{files_.read_file(at(name)).value_or("<none>"),
+                 files_.get_attributes(at(name)).value_or(0)};
+  };
+  for (const std::uint32_t word :
+       {file_attribute_archive, hidden_archive, readonly_archive, file_attribute_hidden,
+        hidden_archive | file_attribute_system | file_attribute_readonly}) {
+    SCOPED_TRACE(word);
+    make_file("Notes.txt.lnk.mossglow-tmp", "link", word);
+    ASSERT_TRUE(files_.rename_new(at("Notes.txt.lnk.mossglow-tmp"), at("Notes.txt.lnk")));
+    EXPECT_EQ(entry("Notes.txt.lnk"), (Entry{"link", file_word_as_read(word)}));
+    EXPECT_FALSE(path_exists(files_, at("Notes.txt.lnk.mossglow-tmp")));
+    ASSERT_TRUE(files_.set_attributes(at("Notes.txt.lnk"), file_attribute_archive));
+    ASSERT_TRUE(files_.delete_file(at("Notes.txt.lnk")));
+  }
+
+  make_file("new.tmp", "new", hidden_archive);
+  make_file("taken.lnk", "taken");
+  make_file("hidden.lnk", "hidden", hidden_archive | file_attribute_system);
+  make_file("readonly.lnk", "readonly", readonly_archive);
+  ASSERT_TRUE(files_.create_directories(at("folder")));
+  const std::vector<std::string> before = sorted_listing(dir_);
+  for (const char* taken : {"taken.lnk", "TAKEN.LNK", "hidden.lnk", "readonly.lnk", "folder"}) {
+    EXPECT_EQ(error_of(files_.rename_new(at("new.tmp"), at(taken))), error_already_exists) << taken;
+  }
+  EXPECT_EQ(entry("new.tmp"), (Entry{"new", hidden_archive}));
+  EXPECT_EQ(entry("taken.lnk"), (Entry{"taken", file_attribute_archive}));
+  EXPECT_EQ(entry("hidden.lnk"), (Entry{"hidden", hidden_archive | file_attribute_system}));
+  EXPECT_EQ(entry("readonly.lnk"), (Entry{"readonly", readonly_archive}));
+  EXPECT_EQ(sorted_listing(dir_), before);
+  EXPECT_EQ(error_of(files_.rename_new(at("missing.tmp"), at("x.lnk"))), error_file_not_found);
+  EXPECT_EQ(error_of(files_.rename_new(at("new.tmp"), at("none\\x.lnk"))), error_path_not_found);
+}
+
+// Replacing a shortcut by rename: a hidden one gives way and the result carries the
+// source's attributes; a read-only one refuses and both stay.
+TEST_F(FileSystemContract, RenameReplaceOntoHiddenAndReadOnlyTargets) {
+  struct Case {
+    std::uint32_t source;
+    std::uint32_t target;
+    std::uint32_t error;
+  };
+  const std::uint32_t all_three = hidden_archive | file_attribute_system | file_attribute_readonly;
+  for (const Case& c :
+       {Case{file_attribute_archive, hidden_archive, 0},
+        Case{file_attribute_archive, hidden_archive | file_attribute_system, 0},
+        Case{readonly_archive, hidden_archive, 0}, Case{hidden_archive, file_attribute_archive, 0},
+        Case{file_attribute_archive, readonly_archive, error_access_denied},
+        Case{hidden_archive, all_three, error_access_denied}}) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.source << " onto " << c.target);
+    make_file("source.tmp", "new", c.source);
+    make_file("target.lnk", "old", c.target);
+    const std::uint32_t error = error_of(files_.rename_replace(at("source.tmp"), at("target.lnk")));
+    if (c.error == 0 || !read_only_binds_renames()) {
+      EXPECT_EQ(error, 0u);
+      EXPECT_EQ(files_.read_file(at("target.lnk")).value_or(""), "new");
+      EXPECT_EQ(files_.get_attributes(at("target.lnk")).value_or(0), c.source);
+      EXPECT_FALSE(path_exists(files_, at("source.tmp")));
+    } else {
+      EXPECT_EQ(error, c.error);
+      EXPECT_EQ(files_.read_file(at("target.lnk")).value_or(""), "old");
+      EXPECT_EQ(files_.get_attributes(at("target.lnk")).value_or(0), c.target);
+      EXPECT_EQ(files_.read_file(at("source.tmp")).value_or(""), "new");
+      ASSERT_TRUE(files_.set_attributes(at("source.tmp"), file_attribute_archive));
+      ASSERT_TRUE(files_.delete_file(at("source.tmp")));
+    }
+    ASSERT_TRUE(files_.set_attributes(at("target.lnk"), file_attribute_archive));
+    ASSERT_TRUE(files_.delete_file(at("target.lnk")));
+  }
+}
+
+// A backup copy must come back with the bits the shortcut had. The copy is a new
+// file, so it is marked for archiving whether or not the source was.
+TEST_F(FileSystemContract, CopyCarriesHiddenSystemAndReadOnlyBits) {
+  const std::uint32_t all_three = hidden_archive | file_attribute_system | file_attribute_readonly;
+  struct Case {
+    std::uint32_t source;
+    std::uint32_t copy;
+  };
+  for (const Case& c : {
+           Case{hidden_archive, hidden_archive},
+           Case{file_attribute_system | file_attribute_archive,
+                file_attribute_system | file_attribute_archive},
+           Case{readonly_archive, readonly_archive},
+           Case{all_three, all_three},
+           Case{file_attribute_hidden, hidden_archive},
+           Case{file_attribute_readonly | file_attribute_system,
+                readonly_archive | file_attribute_system},
+           Case{file_attribute_normal, file_attribute_archive},
+       }) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.source);
+    make_file("source.lnk", "bytes", c.source);
+    const std::uint32_t source = file_word_as_read(c.source);
+    ASSERT_EQ(files_.get_attributes(at("source.lnk")).value_or(0), source);
+    ASSERT_TRUE(files_.copy_file(at("source.lnk"), at("backup.lnk")));
+    EXPECT_EQ(files_.read_file(at("backup.lnk")).value_or(""), "bytes");
+    EXPECT_EQ(files_.get_attributes(at("backup.lnk")).value_or(0), c.copy);
+    EXPECT_EQ(files_.get_attributes(at("source.lnk")).value_or(0), source);
+    for (const char* name : {"source.lnk", "backup.lnk"}) {
+      ASSERT_TRUE(files_.set_attributes(at(name), file_attribute_archive));
+      ASSERT_TRUE(files_.delete_file(at(name)));
+    }
+  }
+}
+
+// A read-only file cannot be opened to flush it; the program clears the bit for the
+// flush and writes the word it read back, which must leave the attributes as they were.
+TEST_F(FileSystemContract, FlushOfAReadOnlyFileWithTheBitClearedForIt) {
+  for (const std::uint32_t word :
+       {readonly_archive, file_attribute_readonly, readonly_archive | file_attribute_hidden,
+        readonly_archive | file_attribute_hidden | file_attribute_system}) {
+    SCOPED_TRACE(word);
+    make_file("shortcut.lnk", "bytes", word);
+    const std::uint32_t before = files_.get_attributes(at("shortcut.lnk")).value_or(0);
+    ASSERT_EQ(before, file_word_as_read(word));
+    if (read_only_binds_writes()) {
+      EXPECT_EQ(error_of(files_.flush_file(at("shortcut.lnk"))), error_access_denied);
+    }
+    const std::uint32_t cleared = before & ~file_attribute_readonly;
+    ASSERT_TRUE(files_.set_attributes(at("shortcut.lnk"), cleared));
+    EXPECT_EQ(files_.get_attributes(at("shortcut.lnk")).value_or(0), file_word_as_read(cleared));
+    EXPECT_TRUE(files_.flush_file(at("shortcut.lnk")));
+    // Flushing writes nothing, so it does not mark the file for archiving.
+    EXPECT_EQ(files_.get_attributes(at("shortcut.lnk")).value_or(0), file_word_as_read(cleared));
+    ASSERT_TRUE(files_.set_attributes(at("shortcut.lnk"), before));
+    EXPECT_EQ(files_.get_attributes(at("shortcut.lnk")).value_or(0), before);
+    EXPECT_EQ(files_.read_file(at("shortcut.lnk")).value_or(""), "bytes");
+    ASSERT_TRUE(files_.set_attributes(at("shortcut.lnk"), file_attribute_archive));
+    ASSERT_TRUE(files_.delete_file(at("shortcut.lnk")));
+  }
+}
+
+// A stray huge file on the desktop costs nothing: it is refused before it is read.
+TEST_F(FileSystemContract, ReadRefusesAFileLargerThanTheReadLimit) {
+  if (!platform_->make_large_file(at("huge.bin"), max_read_bytes + 1)) {
+    GTEST_SKIP() << "this platform cannot make a large file cheaply";
+  }
+  EXPECT_EQ(error_of(files_.read_file(at("huge.bin"))), error_file_too_large);
+  EXPECT_EQ(files_.metadata(at("huge.bin")).value_or(FileMetadata{}).size, max_read_bytes + 1);
+  ASSERT_TRUE(platform_->make_large_file(at("limit.bin"), max_read_bytes));
+  const auto whole = files_.read_file(at("limit.bin"));
+  ASSERT_TRUE(whole) << whole.error().code;
+  EXPECT_EQ(whole->size(), max_read_bytes);
 }
 
 TEST_F(FileSystemContract, ReplaceSwapsContentAndRemovesTheReplacement) {

@@ -1,4 +1,5 @@
 #include <memory>
+#include <string>
 
 #include "contract_platform.hpp"
 #include "support/fake_windows.hpp"
@@ -21,6 +22,10 @@ class FakePlatform final : public ContractPlatform {
   bool is_wine() const override { return false; }
   bool make_symlink(std::string_view link, std::string_view target, bool directory) override {
     windows_.files.add_symlink(link, target, directory);
+    return true;
+  }
+  bool make_large_file(std::string_view path, std::uint64_t size) override {
+    windows_.files.add_file(path, std::string(size, '\0'));
     return true;
   }
 

@@ -32,7 +32,8 @@ constexpr const wchar_t* scratch_key_parent = L"Software\\MossglowContractTests"
 class Win32Platform final : public ContractPlatform {
  public:
   ~Win32Platform() override {
-    for (const auto& folder : scratch_) remove_tree(folder);
+    // In the long form, so that folders the tests made past MAX_PATH go too.
+    for (const auto& folder : scratch_) remove_tree(L"\\\\?\\" + folder);
     for (const auto& key : scratch_keys_) RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
     // Only goes when no other test binary still has keys under it.
     RegDeleteKeyW(HKEY_CURRENT_USER, scratch_key_parent);
@@ -74,6 +75,17 @@ class Win32Platform final : public ContractPlatform {
   bool is_wine() const override {
     const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+  }
+
+  bool make_large_file(std::string_view path, std::uint64_t size) override {
+    const HANDLE file = CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER end{};
+    end.QuadPart = static_cast<LONGLONG>(size);
+    const bool sized = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    CloseHandle(file);
+    return sized;
   }
 
   bool make_symlink(std::string_view link, std::string_view target, bool directory) override {

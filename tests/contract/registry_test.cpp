@@ -161,5 +161,26 @@ TEST_F(RegistryContract, WritesNeedAHandleOpenedForWriting) {
   EXPECT_TRUE(registry.delete_value(*read_write, "v"));
 }
 
+// A key is flushed before the journal record that relies on it is saved, through the
+// handles the program holds: created with all access, or opened to read and write.
+TEST_F(RegistryContract, FlushKeyWorksOnTheHandlesTheProgramOpens) {
+  const RegistryKey created = writable();
+  ASSERT_TRUE(registry.set_value(created, "v", reg_dword, Bytes{1, 0, 0, 0}));
+  const auto flushed = registry.flush_key(created);
+  EXPECT_TRUE(flushed) << flushed.error().code;
+
+  const auto reopened =
+      registry.open_key(RegistryRoot::current_user, scratch, key_read | key_write);
+  ASSERT_TRUE(reopened);
+  ASSERT_TRUE(registry.delete_value(*reopened, "v"));
+  const auto flushed_again = registry.flush_key(*reopened);
+  EXPECT_TRUE(flushed_again) << flushed_again.error().code;
+
+  const auto read_only = registry.open_key(RegistryRoot::current_user, scratch, key_read);
+  ASSERT_TRUE(read_only);
+  const auto read_only_flush = registry.flush_key(*read_only);
+  EXPECT_TRUE(read_only_flush) << read_only_flush.error().code;
+}
+
 }  // namespace
 }  // namespace mossglow

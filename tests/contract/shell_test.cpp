@@ -259,6 +259,74 @@ TEST_F(ShellContract, SetLinkIconOnAReadOnlyLinkFailsAndChangesNothing) {
   ASSERT_TRUE(sys.files.set_attributes(path, file_attribute_normal).has_value());
 }
 
+// A new or changed shortcut is written under a temporary name beside the real one and
+// renamed onto it once whole; the shell must write and read links under such names.
+TEST_F(ShellContract, LinksUnderATemporaryNameWorkAndReadTheSameOnceRenamed) {
+  const std::string temporary = at("Notes.txt.lnk.mossglow-tmp");
+  const std::string final_name = at("Notes.txt.lnk");
+  const NewLink link{"C:\\windows\\notepad.exe", "\"说明 书.txt\"", "C:\\windows",
+                     std::string(icon), 0};
+  const LinkInfo expected{link.target, *link.arguments, *link.working_directory, link.icon_path, 0};
+  ASSERT_TRUE(sys.shell.create_link(temporary, link));
+  expect_link(sys.shell.read_link(temporary), expected);
+  ASSERT_TRUE(sys.files.rename_new(temporary, final_name));
+  expect_link(sys.shell.read_link(final_name), expected);
+  const auto location = sys.shell.icon_location(final_name);
+  ASSERT_TRUE(location);
+  EXPECT_EQ(location->path, icon);
+  EXPECT_EQ(location->index, 0);
+
+  // An existing shortcut's copy under a temporary name takes the new icon the same way.
+  const std::string copy = at("Tools.lnk.mossglow-tmp");
+  ASSERT_TRUE(sys.shell.create_link(copy, {"D:\\Tools\\app.exe", "-x", {}, "C:\\old.ico", 3}));
+  const auto changed = sys.shell.set_link_icon(copy, "C:\\new.ico");
+  ASSERT_TRUE(changed) << std::hex << changed.error().value;
+  expect_link(sys.shell.read_link(copy), {"D:\\Tools\\app.exe", "-x", "", "C:\\new.ico", 0});
+}
+
+TEST_F(ShellContract, UrlIconUnderATemporaryNameKeepsEveryOtherLine) {
+  const std::string path = at("News.url.mossglow-tmp");
+  write(path,
+        "[{000214A0-0000-0000-C000-000000000046}]\r\nProp3=19,11\r\n[InternetShortcut]\r\n"
+        "URL=https://example.com/news\r\nIconIndex=4\r\nHotKey=0\r\n[Extra]\r\nA=1\r\n");
+  const auto result = sys.shell.set_url_icon(path, "C:\\i.ico");
+  ASSERT_TRUE(result) << std::hex << result.error().value;
+  EXPECT_EQ(read(path),
+            "[{000214A0-0000-0000-C000-000000000046}]\r\nProp3=19,11\r\n[InternetShortcut]\r\n"
+            "URL=https://example.com/news\r\nIconIndex=0\r\nHotKey=0\r\nIconFile=C:\\i.ico\r\n"
+            "[Extra]\r\nA=1\r\n");
+}
+
+// A finished link is compared with one written earlier under another name in the same
+// folder, so its bytes must not depend on the name it is saved under.
+TEST_F(ShellContract, LinksWithTheSamePropertiesAreTheSameBytesUnderAnyName) {
+  const NewLink link{"C:\\windows\\notepad.exe", "-a", "C:\\windows", std::string(icon), 0};
+  ASSERT_TRUE(sys.shell.create_link(at("A.lnk"), link));
+  ASSERT_TRUE(sys.shell.create_link(at("B.lnk.mossglow-tmp"), link));
+  const std::string first = read(at("A.lnk"));
+  EXPECT_FALSE(first.empty());
+  EXPECT_EQ(read(at("B.lnk.mossglow-tmp")), first);
+}
+
+// A Windows name ends at its first NUL, so a path holding one would name another file.
+TEST_F(ShellContract, PathsWithANulAreRefused) {
+  constexpr HResult invalid_name = hresult_from_win32(123);
+  const std::string link = at("a.lnk");
+  const std::string url = at("a.url");
+  ASSERT_TRUE(sys.shell.create_link(link, {"C:\\windows", {}, {}, "C:\\o.ico", 1}));
+  write(url, "[InternetShortcut]\r\nURL=x\r\n");
+  const std::string before = read(link);
+  const std::string nul("\0.txt", 5);
+  const auto error = [](const auto& result) { return result ? HResult{0} : result.error(); };
+  EXPECT_EQ(error(sys.shell.create_link(link + nul, {"C:\\x", {}, {}, "", 0})), invalid_name);
+  EXPECT_EQ(error(sys.shell.set_link_icon(link + nul, icon)), invalid_name);
+  EXPECT_EQ(error(sys.shell.read_link(link + nul)), invalid_name);
+  EXPECT_EQ(error(sys.shell.set_url_icon(url + nul, "C:\\i.ico")), invalid_name);
+  EXPECT_FALSE(sys.shell.icon_location(link + nul));
+  EXPECT_EQ(read(link), before);
+  EXPECT_EQ(read(url), "[InternetShortcut]\r\nURL=x\r\n");
+}
+
 // What SHGetFileInfoW(SHGFI_ICONLOCATION) reports. A link with an icon location reports
 // it, even when the icon file does not exist; the other answers are Wine's (Windows
 // itself would report a link target's own icon, for one).

@@ -22,6 +22,25 @@ std::string parent_of(std::string_view folded) { return std::string(parent_path(
 constexpr std::uint32_t error_invalid_name = 123;
 bool has_nul(std::string_view path) { return path.find('\0') != std::string_view::npos; }
 
+// What a torn write leaves: neither the old nor the new bytes whenever both are there.
+// A disk writes in sectors, so the first half of the new bytes over the rest of the
+// old ones is the usual picture; where that happens to equal one version, the write
+// cut short at half, or the new size with a tail that never reached the disk.
+std::string torn(std::string_view now, std::string_view old) {
+  const std::size_t half = now.size() / 2;
+  const std::string head(now.substr(0, half));
+  const std::string candidates[] = {
+      head + std::string(old.substr(std::min(half, old.size()))),
+      head,
+      head + std::string(now.size() - half, '\0'),
+      head + std::string(now.size() - half, '\xFF'),
+  };
+  for (const std::string& candidate : candidates) {
+    if (candidate != now && candidate != old) return candidate;
+  }
+  return candidates[0];
+}
+
 }  // namespace
 
 FakeFileSystem::FakeFileSystem() = default;
@@ -63,10 +82,17 @@ const FakeFileSystem::Node* FakeFileSystem::find(std::string_view folded) const 
 }
 
 const FakeFileSystem::Node* FakeFileSystem::follow(const Node* node) const {
-  if (node == nullptr || (node->attributes & file_attribute_reparse_point) == 0) return node;
-  const auto target = symlink_targets_.find(fold(node->path));
-  if (target == symlink_targets_.end()) return nullptr;
-  return find(fold(target->second));
+  if (node == nullptr || !node->link_target) return node;
+  return find(fold(*node->link_target));
+}
+
+std::pair<std::string, std::string> FakeFileSystem::write_target(std::string_view folded,
+                                                                 std::string_view path) const {
+  const Node* entry = find(folded);
+  if (entry != nullptr && entry->link_target && !entry->directory) {
+    return {fold(*entry->link_target), *entry->link_target};
+  }
+  return {std::string(folded), std::string(path)};
 }
 
 OsResult<void> FakeFileSystem::check_parent(std::string_view folded) const {
@@ -84,12 +110,22 @@ std::optional<Win32Error> FakeFileSystem::fault(std::string_view operation,
   return std::nullopt;
 }
 
-void FakeFileSystem::changed(std::string_view operation) {
-  if (recording_) history_.push_back({std::string(operation), nodes_});
+std::optional<std::uint32_t> FakeFileSystem::mutation(std::string_view operation,
+                                                      std::string_view folded,
+                                                      std::string_view path) {
+  // Both are asked so that each keeps its own count of calls.
+  const auto knob = observer_ ? observer_->mutating_call(operation, path) : std::nullopt;
+  const auto planned = faults_.next(operation, folded);
+  return planned ? planned : knob;
 }
 
-FakeFileSystem::Node& FakeFileSystem::put(std::string_view path, Node node) {
-  const std::string key = fold(path);
+void FakeFileSystem::changed(std::string_view operation, std::string_view path,
+                             std::string_view step) {
+  if (observer_ != nullptr) observer_->changed(operation, path, step);
+}
+
+FakeFileSystem::Node& FakeFileSystem::put(const std::string& key, std::string_view path,
+                                          Node node) {
   if (Node* existing = find(key)) {
     node.order = existing->order;
     node.path = existing->path;
@@ -98,6 +134,32 @@ FakeFileSystem::Node& FakeFileSystem::put(std::string_view path, Node node) {
     node.path = std::string(path);
   }
   return nodes_[key] = std::move(node);
+}
+
+void FakeFileSystem::write_in_steps(const std::string& key, std::string_view path,
+                                    std::uint32_t attributes, const Bytes& bytes,
+                                    std::string_view operation) {
+  Node node;
+  node.attributes = attributes;
+  if (const Node* existing = find(key)) node.durable = existing->durable;
+  const std::string shown = put(key, path, std::move(node)).path;
+  changed(operation, shown, "created or truncated");
+  // Looked up again after each step: the observer may have read the volume meanwhile.
+  if (const std::size_t half = bytes.size() / 2; half > 0) {
+    find(key)->content = Bytes(bytes.view().substr(0, half));
+    changed(operation, shown, "half the bytes written");
+  }
+  if (!bytes.empty()) {
+    find(key)->content = bytes;
+    changed(operation, shown, "all bytes written");
+  }
+}
+
+void FakeFileSystem::load_state(State state) {
+  nodes_ = std::move(state);
+  // New entries list after every loaded one.
+  next_order_ = 1;
+  for (const auto& [key, node] : nodes_) next_order_ = std::max(next_order_, node.order + 1);
 }
 
 OsResult<FileMetadata> FakeFileSystem::metadata(std::string_view path) {
@@ -137,7 +199,7 @@ OsResult<std::uint32_t> FakeFileSystem::get_attributes(std::string_view path) {
 
 OsResult<void> FakeFileSystem::set_attributes(std::string_view path, std::uint32_t attributes) {
   const std::string key = fold(path);
-  if (auto e = faults_.next("set_attributes", key)) return fail(*e);
+  if (auto e = mutation("set_attributes", key, path)) return fail(*e);
   if (has_nul(path)) return fail(error_invalid_name);
   Node* node = find(key);
   if (node == nullptr) return fail(check_parent(key) ? error_file_not_found : error_path_not_found);
@@ -148,7 +210,7 @@ OsResult<void> FakeFileSystem::set_attributes(std::string_view path, std::uint32
       (attributes & settable);
   if (bits == 0) bits = file_attribute_normal;
   node->attributes = bits;
-  changed("set_attributes");
+  changed("set_attributes", node->path);
   return {};
 }
 
@@ -183,66 +245,75 @@ OsResult<std::string> FakeFileSystem::read_file(std::string_view path) {
   if (node == nullptr) return fail(error_file_not_found);
   if (node->directory) return fail(error_access_denied);
   if (node->content.size() > max_read_bytes) return fail(error_file_too_large);
-  return node->content;
+  return node->content.str();
 }
 
 OsResult<void> FakeFileSystem::write_file(std::string_view path, std::string_view bytes,
                                           bool flush) {
-  const std::string key = fold(path);
-  if (auto e = fault("write_file", key)) return std::unexpected(*e);
+  const std::string entry_key = fold(path);
+  if (auto e = mutation("write_file", entry_key, path)) return fail(*e);
   if (has_nul(path)) return fail(error_invalid_name);
+  const auto [key, spelled] = write_target(entry_key, path);
+  if (locked_.contains(entry_key) || locked_.contains(key)) return fail(error_sharing_violation);
   if (auto parent = check_parent(key); !parent) return parent;
-  Node* existing = find(key);
+  const Node* existing = find(key);
   if (existing != nullptr &&
       (existing->directory || (existing->attributes & file_attribute_readonly) != 0)) {
     return fail(error_access_denied);
   }
-  Node node;
-  node.attributes = existing ? existing->attributes : file_attribute_archive;
-  node.content = std::string(bytes);
-  node.durable =
-      flush ? std::optional(node.content) : (existing ? existing->durable : std::nullopt);
-  put(path, std::move(node));
-  changed("write_file");
+  write_in_steps(key, spelled, existing ? existing->attributes : file_attribute_archive,
+                 Bytes(bytes), "write_file");
+  if (flush) {
+    Node& node = *find(key);
+    node.durable = node.content;
+    changed("write_file", node.path, "flushed");
+  }
   return {};
 }
 
 OsResult<void> FakeFileSystem::flush_file(std::string_view path) {
-  const std::string key = fold(path);
-  if (auto e = fault("flush_file", key)) return std::unexpected(*e);
+  const std::string entry_key = fold(path);
+  if (auto e = mutation("flush_file", entry_key, path)) return fail(*e);
+  if (locked_.contains(entry_key)) return fail(error_sharing_violation);
   if (has_nul(path)) return fail(error_invalid_name);
-  Node* node = find(key);
-  if (node == nullptr) return fail(check_parent(key) ? error_file_not_found : error_path_not_found);
+  if (find(entry_key) == nullptr) {
+    return fail(check_parent(entry_key) ? error_file_not_found : error_path_not_found);
+  }
+  Node* node = find(write_target(entry_key, path).first);
+  if (node == nullptr) return fail(error_file_not_found);
   if (node->directory || (node->attributes & file_attribute_readonly) != 0) {
     return fail(error_access_denied);
   }
   node->durable = node->content;
-  changed("flush_file");
+  changed("flush_file", node->path);
   return {};
 }
 
 OsResult<void> FakeFileSystem::create_new_file(std::string_view path, std::string_view bytes,
                                                bool flush) {
   const std::string key = fold(path);
-  if (auto e = fault("create_new_file", key)) return std::unexpected(*e);
+  if (auto e = mutation("create_new_file", key, path)) return fail(*e);
+  if (locked_.contains(key)) return fail(error_sharing_violation);
   if (has_nul(path)) return fail(error_invalid_name);
   if (auto parent = check_parent(key); !parent) return parent;
+  // A symbolic link is a name that exists, whether or not its target does.
   if (find(key) != nullptr) return fail(error_file_exists);
-  Node node;
-  node.attributes = file_attribute_archive;
-  node.content = std::string(bytes);
-  if (flush) node.durable = node.content;
-  put(path, std::move(node));
-  changed("create_new_file");
+  write_in_steps(key, path, file_attribute_archive, Bytes(bytes), "create_new_file");
+  if (flush) {
+    Node& node = *find(key);
+    node.durable = node.content;
+    changed("create_new_file", node.path, "flushed");
+  }
   return {};
 }
 
 OsResult<void> FakeFileSystem::copy_file(std::string_view from, std::string_view to) {
   const std::string source_key = fold(from);
-  const std::string target_key = fold(to);
-  if (auto e = faults_.next("copy_file", source_key)) return fail(*e);
+  const std::string entry_key = fold(to);
+  if (auto e = mutation("copy_file", source_key, from)) return fail(*e);
   if (has_nul(from) || has_nul(to)) return fail(error_invalid_name);
-  if (locked_.contains(source_key) || locked_.contains(target_key)) {
+  const auto [target_key, spelled] = write_target(entry_key, to);
+  if (locked_.contains(source_key) || locked_.contains(entry_key) || locked_.contains(target_key)) {
     return fail(error_sharing_violation);
   }
   const Node* entry = find(source_key);
@@ -264,11 +335,12 @@ OsResult<void> FakeFileSystem::copy_file(std::string_view from, std::string_view
       return fail(error_access_denied);
     }
   }
-  Node copy;
-  copy.attributes = (source->attributes & ~file_attribute_reparse_point) | file_attribute_archive;
-  copy.content = source->content;
-  put(to, std::move(copy));
-  changed("copy_file");
+  // Held here: the source may be the destination's own entry, rewritten as the copy goes.
+  const Bytes bytes = source->content;
+  write_in_steps(target_key, spelled,
+                 (source->attributes & ~(file_attribute_reparse_point | file_attribute_normal)) |
+                     file_attribute_archive,
+                 bytes, "copy_file");
   return {};
 }
 
@@ -284,34 +356,35 @@ OsResult<void> FakeFileSystem::rename(std::string_view operation, std::string_vi
                                       std::string_view to, bool replace_existing) {
   const std::string source_key = fold(from);
   const std::string target_key = fold(to);
-  if (auto e = faults_.next(operation, source_key)) return fail(*e);
+  if (auto e = mutation(operation, source_key, from)) return fail(*e);
   if (has_nul(from) || has_nul(to)) return fail(error_invalid_name);
   if (locked_.contains(source_key) || locked_.contains(target_key)) {
     return fail(error_sharing_violation);
   }
-  Node* source = find(source_key);
+  const Node* source = find(source_key);
   if (source == nullptr) {
     return fail(check_parent(source_key) ? error_file_not_found : error_path_not_found);
   }
   if (auto parent = check_parent(target_key); !parent) return parent;
+  std::optional<std::uint64_t> order;
   if (const Node* existing = find(target_key); existing != nullptr && source_key != target_key) {
     if (!replace_existing) return fail(error_already_exists);
     if (existing->directory || (existing->attributes & file_attribute_readonly) != 0) {
       return fail(error_access_denied);
     }
+    // Replacing takes two steps on disk: the old file goes, then the new name is given.
+    order = existing->order;
+    const std::string shown = existing->path;
+    nodes_.erase(target_key);
+    changed(operation, shown, "replaced file removed");
   }
-  Node moved = *source;
+  Node moved = std::move(nodes_.at(source_key));
   nodes_.erase(source_key);
-  if (Node* existing = find(target_key)) {
-    moved.order = existing->order;
-  }
+  if (order) moved.order = *order;
   moved.path = std::string(to);
+  const std::string shown = moved.path;
   nodes_[target_key] = std::move(moved);
-  if (auto link = symlink_targets_.extract(source_key)) {
-    link.key() = target_key;
-    symlink_targets_.insert(std::move(link));
-  }
-  changed(operation);
+  changed(operation, shown, order ? "renamed" : "");
   return {};
 }
 
@@ -319,49 +392,60 @@ OsResult<void> FakeFileSystem::replace_file(std::string_view replaced,
                                             std::string_view replacement) {
   const std::string replaced_key = fold(replaced);
   const std::string replacement_key = fold(replacement);
-  if (auto e = faults_.next("replace_file", replaced_key)) return fail(*e);
-  if (has_nul(replaced) || has_nul(replacement)) return fail(error_invalid_name);
+  const auto planned = mutation("replace_file", replaced_key, replaced);
+  // ReplaceFileW failing to move the replacement has already removed the replaced
+  // file; every other failure comes before any change. A planned failure keeps its
+  // code even where the call would have failed anyway.
+  if (planned && *planned != error_unable_to_move_replacement) return fail(*planned);
+  const auto refuse = [&](std::uint32_t code) { return fail(planned.value_or(code)); };
+  if (has_nul(replaced) || has_nul(replacement)) return refuse(error_invalid_name);
   if (locked_.contains(replaced_key) || locked_.contains(replacement_key)) {
-    return fail(error_sharing_violation);
+    return refuse(error_sharing_violation);
   }
-  Node* target = find(replaced_key);
-  Node* source = find(replacement_key);
+  const Node* target = find(replaced_key);
+  const Node* source = find(replacement_key);
   if (target == nullptr) {
-    return fail(check_parent(replaced_key) ? error_file_not_found : error_path_not_found);
+    return refuse(check_parent(replaced_key) ? error_file_not_found : error_path_not_found);
   }
   if (source == nullptr) {
-    return fail(check_parent(replacement_key) ? error_file_not_found : error_path_not_found);
+    return refuse(check_parent(replacement_key) ? error_file_not_found : error_path_not_found);
   }
-  if (target->directory || source->directory) return fail(error_access_denied);
-  if ((target->attributes & file_attribute_readonly) != 0) return fail(error_access_denied);
-  // The replaced file's name and attributes stay; its content becomes the replacement's.
+  if (target->directory || source->directory) return refuse(error_access_denied);
+  if ((target->attributes & file_attribute_readonly) != 0) return refuse(error_access_denied);
+  // The replaced file's name, attributes and place stay; its content, with what of it
+  // is durable, becomes the replacement's.
   Node result = *target;
   result.content = source->content;
   result.durable = source->durable;
+  nodes_.erase(replaced_key);
+  changed("replace_file", result.path, "replaced file removed");
+  if (planned) return fail(*planned);
   nodes_.erase(replacement_key);
+  const std::string shown = result.path;
   nodes_[replaced_key] = std::move(result);
-  changed("replace_file");
+  changed("replace_file", shown, "replacement moved in");
   return {};
 }
 
 OsResult<void> FakeFileSystem::delete_file(std::string_view path) {
   const std::string key = fold(path);
-  if (auto e = fault("delete_file", key)) return std::unexpected(*e);
+  if (auto e = mutation("delete_file", key, path)) return fail(*e);
+  if (locked_.contains(key)) return fail(error_sharing_violation);
   if (has_nul(path)) return fail(error_invalid_name);
   const Node* node = find(key);
   if (node == nullptr) return fail(check_parent(key) ? error_file_not_found : error_path_not_found);
   if (node->directory || (node->attributes & file_attribute_readonly) != 0) {
     return fail(error_access_denied);
   }
+  const std::string shown = node->path;
   nodes_.erase(key);
-  symlink_targets_.erase(key);
-  changed("delete_file");
+  changed("delete_file", shown);
   return {};
 }
 
 OsResult<void> FakeFileSystem::create_directories(std::string_view path) {
   const std::string key = fold(path);
-  if (auto e = faults_.next("create_directories", key)) return fail(*e);
+  if (auto e = mutation("create_directories", key, path)) return fail(*e);
   if (has_nul(path)) return fail(error_invalid_name);
   // Walk from the drive down, creating what is missing.
   std::vector<std::string> missing;
@@ -390,28 +474,25 @@ OsResult<void> FakeFileSystem::create_directories(std::string_view path) {
     node.directory = true;
     node.attributes = file_attribute_directory;
     const auto name = spelled.find(*it);
-    put(name == spelled.end() ? *it : name->second, std::move(node));
+    put(*it, name == spelled.end() ? *it : name->second, std::move(node));
   }
-  changed("create_directories");
+  changed("create_directories", path);
   return {};
 }
 
 OsResult<void> FakeFileSystem::store(std::string_view path, std::string_view bytes,
                                      std::string_view operation) {
-  const std::string key = fold(path);
-  if (locked_.contains(key)) return fail(error_sharing_violation);
+  const std::string entry_key = fold(path);
+  const auto [key, spelled] = write_target(entry_key, path);
+  if (locked_.contains(entry_key) || locked_.contains(key)) return fail(error_sharing_violation);
   if (auto parent = check_parent(key); !parent) return parent;
-  Node* existing = find(key);
+  const Node* existing = find(key);
   if (existing != nullptr &&
       (existing->directory || (existing->attributes & file_attribute_readonly) != 0)) {
     return fail(error_access_denied);
   }
-  Node node;
-  node.attributes = existing ? existing->attributes : file_attribute_archive;
-  node.content = std::string(bytes);
-  node.durable = existing ? existing->durable : std::nullopt;
-  put(path, std::move(node));
-  changed(operation);
+  write_in_steps(key, spelled, existing ? existing->attributes : file_attribute_archive,
+                 Bytes(bytes), operation);
   return {};
 }
 
@@ -424,7 +505,7 @@ void FakeFileSystem::add_directory(std::string_view path, std::uint32_t attribut
   Node node;
   node.directory = true;
   node.attributes = attributes | file_attribute_directory;
-  put(path, std::move(node));
+  put(key, path, std::move(node));
 }
 
 void FakeFileSystem::add_file(std::string_view path, std::string_view content,
@@ -436,9 +517,9 @@ void FakeFileSystem::add_file(std::string_view path, std::string_view content,
   }
   Node node;
   node.attributes = attributes;
-  node.content = std::string(content);
+  node.content = Bytes(content);
   node.durable = node.content;
-  put(path, std::move(node));
+  put(key, path, std::move(node));
 }
 
 void FakeFileSystem::add_symlink(std::string_view path, std::string_view target,
@@ -447,8 +528,8 @@ void FakeFileSystem::add_symlink(std::string_view path, std::string_view target,
   node.directory = to_directory;
   node.attributes = file_attribute_reparse_point |
                     (to_directory ? file_attribute_directory : file_attribute_archive);
-  put(path, std::move(node));
-  symlink_targets_[fold(path)] = std::string(target);
+  node.link_target = std::string(target);
+  put(fold(path), path, std::move(node));
 }
 
 void FakeFileSystem::lock(std::string_view path) { locked_.insert(fold(path)); }
@@ -459,7 +540,13 @@ bool FakeFileSystem::exists(std::string_view path) const { return find(fold(path
 std::optional<std::string> FakeFileSystem::content(std::string_view path) const {
   const Node* node = find(fold(path));
   if (node == nullptr || node->directory) return std::nullopt;
-  return node->content;
+  return node->content.str();
+}
+
+std::optional<std::string> FakeFileSystem::durable_content(std::string_view path) const {
+  const Node* node = find(fold(path));
+  if (node == nullptr || node->directory || !node->durable) return std::nullopt;
+  return node->durable->str();
 }
 
 std::optional<std::uint32_t> FakeFileSystem::attributes(std::string_view path) const {
@@ -478,9 +565,23 @@ std::vector<std::string> FakeFileSystem::tree(std::string_view folder) const {
   return paths;
 }
 
-FakeFileSystem::State FakeFileSystem::after_power_cut(State state) {
+FakeFileSystem::State FakeFileSystem::after_stop(State state, Stop stop) {
+  // A crashed process leaves its writes with the operating system, which finishes them.
+  if (stop == Stop::crash) return state;
+  // The mixed kind deals these out by position, in path order.
+  constexpr Stop dealt[] = {Stop::power_cut_keep, Stop::power_cut_lose, Stop::power_cut_tear,
+                            Stop::power_cut_empty};
+  std::size_t position = 0;
   for (auto& [key, node] : state) {
-    if (!node.directory) node.content = node.durable.value_or(std::string{});
+    if (node.directory || node.link_target) continue;
+    const Bytes old = node.durable.value_or(Bytes{});
+    if (node.content != old) {
+      const Stop outcome = stop == Stop::power_cut_mixed ? dealt[position++ % 4] : stop;
+      if (outcome == Stop::power_cut_lose) node.content = old;
+      if (outcome == Stop::power_cut_tear) node.content = Bytes(torn(node.content, old));
+      if (outcome == Stop::power_cut_empty) node.content = Bytes{};
+    }
+    node.durable = node.content;
   }
   return state;
 }

@@ -3,42 +3,76 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
+#include <ostream>
 #include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/file_system.hpp"
+#include "support/fake_timeline.hpp"
 #include "support/fault_plan.hpp"
 
 namespace mossglow::fake {
+
+// File content shared between the live volume and its snapshots: immutable once made,
+// so that a snapshot of a volume holding a 94 KB icon costs a reference, not a copy.
+class Bytes {
+ public:
+  Bytes() = default;
+  explicit Bytes(std::string_view bytes)
+      : data_(bytes.empty() ? nullptr : std::make_shared<const std::string>(bytes)) {}
+
+  std::string_view view() const { return data_ ? std::string_view(*data_) : std::string_view(); }
+  operator std::string_view() const { return view(); }
+  operator std::string() const { return str(); }
+  std::string str() const { return std::string(view()); }
+  std::size_t size() const { return view().size(); }
+  bool empty() const { return view().empty(); }
+
+  friend bool operator==(const Bytes& a, const Bytes& b) {
+    return a.data_ == b.data_ || a.view() == b.view();
+  }
+  friend bool operator==(const Bytes& a, std::string_view b) { return a.view() == b; }
+  friend std::ostream& operator<<(std::ostream& out, const Bytes& bytes) {
+    return out << bytes.view();
+  }
+
+ private:
+  std::shared_ptr<const std::string> data_;
+};
 
 // An in-memory volume with Win32 rules: names compared ignoring case, "\" and "/"
 // alike, attributes, listing order (creation order, as the tests must not rely on
 // any), CREATE_NEW, replace and rename, Win32 error codes, and read-only files that
 // refuse writes. Drives ("C:") always exist. Relative paths resolve against C:\work.
 //
-// For crash and power-cut sweeps it can keep the state after every change it makes:
-// `history()` holds one snapshot per change. Each file remembers the bytes that are
-// known to be on disk (written with a flush, or flushed later); `after_power_cut`
-// turns a snapshot into what the disk would hold if power failed at that moment.
+// It is as harsh as a real disk for crash and power-cut sweeps. A call that takes
+// several steps on Windows leaves each intermediate state: a write, a shell save or a
+// copy first creates or truncates the file, then holds about half the bytes, then all
+// of them (then, when the call flushes, they become durable); a replacing rename or
+// ReplaceFileW first removes the file in the way while the other still sits under its
+// own name. Each file remembers the bytes known to survive a power cut (written with a
+// flush, or flushed later; none for a file never flushed), and `after_stop` turns a
+// state into what a crash or a power cut leaves of it. The fake Windows that owns the
+// volume is told of every change (see Observer) and keeps the timeline.
+//
+// Writes through a symbolic link land on its target, as reads do; rename, delete and
+// the attribute calls act on the link entry itself.
 class FakeFileSystem final : public FileSystem {
  public:
   struct Node {
     std::string path;  // as created (letter case kept)
     bool directory = false;
     std::uint32_t attributes = 0;
-    std::string content;
-    std::optional<std::string> durable;  // bytes known to survive a power cut
-    std::uint64_t order = 0;             // creation order, for listings
+    Bytes content;
+    std::optional<Bytes> durable;            // bytes known to survive a power cut
+    std::optional<std::string> link_target;  // a symbolic link's target, as given
+    std::uint64_t order = 0;                 // creation order, for listings
   };
   using State = std::map<std::string, Node>;  // keyed by folded path
-
-  struct Snapshot {
-    std::string operation;  // the change that led to this state
-    State state;
-  };
 
   FakeFileSystem();
 
@@ -61,6 +95,7 @@ class FakeFileSystem final : public FileSystem {
   OsResult<void> create_directories(std::string_view path) override;
 
   // --- test set-up and inspection (no faults, no history) ---
+  // Set-up files and folders count as flushed long ago.
   void add_directory(std::string_view path, std::uint32_t attributes = file_attribute_directory);
   void add_file(std::string_view path, std::string_view content,
                 std::uint32_t attributes = file_attribute_archive);
@@ -71,26 +106,29 @@ class FakeFileSystem final : public FileSystem {
   void lock(std::string_view path);
   void unlock(std::string_view path);
   bool exists(std::string_view path) const;
+  // The entry's own bytes (a symbolic link's are empty; it is not followed).
   std::optional<std::string> content(std::string_view path) const;
+  // The bytes a power cut now would not take away (nothing: never flushed, or no file).
+  std::optional<std::string> durable_content(std::string_view path) const;
   std::optional<std::uint32_t> attributes(std::string_view path) const;
   // Full paths (as created) of every file and directory under a folder, sorted.
   std::vector<std::string> tree(std::string_view folder = {}) const;
 
-  // How the fake shell writes a link or profile file: a plain overwrite that keeps
-  // attributes, refuses read-only files, and counts as a change for the history.
+  // How the fake shell writes a link or profile file: an in-place rewrite (no flush)
+  // that keeps attributes, refuses read-only files, and leaves the same intermediate
+  // states as write_file under the shell call's name.
   OsResult<void> store(std::string_view path, std::string_view bytes, std::string_view operation);
 
   FaultPlan& faults() { return faults_; }
 
-  // State capture for crash sweeps.
-  void record_history(bool on) { recording_ = on; }
-  const std::vector<Snapshot>& history() const { return history_; }
+  // The fake Windows this volume belongs to; told of mutating calls and changes.
+  void observe(Observer& observer) { observer_ = &observer; }
+
   const State& state() const { return nodes_; }
-  void load_state(const State& state) { nodes_ = state; }
-  // The state as a disk would hold it after a power cut: every file keeps only the
-  // bytes known to be durable (a file never flushed is empty). Names, renames and
-  // attributes are metadata that the file system journals, so they survive.
-  static State after_power_cut(State state);
+  void load_state(State state);
+  // The state as a stop of this kind leaves it. After a power cut the disk holds only
+  // what survived, so every file's content is durable again.
+  static State after_stop(State state, Stop stop);
 
   // The canonical key of a path: separators unified, repeated and trailing ones
   // dropped, ASCII letters folded, relative paths made absolute.
@@ -101,19 +139,29 @@ class FakeFileSystem final : public FileSystem {
   const Node* find(std::string_view folded) const;
   // Resolves symbolic links (one level is enough for the tests' needs).
   const Node* follow(const Node* node) const;
+  // Where a write to `folded` lands: the entry, or a symbolic link's target (which
+  // may not exist yet). The second member is the spelling a new file there takes.
+  std::pair<std::string, std::string> write_target(std::string_view folded,
+                                                   std::string_view path) const;
   OsResult<void> check_parent(std::string_view folded) const;
   std::optional<Win32Error> fault(std::string_view operation, std::string_view folded);
-  void changed(std::string_view operation);
-  Node& put(std::string_view path, Node node);
+  // Counts a mutating call across the fake Windows; the fault plan and the fake
+  // Windows' own knob may fail it.
+  std::optional<std::uint32_t> mutation(std::string_view operation, std::string_view folded,
+                                        std::string_view path);
+  void changed(std::string_view operation, std::string_view path, std::string_view step = {});
+  Node& put(const std::string& key, std::string_view path, Node node);
+  // Writes `bytes` in the steps a disk goes through (see the class comment). The file
+  // keeps the durable bytes it had; a new one has none.
+  void write_in_steps(const std::string& key, std::string_view path, std::uint32_t attributes,
+                      const Bytes& bytes, std::string_view operation);
   OsResult<void> rename(std::string_view operation, std::string_view from, std::string_view to,
                         bool replace_existing);
 
   State nodes_;
-  std::map<std::string, std::string> symlink_targets_;  // folded link -> target path
   std::set<std::string> locked_;
   FaultPlan faults_;
-  bool recording_ = false;
-  std::vector<Snapshot> history_;
+  Observer* observer_ = nullptr;
   std::uint64_t next_order_ = 1;
 };
 

@@ -29,6 +29,26 @@ std::string FakeRegistry::key_path(RegistryRoot root, std::string_view subkey) {
   return path;
 }
 
+std::optional<std::uint32_t> FakeRegistry::mutation(std::string_view operation,
+                                                    std::string_view folded,
+                                                    std::string_view shown) {
+  // Both are asked so that each keeps its own count of calls.
+  const auto knob = observer_ ? observer_->mutating_call(operation, shown) : std::nullopt;
+  const auto planned = faults_.next(operation, folded);
+  return planned ? planned : knob;
+}
+
+std::string FakeRegistry::shown(const RegistryKey& key, std::string_view name) const {
+  const auto handle = handles_.find(key.handle());
+  std::string text = handle == handles_.end() ? "(no key)" : handle->second.key;
+  text.append(" [").append(name).append("]");
+  return text;
+}
+
+void FakeRegistry::changed(std::string_view operation, std::string_view shown) {
+  if (observer_ != nullptr) observer_->changed(operation, shown, {});
+}
+
 void FakeRegistry::create_path(const std::string& path) {
   for (std::size_t end = path.find('\\'); end != std::string::npos;
        end = path.find('\\', end + 1)) {
@@ -53,9 +73,11 @@ OsResult<RegistryKey> FakeRegistry::open_key(RegistryRoot root, std::string_view
 
 OsResult<RegistryKey> FakeRegistry::create_key(RegistryRoot root, std::string_view subkey,
                                                std::uint32_t access) {
-  if (auto code = faults_.next("create_key", ascii_lower(subkey))) return failed(*code);
   const std::string path = key_path(root, subkey);
+  if (auto code = mutation("create_key", ascii_lower(subkey), path)) return failed(*code);
+  const std::size_t before = keys_.size();
   create_path(path);
+  if (keys_.size() != before) changed("create_key", path);
   const std::uintptr_t handle = next_handle_++;
   handles_.emplace(handle, Handle{path, access});
   return RegistryKey(*this, handle);
@@ -91,29 +113,38 @@ ValueQuery FakeRegistry::query_value(const RegistryKey& key, std::string_view na
 OsResult<void> FakeRegistry::set_value(const RegistryKey& key, std::string_view name,
                                        std::uint32_t type, std::span<const std::uint8_t> bytes) {
   const std::string folded = ascii_lower(name);
-  if (auto code = faults_.next("set_value", folded)) return failed(*code);
+  if (auto code = mutation("set_value", folded, shown(key, name))) return failed(*code);
   const auto opened = key_of(key, key_set_value);
   if (!opened) return std::unexpected(opened.error());
   auto& slot = (*opened)->values[folded];
   // Windows keeps the letter case of the name that created the value.
   if (slot.name.empty()) slot.name = std::string(name);
   slot.value = StoredValue{type, {bytes.begin(), bytes.end()}};
+  changed("set_value", shown(key, name));
   return {};
 }
 
 OsResult<void> FakeRegistry::delete_value(const RegistryKey& key, std::string_view name) {
   const std::string folded = ascii_lower(name);
-  if (auto code = faults_.next("delete_value", folded)) return failed(*code);
+  if (auto code = mutation("delete_value", folded, shown(key, name))) return failed(*code);
   const auto opened = key_of(key, key_set_value);
   if (!opened) return std::unexpected(opened.error());
   if ((*opened)->values.erase(folded) == 0) return failed(error_file_not_found);
+  changed("delete_value", shown(key, name));
   return {};
 }
 
 OsResult<void> FakeRegistry::flush_key(const RegistryKey& key) {
-  if (auto code = faults_.next("flush_key", {})) return failed(*code);
+  if (auto code = mutation("flush_key", {}, shown(key, {}))) return failed(*code);
   const auto opened = key_of(key, 0);
   if (!opened) return std::unexpected(opened.error());
+  // The whole hive goes to disk: every key under the same root.
+  const std::string& path = handles_.at(key.handle()).key;
+  const std::string root = path.substr(0, path.find('\\'));
+  for (auto& [name, stored] : keys_) {
+    if (name == root || name.starts_with(root + '\\')) stored.durable = stored.values;
+  }
+  changed("flush_key", path);
   return {};
 }
 
@@ -140,7 +171,9 @@ void FakeRegistry::put_value(RegistryRoot root, std::string_view subkey, std::st
                              StoredValue value) {
   const std::string path = key_path(root, subkey);
   create_path(path);
-  keys_[path].values[ascii_lower(name)] = Named{std::string(name), std::move(value)};
+  Key& key = keys_[path];
+  key.values[ascii_lower(name)] = Named{std::string(name), std::move(value)};
+  key.durable = key.values;
 }
 
 std::optional<StoredValue> FakeRegistry::value(RegistryRoot root, std::string_view subkey,
@@ -159,6 +192,18 @@ std::optional<std::vector<std::string>> FakeRegistry::value_names(RegistryRoot r
   std::vector<std::string> names;
   for (const auto& [folded, named] : key->second.values) names.push_back(named.name);
   return names;
+}
+
+FakeRegistry::State FakeRegistry::after_stop(State state, Stop stop) {
+  for (auto& [path, key] : state) {
+    if (stop == Stop::crash) break;
+    if (stop == Stop::power_cut_keep) {
+      key.durable = key.values;
+    } else {
+      key.values = key.durable;
+    }
+  }
+  return state;
 }
 
 std::vector<std::uint8_t> utf16_string_bytes(std::string_view text) {

@@ -36,6 +36,15 @@ std::unexpected<HResult> fail_os(Win32Error error) {
   return std::unexpected(hresult_from_win32(error.code));
 }
 
+// A Windows name ends at its first NUL, so a path holding one would name another file.
+constexpr std::uint32_t error_invalid_name = 123;
+bool has_nul(std::string_view path) { return path.find('\0') != std::string_view::npos; }
+
+// The profile writer and the icon read-back work in MAX_PATH buffers (the terminating
+// NUL included); a longer path never reaches them.
+constexpr std::uint32_t error_filename_exced_range = 206;
+bool fits_max_path(std::string_view path) { return to_utf16(path).size() < 260; }
+
 }  // namespace
 
 std::string FakeShell::link_bytes(const LinkInfo& link) {
@@ -53,8 +62,16 @@ std::optional<HResult> FakeShell::fault(std::string_view operation, std::string_
   return std::nullopt;
 }
 
+std::optional<HResult> FakeShell::mutation(std::string_view operation, std::string_view path) {
+  const auto knob = observer_ ? observer_->mutating_call(operation, path) : std::nullopt;
+  if (const auto planned = fault(operation, path)) return planned;
+  if (knob) return hresult_from_win32(*knob);
+  return std::nullopt;
+}
+
 ComResult<void> FakeShell::set_link_icon(std::string_view link_path, std::string_view icon_path) {
-  if (auto e = fault("set_link_icon", link_path)) return fail(*e);
+  if (auto e = mutation("set_link_icon", link_path)) return fail(*e);
+  if (has_nul(link_path)) return fail_os(Win32Error{error_invalid_name});
   auto bytes = files_.read_file(link_path);
   if (!bytes) return fail_os(bytes.error());
   auto link = parse_link(*bytes);
@@ -68,7 +85,8 @@ ComResult<void> FakeShell::set_link_icon(std::string_view link_path, std::string
 }
 
 ComResult<void> FakeShell::create_link(std::string_view link_path, const NewLink& link) {
-  if (auto e = fault("create_link", link_path)) return fail(*e);
+  if (auto e = mutation("create_link", link_path)) return fail(*e);
+  if (has_nul(link_path)) return fail_os(Win32Error{error_invalid_name});
   LinkInfo info{link.target, link.arguments.value_or(""), link.working_directory.value_or(""),
                 link.icon_path, link.icon_index};
   if (auto saved = files_.store(link_path, link_bytes(info), "create_link"); !saved) {
@@ -79,6 +97,7 @@ ComResult<void> FakeShell::create_link(std::string_view link_path, const NewLink
 
 ComResult<LinkInfo> FakeShell::read_link(std::string_view link_path) {
   if (auto e = fault("read_link", link_path)) return fail(*e);
+  if (has_nul(link_path)) return fail_os(Win32Error{error_invalid_name});
   auto bytes = files_.read_file(link_path);
   if (!bytes) return fail_os(bytes.error());
   auto link = parse_link(*bytes);
@@ -87,7 +106,9 @@ ComResult<LinkInfo> FakeShell::read_link(std::string_view link_path) {
 }
 
 ComResult<void> FakeShell::set_url_icon(std::string_view url_path, std::string_view icon_path) {
-  if (auto e = fault("set_url_icon", url_path)) return fail(*e);
+  if (auto e = mutation("set_url_icon", url_path)) return fail(*e);
+  if (has_nul(url_path)) return fail_os(Win32Error{error_invalid_name});
+  if (!fits_max_path(url_path)) return fail_os(Win32Error{error_filename_exced_range});
   const std::pair<std::string_view, std::string_view> keys[] = {{"IconFile", icon_path},
                                                                 {"IconIndex", "0"}};
   for (const auto& [key, value] : keys) {
@@ -120,6 +141,7 @@ std::optional<IconLocation> FakeShell::icon_location(std::string_view path) {
   // handler's icon (whatever its IconFile says), a link its stored icon location,
   // and a link without one or any other file shell32's document icon.
   static constexpr std::string_view shell32 = "C:\\windows\\system32\\SHELL32.dll";
+  if (has_nul(path) || !fits_max_path(path)) return std::nullopt;
   const auto metadata = files_.metadata(path);
   if (!metadata) return std::nullopt;
   if (metadata->is_directory()) return IconLocation{std::string(shell32), -4};

@@ -15,7 +15,8 @@ namespace mossglow::fake {
 // fake writes (so any other file fails to load with E_FAIL, as Windows refuses a file
 // that is not a link); an internet shortcut is rewritten whole, byte for byte as
 // Wine's WritePrivateProfileStringW does (see fake_profile.hpp). Notifications are
-// recorded in order.
+// recorded in order. Saving a link or a profile file rewrites it in place, leaving the
+// intermediate states of a write (see FakeFileSystem::store).
 class FakeShell final : public Shell {
  public:
   struct Notification {
@@ -44,12 +45,16 @@ class FakeShell final : public Shell {
   const std::vector<Notification>& notifications() const { return notifications_; }
   void clear_notifications() { notifications_.clear(); }
   FaultPlan& faults() { return faults_; }
+  // The fake Windows this shell belongs to; its mutating calls count there.
+  void observe(Observer& observer) { observer_ = &observer; }
 
  private:
   std::optional<HResult> fault(std::string_view operation, std::string_view path);
+  std::optional<HResult> mutation(std::string_view operation, std::string_view path);
 
   FakeFileSystem& files_;
   FaultPlan faults_;
+  Observer* observer_ = nullptr;
   std::vector<Notification> notifications_;
   std::map<std::string, std::optional<IconLocation>> icon_overrides_;
 };

@@ -33,10 +33,46 @@ void FakeEnvironment::set_known_folder(KnownFolder folder, ComResult<std::string
   folders_.insert_or_assign(folder, std::move(answer));
 }
 
+std::string Snapshot::describe() const {
+  std::string text = operation;
+  if (!path.empty()) text.append(" ").append(path);
+  if (!step.empty()) text.append(" (").append(step).append(")");
+  return text;
+}
+
 FakeWindows::FakeWindows() {
   files.add_directory(user_desktop);
   files.add_directory(public_desktop);
   files.add_directory(local_app_data);
+  files.observe(*this);
+  shell.observe(*this);
+  registry.observe(*this);
+}
+
+Snapshot FakeWindows::snapshot(std::string operation) const {
+  return Snapshot{std::move(operation), {}, {}, files.state(), registry.state(), mutations()};
+}
+
+void FakeWindows::load(const Snapshot& snapshot, Stop stop) {
+  files.load_state(FakeFileSystem::after_stop(snapshot.files, stop));
+  registry.load_state(FakeRegistry::after_stop(snapshot.registry, stop));
+}
+
+std::optional<std::uint32_t> FakeWindows::mutating_call(std::string_view operation,
+                                                        std::string_view path) {
+  std::string call(operation);
+  call.append(" ").append(path);
+  mutating_calls_.push_back(std::move(call));
+  const auto failure = mutation_failures_.find(mutations());
+  if (failure == mutation_failures_.end()) return std::nullopt;
+  return failure->second;
+}
+
+void FakeWindows::changed(std::string_view operation, std::string_view path,
+                          std::string_view step) {
+  if (!recording_) return;
+  history_.push_back(Snapshot{std::string(operation), std::string(path), std::string(step),
+                              files.state(), registry.state(), mutations()});
 }
 
 }  // namespace mossglow::fake

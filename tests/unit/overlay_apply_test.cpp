@@ -288,7 +288,7 @@ TEST(OverlayApplyItemFailures, EachStepLeavesTheStateRestoreExpects) {
        [](auto& w, auto&) { w.shell.faults().fail_nth("create_link", 1, 0x80070005u); },
        "Access is denied. (0x80070005)", Shortcut::absent, false, false},
       {"flush of the link", fail_path("flush_file", a_temporary, error_access_denied), denied,
-       Shortcut::absent, false, false},
+       Shortcut::absent, true, false},
       {"hash of the link", fail_path("read_file", a_temporary, error_access_denied), denied,
        Shortcut::absent, false, false},
       // The hash stays in the list and reaches the disk with B's save; the link never

@@ -158,44 +158,5 @@ TEST(SteamRestore, TheUrlComesBackWithItsAttributes) {
   }
 }
 
-TEST(SteamRestore, TheCopyBackIsOnDiskBeforeTheLinkGoes) {
-  Converted c;
-  c.w.files.record_history(true);
-  ASSERT_TRUE(c.restore());
-  // In every state after a power cut, the .url is whole or the link is still there.
-  for (const auto& snapshot : c.w.files.history()) {
-    SCOPED_TRACE(snapshot.operation);
-    fake::FakeWindows after;
-    after.files.load_state(fake::FakeFileSystem::after_power_cut(snapshot.state));
-    const bool url_whole = after.files.content(c.record.path) == url;
-    EXPECT_TRUE(url_whole || after.files.exists(*c.record.replacement_path));
-  }
-}
-
-// Through the shortcut restore: a damaged copy keeps a Steam record without calling
-// the Steam restore; an intact one is restored and leaves the journal.
-TEST(SteamRestore, ShortcutRestoreHandsConvertedRecordsOver) {
-  for (const bool damaged : {false, true}) {
-    SCOPED_TRACE(damaged ? "damaged copy" : "intact copy");
-    Converted c;
-    if (damaged) c.w.files.add_file(c.record.backup, "damaged");
-    c.w.files.add_file(in_data("backup.json"), *serialize_backup_journal({c.record}));
-    const auto section = text_of(restore_shortcuts(c.w.system(), both_desktops(), data_dir));
-    ASSERT_TRUE(section) << section.error();
-    if (damaged) {
-      EXPECT_TRUE(
-          section->starts_with("已还原 0 个，跳过 1 个。\n" + c.record.path + "：备份校验失败"))
-          << *section;
-      EXPECT_EQ(c.w.files.content(*c.record.replacement_path), generated);
-      EXPECT_FALSE(c.w.files.exists(c.record.path));
-    } else {
-      EXPECT_EQ(*section, "已还原 1 个，跳过 0 个。");
-      EXPECT_EQ(c.w.files.content(c.record.path), url);
-      EXPECT_FALSE(c.w.files.exists(*c.record.replacement_path));
-      EXPECT_FALSE(c.w.files.exists(in_data("backup.json")));
-    }
-  }
-}
-
 }  // namespace
 }  // namespace mossglow

@@ -1,0 +1,456 @@
+// The fake Windows must leave every state a real disk can be left in, or the crash and
+// power-cut sweeps prove nothing: the intermediate states of multi-step calls, what a
+// power cut does to unflushed files and registry values, writes through symbolic links,
+// and a failure at any mutating call.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/path.hpp"
+#include "support/fake_windows.hpp"
+
+namespace mossglow {
+namespace {
+
+using fake::FakeWindows;
+using fake::Stop;
+
+constexpr std::string_view dir = "C:\\t";
+constexpr std::string_view key_path = "Software\\T";
+std::string at(std::string_view name) { return join_path(dir, name); }
+
+std::string raw(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
+std::vector<std::uint8_t> raw(std::string_view text) { return {text.begin(), text.end()}; }
+
+// Every entry under the folder as "name=content" (folders by name only), then the
+// values of the test key as "name:data".
+std::string listing(const FakeWindows& w) {
+  std::string out;
+  for (const std::string& path : w.files.tree(dir)) {
+    out.append(out.empty() ? "" : " ").append(file_name(path));
+    if (auto content = w.files.content(path)) out.append("=").append(*content);
+  }
+  for (const std::string& name : w.registry.value_names(RegistryRoot::current_user, key_path)
+                                     .value_or(std::vector<std::string>{})) {
+    const auto value = w.registry.value(RegistryRoot::current_user, key_path, name);
+    out.append(" ").append(name).append(":").append(raw(value->bytes));
+  }
+  return out;
+}
+
+std::string seen(const fake::Snapshot& snapshot, Stop stop = Stop::crash) {
+  FakeWindows w;
+  w.load(snapshot, stop);
+  return listing(w);
+}
+
+// The folder holds a = "old", flushed long ago; the key holds v = "1".
+struct Disk {
+  FakeWindows w;
+  Disk() {
+    w.files.add_file(at("a"), "old");
+    w.registry.put_value(RegistryRoot::current_user, key_path, "v", {reg_binary, raw("1")});
+  }
+  RegistryKey key() {
+    return *w.registry.open_key(RegistryRoot::current_user, key_path, key_all_access);
+  }
+};
+
+const std::string link = fake::FakeShell::link_bytes(LinkInfo{"C:\\x.exe", "", "", "C:\\i.ico", 0});
+
+TEST(FakeDisk, EachCallLeavesTheStatesARealDiskPassesThrough) {
+  struct Row {
+    const char* call;
+    std::function<void(Disk&)> act;
+    std::vector<std::string> states;  // "step: listing" per snapshot
+  };
+  const std::string half_link = link.substr(0, link.size() / 2);
+  const std::vector<Row> rows{
+      {"write_file",
+       [](Disk& d) { ASSERT_TRUE(d.w.files.write_file(at("a"), "NEW!", false)); },
+       {"created or truncated: a= v:1", "half the bytes written: a=NE v:1",
+        "all bytes written: a=NEW! v:1"}},
+      {"write_file, flushed",
+       [](Disk& d) { ASSERT_TRUE(d.w.files.write_file(at("a"), "NEW!", true)); },
+       {"created or truncated: a= v:1", "half the bytes written: a=NE v:1",
+        "all bytes written: a=NEW! v:1", "flushed: a=NEW! v:1"}},
+      {"create_new_file, flushed",
+       [](Disk& d) { ASSERT_TRUE(d.w.files.create_new_file(at("b"), "xyz", true)); },
+       {"created or truncated: a=old b= v:1", "half the bytes written: a=old b=x v:1",
+        "all bytes written: a=old b=xyz v:1", "flushed: a=old b=xyz v:1"}},
+      {"copy_file",
+       [](Disk& d) { ASSERT_TRUE(d.w.files.copy_file(at("a"), at("c"))); },
+       {"created or truncated: a=old c= v:1", "half the bytes written: a=old c=o v:1",
+        "all bytes written: a=old c=old v:1"}},
+      {"create_link",
+       [](Disk& d) {
+         ASSERT_TRUE(d.w.shell.create_link(at("l.lnk"), NewLink{"C:\\x.exe", {}, {}, "C:\\i.ico"}));
+       },
+       {"created or truncated: a=old l.lnk= v:1",
+        "half the bytes written: a=old l.lnk=" + half_link + " v:1",
+        "all bytes written: a=old l.lnk=" + link + " v:1"}},
+      {"rename_replace over a file",
+       [](Disk& d) {
+         d.w.files.add_file(at("b"), "new");
+         ASSERT_TRUE(d.w.files.rename_replace(at("b"), at("a")));
+       },
+       {"replaced file removed: b=new v:1", "renamed: a=new v:1"}},
+      {"rename_replace to a free name",
+       [](Disk& d) { ASSERT_TRUE(d.w.files.rename_replace(at("a"), at("e"))); },
+       {": e=old v:1"}},
+      {"rename_new",
+       [](Disk& d) { ASSERT_TRUE(d.w.files.rename_new(at("a"), at("e"))); },
+       {": e=old v:1"}},
+      {"replace_file",
+       [](Disk& d) {
+         d.w.files.add_file(at("b"), "new");
+         ASSERT_TRUE(d.w.files.replace_file(at("a"), at("b")));
+       },
+       {"replaced file removed: b=new v:1", "replacement moved in: a=new v:1"}},
+      {"set_attributes",
+       [](Disk& d) { ASSERT_TRUE(d.w.files.set_attributes(at("a"), file_attribute_hidden)); },
+       {": a=old v:1"}},
+      {"delete_file", [](Disk& d) { ASSERT_TRUE(d.w.files.delete_file(at("a"))); }, {":  v:1"}},
+      {"create_directories",
+       [](Disk& d) { ASSERT_TRUE(d.w.files.create_directories(at("x\\y"))); },
+       {": a=old x y v:1"}},
+      {"set_value",
+       [](Disk& d) { ASSERT_TRUE(d.w.registry.set_value(d.key(), "v", 3, raw("2"))); },
+       {": a=old v:2"}},
+      {"delete_value",
+       [](Disk& d) { ASSERT_TRUE(d.w.registry.delete_value(d.key(), "v")); },
+       {": a=old"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.call);
+    Disk d;
+    d.w.record_history(true);
+    row.act(d);
+    std::vector<std::string> states;
+    for (const auto& snapshot : d.w.history())
+      states.push_back(snapshot.step + ": " + seen(snapshot));
+    EXPECT_EQ(states, row.states);
+  }
+}
+
+TEST(FakeDisk, APowerCutTakesOnlyWhatWasNeverFlushed) {
+  struct Row {
+    const char* scenario;
+    std::function<void(Disk&)> act;
+    std::string path;
+    // crash, then power cuts that lose, keep, tear and empty (nothing: no such file)
+    std::array<std::optional<std::string>, 5> after;
+  };
+  const auto write = [](std::string name, std::string bytes, bool flush) {
+    return [=](Disk& d) { ASSERT_TRUE(d.w.files.write_file(at(name), bytes, flush)); };
+  };
+  const std::vector<Row> rows{
+      {"rewritten in place", write("a", "NEW!", false), "a", {"NEW!", "old", "NEW!", "NEd", ""}},
+      {"rewritten with a flush",
+       write("a", "NEW!", true),
+       "a",
+       {"NEW!", "NEW!", "NEW!", "NEW!", "NEW!"}},
+      {"rewritten, flushed later",
+       [&](Disk& d) {
+         write("a", "NEW!", false)(d);
+         ASSERT_TRUE(d.w.files.flush_file(at("a")));
+       },
+       "a",
+       {"NEW!", "NEW!", "NEW!", "NEW!", "NEW!"}},
+      {"created, never flushed",
+       [](Disk& d) { ASSERT_TRUE(d.w.files.create_new_file(at("b"), "abcd", false)); },
+       "b",
+       {"abcd", "", "abcd", "ab", ""}},
+      {"copied (a copy is not flushed)",
+       [](Disk& d) { ASSERT_TRUE(d.w.files.copy_file(at("a"), at("c"))); },
+       "c",
+       {"old", "", "old", "o", ""}},
+      {"copied over a flushed file",
+       [](Disk& d) {
+         d.w.files.add_file(at("c"), "zzzz");
+         ASSERT_TRUE(d.w.files.copy_file(at("a"), at("c")));
+       },
+       "c",
+       {"old", "zzzz", "old", "ozzz", ""}},
+      {"an unflushed file renamed over a flushed one",
+       [&](Disk& d) {
+         write("b", "NEW!", false)(d);
+         ASSERT_TRUE(d.w.files.rename_replace(at("b"), at("a")));
+       },
+       "a",
+       {"NEW!", "", "NEW!", "NE", ""}},
+      {"an unflushed replacement",
+       [&](Disk& d) {
+         write("b", "NEW!", false)(d);
+         ASSERT_TRUE(d.w.files.replace_file(at("a"), at("b")));
+       },
+       "a",
+       {"NEW!", "", "NEW!", "NE", ""}},
+      {"a flushed replacement",
+       [&](Disk& d) {
+         write("b", "NEW!", true)(d);
+         ASSERT_TRUE(d.w.files.replace_file(at("a"), at("b")));
+       },
+       "a",
+       {"NEW!", "NEW!", "NEW!", "NEW!", "NEW!"}},
+      {"a link saved by the shell",
+       [](Disk& d) {
+         ASSERT_TRUE(d.w.shell.create_link(at("l.lnk"), NewLink{"C:\\x.exe", {}, {}, "C:\\i.ico"}));
+       },
+       "l.lnk",
+       {link, "", link, link.substr(0, link.size() / 2), ""}},
+      {"deleted", [](Disk& d) { ASSERT_TRUE(d.w.files.delete_file(at("a"))); }, "a", {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.scenario);
+    Disk d;
+    row.act(d);
+    const auto now = d.w.snapshot();
+    for (std::size_t i = 0; i < row.after.size(); ++i) {
+      const Stop stop = fake::all_stops[i];
+      SCOPED_TRACE(fake::stop_name(stop));
+      FakeWindows after;
+      after.load(now, stop);
+      EXPECT_EQ(after.files.content(at(row.path)), row.after[i]);
+      EXPECT_FALSE(after.files.exists(at("b")) && row.path != "b") << "a rename is metadata";
+      // What a power cut leaves is on disk: a second one takes nothing more.
+      if (stop != Stop::crash) {
+        FakeWindows again;
+        again.load(after.snapshot(), Stop::power_cut_empty);
+        EXPECT_EQ(again.files.content(at(row.path)), row.after[i]);
+      }
+    }
+  }
+}
+
+TEST(FakeDisk, AMixedPowerCutDealsDifferentOutcomesToDifferentFiles) {
+  FakeWindows w;
+  for (const char* name : {"a", "b", "c", "d", "e"}) {
+    w.files.add_file(at(name), "0000");
+    ASSERT_TRUE(w.files.write_file(at(name), "1111", false));
+  }
+  w.files.add_file(at("f"), "flushed");
+  FakeWindows after;
+  after.load(w.snapshot(), Stop::power_cut_mixed);
+  EXPECT_EQ(listing(after), "a=1111 b=0000 c=1100 d= e=1111 f=flushed");
+}
+
+TEST(FakeDisk, TornBytesAreNeitherTheOldNorTheNew) {
+  struct Pair {
+    std::string old, now;
+  };
+  for (const auto& [old, now] : std::vector<Pair>{{"old", "NEW!"},
+                                                  {"xb", "ab"},  // same tail as the new bytes
+                                                  {"a", "ab"},   // the new bytes' first half
+                                                  {"a", std::string("a\0", 2)},
+                                                  {"y", "x"},
+                                                  {"long old content", "n"}}) {
+    SCOPED_TRACE(old + " -> " + now);
+    FakeWindows w;
+    w.files.add_file(at("f"), old);
+    ASSERT_TRUE(w.files.write_file(at("f"), now, false));
+    FakeWindows after;
+    after.load(w.snapshot(), Stop::power_cut_tear);
+    const auto torn = after.files.content(at("f"));
+    EXPECT_NE(torn, old);
+    EXPECT_NE(torn, now);
+  }
+}
+
+TEST(FakeDisk, UnflushedRegistryChangesRevertAndKeysSurvive) {
+  Disk d;
+  d.w.registry.put_value(RegistryRoot::current_user, key_path, "w", {reg_binary, raw("x")});
+  ASSERT_TRUE(d.w.registry.set_value(d.key(), "v", reg_binary, raw("2")));
+  ASSERT_TRUE(d.w.registry.delete_value(d.key(), "w"));
+  auto created =
+      d.w.registry.create_key(RegistryRoot::current_user, "Software\\New", key_all_access);
+  ASSERT_TRUE(created);
+  ASSERT_TRUE(d.w.registry.set_value(*created, "z", reg_binary, raw("3")));
+  const auto unflushed = d.w.snapshot();
+  for (const Stop stop : fake::all_stops) {
+    SCOPED_TRACE(fake::stop_name(stop));
+    FakeWindows after;
+    after.load(unflushed, stop);
+    const bool kept = stop == Stop::crash || stop == Stop::power_cut_keep;
+    EXPECT_EQ(listing(after), kept ? "a=old v:2" : "a=old v:1 w:x");
+    EXPECT_TRUE(after.registry.key_exists(RegistryRoot::current_user, "Software\\New"));
+    EXPECT_EQ(after.registry.value(RegistryRoot::current_user, "Software\\New", "z").has_value(),
+              kept);
+  }
+  // RegFlushKey writes the hive: the other key's value is durable too.
+  ASSERT_TRUE(d.w.registry.flush_key(d.key()));
+  FakeWindows after;
+  after.load(d.w.snapshot(), Stop::power_cut_lose);
+  EXPECT_EQ(listing(after), "a=old v:2");
+  EXPECT_TRUE(after.registry.value(RegistryRoot::current_user, "Software\\New", "z"));
+}
+
+TEST(FakeDisk, WritesGoThroughSymbolicLinksAndNamesActOnTheLink) {
+  Disk d;
+  auto& files = d.w.files;
+  files.add_file(at("target"), "T");
+  files.add_symlink(at("link"), at("target"), false);
+  const auto is_link = [&](std::string_view name) {
+    const auto own = files.symlink_metadata(at(name));
+    return own && own->is_symlink();
+  };
+
+  ASSERT_TRUE(files.write_file(at("link"), "W", false));
+  EXPECT_EQ(files.content(at("target")), "W");
+  EXPECT_EQ(files.read_file(at("link")).value_or(""), "W");
+  EXPECT_TRUE(is_link("link"));
+  ASSERT_TRUE(d.w.shell.create_link(at("link"), NewLink{"C:\\x.exe", {}, {}, "C:\\i.ico"}));
+  EXPECT_EQ(files.content(at("target")), link);
+  ASSERT_TRUE(files.copy_file(at("a"), at("link")));
+  EXPECT_EQ(files.content(at("target")), "old");
+  EXPECT_EQ(files.durable_content(at("target")), "T");
+  ASSERT_TRUE(files.flush_file(at("link")));
+  EXPECT_EQ(files.durable_content(at("target")), "old");
+  EXPECT_EQ(files.create_new_file(at("link"), "N", false).error().code, error_file_exists);
+  EXPECT_TRUE(is_link("link"));
+
+  ASSERT_TRUE(files.set_attributes(at("link"), file_attribute_hidden));
+  EXPECT_EQ(files.attributes(at("link")), file_attribute_hidden | file_attribute_reparse_point);
+  EXPECT_EQ(files.attributes(at("target")), file_attribute_archive);
+  ASSERT_TRUE(files.rename_replace(at("link"), at("moved")));
+  EXPECT_TRUE(is_link("moved"));
+  EXPECT_EQ(files.read_file(at("moved")).value_or(""), "old");
+  FakeWindows later;  // a link in a snapshot still leads to its target
+  later.load(d.w.snapshot(), Stop::power_cut_lose);
+  EXPECT_EQ(later.files.read_file(at("moved")).value_or(""), "old");
+  ASSERT_TRUE(files.delete_file(at("moved")));
+  EXPECT_EQ(files.content(at("target")), "old");
+
+  // A dangling link is a taken name; writing through it makes its target.
+  files.add_symlink(at("dangling"), at("made"), false);
+  EXPECT_EQ(files.create_new_file(at("dangling"), "N", false).error().code, error_file_exists);
+  ASSERT_TRUE(files.write_file(at("dangling"), "D", false));
+  EXPECT_EQ(files.content(at("made")), "D");
+  EXPECT_TRUE(is_link("dangling"));
+}
+
+// One script of every mutating call, interleaved with calls that change nothing.
+struct Script {
+  Disk d;
+  RegistryKey key = d.key();
+  Script() { d.w.files.add_file(at("h.url"), "[InternetShortcut]\r\nURL=x\r\n"); }
+
+  // The code of each mutating call's result in order (0: success; HRESULTs as such).
+  std::vector<std::uint32_t> run(std::function<void()> between) {
+    auto& files = d.w.files;
+    const auto code = [](const auto& result) -> std::uint32_t {
+      if (result) return 0;
+      if constexpr (requires { result.error().code; })
+        return result.error().code;
+      else
+        return result.error().value;
+    };
+    std::vector<std::function<std::uint32_t()>> calls{
+        [&] { return code(files.set_attributes(at("a"), file_attribute_hidden)); },
+        [&] { return code(files.write_file(at("b"), "bb", false)); },
+        [&] { return code(files.flush_file(at("b"))); },
+        [&] { return code(files.create_new_file(at("c"), "cc", true)); },
+        [&] { return code(files.copy_file(at("c"), at("d"))); },
+        [&] { return code(files.rename_replace(at("d"), at("e"))); },
+        [&] { return code(files.rename_new(at("e"), at("f"))); },
+        [&] { return code(files.replace_file(at("c"), at("f"))); },
+        [&] { return code(files.delete_file(at("b"))); },
+        [&] { return code(files.create_directories(at("x"))); },
+        [&] {
+          return code(d.w.shell.create_link(at("g.lnk"), NewLink{"C:\\x.exe", {}, {}, ""}));
+        },
+        [&] { return code(d.w.shell.set_link_icon(at("g.lnk"), "C:\\i.ico")); },
+        [&] { return code(d.w.shell.set_url_icon(at("h.url"), "C:\\i.ico")); },
+        [&] {
+          return code(d.w.registry.create_key(RegistryRoot::current_user, "Software\\T\\S",
+                                              key_all_access));
+        },
+        [&] { return code(d.w.registry.set_value(key, "v", reg_binary, raw("2"))); },
+        [&] { return code(d.w.registry.delete_value(key, "v")); },
+        [&] { return code(d.w.registry.flush_key(key)); },
+    };
+    std::vector<std::uint32_t> codes;
+    for (const auto& call : calls) {
+      codes.push_back(call());
+      // Reads count for nothing.
+      (void)files.read_file(at("a"));
+      (void)files.metadata(at("a"));
+      (void)d.w.shell.read_link(at("g.lnk"));
+      (void)d.w.registry.open_key(RegistryRoot::current_user, key_path, key_read);
+      std::array<std::uint8_t, 8> buffer{};
+      (void)d.w.registry.query_value(key, "v", buffer);
+      if (between) between();
+    }
+    return codes;
+  }
+};
+
+TEST(FakeDisk, TheNthMutatingCallFailsWhateverItIsAndChangesNothing) {
+  const auto clean = Script{}.run({});
+  ASSERT_EQ(clean, std::vector<std::uint32_t>(clean.size(), 0));
+  const std::size_t total = clean.size();
+  for (std::size_t n = 1; n <= total; ++n) {
+    SCOPED_TRACE("call " + std::to_string(n));
+    Script s;
+    s.d.w.fail_mutation(static_cast<int>(n), error_access_denied);
+    std::vector<std::string> states{listing(s.d.w)};
+    const auto codes = s.run([&] { states.push_back(listing(s.d.w)); });
+    ASSERT_EQ(static_cast<std::size_t>(s.d.w.mutations()), total);
+    const std::size_t failed = n - 1;
+    const std::string& call = s.d.w.mutating_calls()[failed];
+    const bool shell = call.starts_with("set_link_icon") || call.starts_with("create_link") ||
+                       call.starts_with("set_url_icon");
+    EXPECT_EQ(codes[failed],
+              shell ? hresult_from_win32(error_access_denied).value : error_access_denied)
+        << call;
+    EXPECT_EQ(states[failed + 1], states[failed]) << call << " changed something";
+    for (std::size_t i = 0; i < failed; ++i) EXPECT_EQ(codes[i], 0u) << s.d.w.mutating_calls()[i];
+  }
+}
+
+TEST(FakeDisk, AReplaceThatCannotMoveTheReplacementHasRemovedTheReplacedFile) {
+  for (const bool by_plan : {false, true}) {
+    SCOPED_TRACE(by_plan ? "fault plan" : "nth mutating call");
+    Disk d;
+    d.w.files.add_file(at("b"), "new");
+    if (by_plan) {
+      d.w.files.faults().fail_nth("replace_file", 1, error_unable_to_move_replacement);
+    } else {
+      d.w.fail_mutation(1, error_unable_to_move_replacement);
+    }
+    d.w.record_history(true);
+    EXPECT_EQ(d.w.files.replace_file(at("a"), at("b")).error().code,
+              error_unable_to_move_replacement);
+    EXPECT_EQ(listing(d.w), "b=new v:1");
+    ASSERT_EQ(d.w.history().size(), 1u);
+    EXPECT_EQ(seen(d.w.history()[0]), "b=new v:1");
+  }
+  // Where the call fails anyway, the planned code still comes back and nothing changes.
+  Disk d;
+  d.w.files.faults().fail_nth("replace_file", 1, error_unable_to_move_replacement);
+  EXPECT_EQ(d.w.files.replace_file(at("a"), at("missing")).error().code,
+            error_unable_to_move_replacement);
+  EXPECT_EQ(listing(d.w), "a=old v:1");
+}
+
+TEST(FakeDisk, SnapshotsShareFileContent) {
+  FakeWindows w;
+  w.files.add_file(at("icon.ico"), std::string(94 * 1024, 'i'));
+  w.record_history(true);
+  ASSERT_TRUE(w.files.copy_file(at("icon.ico"), at("copy.ico")));
+  ASSERT_TRUE(w.files.write_file(at("other"), "x", false));
+  const auto& history = w.history();
+  const auto bytes_of = [](const fake::Snapshot& s, std::string_view name) {
+    return s.files.at(fake::FakeFileSystem::fold(at(name))).content.view().data();
+  };
+  const auto* icon = bytes_of(history.back(), "icon.ico");
+  EXPECT_EQ(bytes_of(history.back(), "copy.ico"), icon);
+  for (const auto& snapshot : history) EXPECT_EQ(bytes_of(snapshot, "icon.ico"), icon);
+}
+
+}  // namespace
+}  // namespace mossglow

@@ -19,6 +19,9 @@ class MessageSource {
   virtual std::optional<std::string> system_message(std::uint32_t code) const = 0;
 };
 
+// What a read of a file over the read limit answers.
+inline constexpr std::string_view file_too_large_text = "文件超过 64 MB，不是程序能处理的文件";
+
 // "<message, trailing white space removed> (os error N)".
 std::string os_error_text(const MessageSource& messages, Win32Error error);
 

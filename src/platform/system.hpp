@@ -18,6 +18,12 @@ struct System {
   Registry& registry;
 
   std::string os_text(Win32Error error) const { return os_error_text(messages, error); }
+  // A failed whole-file read: the OS error text, or for a file over the read limit a
+  // plain statement of that (the system's own text for the code speaks of saving).
+  std::string read_text(Win32Error error) const {
+    if (error.code == error_file_too_large) return std::string(file_too_large_text);
+    return os_text(error);
+  }
   std::string windows_text(HResult result) const { return windows_error_text(messages, result); }
 };
 

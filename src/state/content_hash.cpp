@@ -19,7 +19,7 @@ Result<std::string> sha256_hex(std::string_view bytes) {
 
 Result<std::string> content_hash(const System& sys, std::string_view path) {
   auto bytes = sys.files.read_file(path);
-  if (!bytes) return std::unexpected(sys.os_text(bytes.error()));
+  if (!bytes) return std::unexpected(sys.read_text(bytes.error()));
   return sha256_hex(*bytes);
 }
 

@@ -17,7 +17,7 @@ Result<bool> exists(const System& sys, const std::string& path) {
 // anything else is a write that never finished.
 Result<bool> is_complete_json(const System& sys, const std::string& path) {
   auto bytes = sys.files.read_file(path);
-  if (!bytes) return std::unexpected(sys.os_text(bytes.error()));
+  if (!bytes) return std::unexpected(sys.read_text(bytes.error()));
   return nlohmann::json::accept(*bytes);
 }
 
@@ -65,7 +65,7 @@ Result<std::optional<std::string>> load_journal_bytes(const System& sys,
     }
   }
   auto bytes = sys.files.read_file(journal);
-  if (!bytes) return std::unexpected(sys.os_text(bytes.error()));
+  if (!bytes) return std::unexpected(sys.read_text(bytes.error()));
   return std::optional<std::string>(std::move(*bytes));
 }
 

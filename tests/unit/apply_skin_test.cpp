@@ -6,6 +6,7 @@
 #include "platform/text.hpp"
 #include "shortcut_fixture.hpp"
 #include "shortcuts/apply.hpp"
+#include "shortcuts/restore.hpp"
 #include "state/backup_journal.hpp"
 #include "state/content_hash.hpp"
 #include "support/intercepting_file_system.hpp"
@@ -88,23 +89,80 @@ TEST_F(ApplySkin, SkinsEveryShortcutOnBothDesktopsAndJournalsIt) {
   EXPECT_EQ(w.shell.notifications(), notifications);
 }
 
-TEST_F(ApplySkin, RefusesWhileAnyJournalIsPending) {
-  for (const char* journal_name : {"backup.json", "overlay.json", "recycle.json"}) {
+// A journal waits as its file, or as the lone temporary file a swap left behind; and a
+// journal that cannot be looked at may well be there. Each refuses the apply before
+// anything is written.
+TEST_F(ApplySkin, RefusesWhileAnyJournalIsPendingOrCannotBeSeen) {
+  const std::string sharing =
+      "The process cannot access the file because it is being used by another process. "
+      "(os error 32)";
+  for (const char* name : {"backup.json", "overlay.json", "recycle.json", "backup.tmp",
+                           "overlay.tmp", "recycle.tmp", "locked backup.json"}) {
+    SCOPED_TRACE(name);
     fake::FakeWindows fresh;
     fresh.files.add_file(on_user("a.lnk"), link_to("C:\\x.exe"));
-    fresh.files.add_file(in_data(journal_name), "[]");
-    const auto before = fresh.files.state();
+    const std::string_view file = std::string_view(name).starts_with("locked ")
+                                      ? std::string_view(name).substr(7)
+                                      : std::string_view(name);
+    fresh.files.add_file(in_data(file), "[]");
+    if (file != name) fresh.files.lock(in_data(file));
+    const auto before = fresh.files.tree();
     const auto outcome = apply_skin(fresh.system(), both_desktops(), data_dir);
-    ASSERT_FALSE(outcome) << journal_name;
-    EXPECT_EQ(outcome.error(), "已有待还原的备份，请先还原。");
-    EXPECT_EQ(fresh.files.tree(), [&] {
-      std::vector<std::string> paths;
-      for (const auto& [key, node] : before) paths.push_back(node.path);
-      std::ranges::sort(paths);
-      return paths;
-    }());
+    ASSERT_FALSE(outcome);
+    EXPECT_EQ(outcome.error(), file != name ? sharing : "已有待还原的备份，请先还原。");
+    EXPECT_EQ(fresh.files.tree(), before);
     EXPECT_TRUE(fresh.shell.notifications().empty());
   }
+}
+
+// Whether the user must look is decided by counts: a failing shortcut whose name reads
+// like a clean result still asks for attention.
+TEST_F(ApplySkin, AFailureNamedLikeSuccessStillNeedsAttention) {
+  w.files.add_file(on_user("没有找到.lnk"), "not a shell link");
+  const auto outcome = apply();
+  ASSERT_TRUE(outcome) << outcome.error();
+  EXPECT_TRUE(outcome->needs_attention);
+  EXPECT_TRUE(outcome->text.ends_with(attention));
+}
+
+// Both desktops may resolve to one folder (a redirected profile): it is walked once,
+// so every shortcut is journalled once and a restore leaves no record behind.
+TEST_F(ApplySkin, TwoDesktopsThatAreOneFolderAreWalkedOnce) {
+  w.files.add_file(on_user("a.lnk"), link_to("C:\\x.exe"));
+  w.files.add_file(on_user("b.txt"), "b");
+  const DesktopFolders same{std::string(fake::user_desktop), "c:/users/USER/desktop/"};
+  const auto outcome = apply_skin(w.system(), same, data_dir);
+  ASSERT_TRUE(outcome) << outcome.error();
+  EXPECT_FALSE(outcome->needs_attention) << outcome->text;
+  EXPECT_EQ(journal().size(), 1u);
+  const auto restored = restore_shortcuts(w.system(), same, data_dir);
+  ASSERT_TRUE(restored) << restored.error();
+  EXPECT_FALSE(restored->left_undone) << restored->text;
+  EXPECT_FALSE(w.files.exists(in_data("backup.json")));
+}
+
+// A symbolic link on the desktop is never skinned: writing it would write the file it
+// leads to, outside the desktops.
+TEST_F(ApplySkin, ALinkToAShortcutElsewhereIsLeftAlone) {
+  const std::string elsewhere = "C:\\ProgramData\\Tool.lnk";
+  w.files.add_file(elsewhere, link_to("C:\\tool.exe"));
+  w.files.add_symlink(on_user("Tool.lnk"), elsewhere, false);
+  const auto outcome = apply();
+  ASSERT_TRUE(outcome) << outcome.error();
+  EXPECT_TRUE(outcome->text.starts_with("桌面没有找到支持的快捷方式。")) << outcome->text;
+  EXPECT_EQ(w.files.content(elsewhere), link_to("C:\\tool.exe"));
+}
+
+// A file far too large to be a shortcut is not read: it fails alone with a plain reason.
+TEST_F(ApplySkin, AHugeShortcutFailsAlone) {
+  w.files.add_file(on_user("Huge.lnk"), std::string(max_read_bytes + 1, 'x'));
+  w.files.add_file(on_user("Fine.lnk"), link_to("C:\\fine.exe"));
+  const auto outcome = apply();
+  ASSERT_TRUE(outcome) << outcome.error();
+  EXPECT_TRUE(outcome->text.starts_with("已更新快捷方式 1 个，失败 1 个。\n" + on_user("Huge.lnk") +
+                                        "：" + std::string(file_too_large_text)))
+      << outcome->text.substr(0, 300);
+  EXPECT_EQ(journal().size(), 1u);
 }
 
 TEST_F(ApplySkin, ADesktopWithoutShortcutsWritesNothingOfItsOwn) {

@@ -9,6 +9,7 @@
 
 #include "embedded_icon.hpp"
 #include "overlay/overlay_journal.hpp"
+#include "platform/text.hpp"
 #include "shortcut_fixture.hpp"
 #include "state/content_hash.hpp"
 #include "support/intercepting_file_system.hpp"
@@ -202,6 +203,19 @@ TEST_F(OverlayApply, AnItemWhoseShortcutNameIsTakenIsLeftAloneAndListed) {
   EXPECT_FALSE(hidden(on_user("Notes.txt")));
   EXPECT_FALSE(hidden(on_user("Plan.txt")));
   EXPECT_FALSE(w.files.exists(in_data("overlay.json")));
+}
+
+// An item the journal cannot name (an unpaired surrogate, which NTFS allows) fails
+// alone; every other item is journalled and covered.
+TEST_F(OverlayApply, AnItemTheJournalCannotNameFailsAlone) {
+  const std::string odd = on_user("odd\xED\xA0\x80.txt");
+  w.files.add_file(odd, "odd");
+  w.files.add_file(on_user("plain.txt"), "plain");
+  EXPECT_EQ(apply(), summary(1, 1) + "\n" + path_display_text(odd) +
+                         "：path contains invalid UTF-8 characters");
+  EXPECT_EQ(journal().size(), 1u);
+  EXPECT_FALSE(hidden(odd));
+  EXPECT_TRUE(hidden(on_user("plain.txt")));
 }
 
 // An entry whose attributes cannot be read (a path Windows cannot open, say) fails

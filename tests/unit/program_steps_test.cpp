@@ -62,6 +62,31 @@ TEST_F(ProgramStepsTest, ApplyAndRestoreRunTheRealOperationsOnBothDesktopsInOrde
   EXPECT_FALSE(path_exists(windows.files, in_data("backup.json")));
 }
 
+// What the window shows is decided by what each step kept, not by reading its text: a
+// kept shortcut whose name reads "跳过 0 个" is still shown with the attention note.
+TEST_F(ProgramStepsTest, AKeptShortcutNamedLikeACleanCountIsShown) {
+  struct ShownView final : OperationView {
+    std::string text;
+    bool shown = false;
+    void set_button_enabled(int, bool) override {}
+    void repaint() override {}
+    void set_details_text(std::string_view t) override { text = t; }
+    void show_details_button(bool) override {}
+    void set_details_visible(bool show) override { shown = show; }
+  } view;
+  struct FreeLock final : OperationLock {
+    std::expected<Attempt, HResult> acquire() override { return Attempt::acquired; }
+    void release() override {}
+  } lock;
+  const std::string link = on_user("跳过 0 个.lnk");
+  windows.files.add_file(link, link_to("C:\\Tools\\edit.exe"));
+  run_operation(view, lock, steps, "apply");
+  windows.files.add_file(link, "changed by the user");
+  run_operation(view, lock, steps, "restore");
+  EXPECT_TRUE(view.shown);
+  EXPECT_NE(view.text.find("有项目未还原"), std::string::npos) << view.text;
+}
+
 TEST_F(ProgramStepsTest, NotificationsGoToTheShellUserDesktopFirst) {
   windows.shell.clear_notifications();
   steps.notify_desktops_updated("C:\\u\\Desktop", "C:\\p\\Desktop");

@@ -28,7 +28,8 @@ constexpr std::uint32_t archive = file_attribute_archive;
 constexpr std::uint32_t hidden = file_attribute_hidden;
 constexpr std::uint32_t readonly = file_attribute_readonly;
 
-// Shell links, a web and a Steam shortcut (hidden), a hidden and a read-only link,
+// Shell links, a web and two Steam shortcuts (one hidden, one read-only), a hidden and a
+// read-only link,
 // plain files (one read-only, one with a Chinese name) and a folder on each desktop, and
 // Recycle Bin values of two kinds with one absent.
 void dress(FakeWindows& w) {
@@ -42,7 +43,8 @@ void dress(FakeWindows& w) {
   w.files.add_file(on_user("Locked.doc"), "locked", archive | readonly);
   w.files.add_directory(on_user("Photos"));
   w.files.add_file(on_public("Shared.lnk"), link_to("C:\\Shared\\tool.exe"));
-  w.files.add_file(on_public("Other Game.url"), url_to("steam://rungameid/440"));
+  w.files.add_file(on_public("Other Game.url"), url_to("steam://rungameid/440"),
+                   archive | readonly);
   w.files.add_file(on_public("Public.txt"), "public");
   w.files.add_directory(on_public("Tools"));
   w.registry.put_value(RegistryRoot::current_user, recycle_icon_subkey, "",

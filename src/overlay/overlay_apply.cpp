@@ -1,6 +1,8 @@
 #include "overlay/overlay_apply.hpp"
 
+#include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "embedded_icon.hpp"
@@ -29,70 +31,127 @@ struct OverlayRun {
   // Every save writes the whole list, so a record whose save failed reaches the disk
   // with the next one that succeeds.
   std::vector<Overlay> journal;
+  JournalText journal_text;  // kept in step with `journal`
+};
+
+// One candidate on its way through a batch.
+struct Item {
+  std::string path;
+  std::string shortcut;
+  std::optional<std::size_t> record;  // its record in the journal, once appended
+  bool link_made = false;             // the link waits beside the item as a temporary file
+  std::optional<std::string> failure;
 };
 
 Status os_failure(const System& sys, Win32Error error) {
   return std::unexpected(sys.os_text(error));
 }
 
-// Makes the link beside the item, as a temporary file, and journals its hash; the
-// link takes its name only afterwards, in one rename that fails if the name was
-// taken meanwhile. So a link on the desktop is always one the journal can prove.
-Status make_link(OverlayRun& run, const std::string& item, const std::string& shortcut) {
+Status save(OverlayRun& run) {
+  return save_journal(run.sys, run.data_directory, overlay_journal.name, overlay_journal.temporary,
+                      run.journal_text.text());
+}
+
+void record_changed(OverlayRun& run, std::size_t record) {
+  run.journal_text.put(record, overlay_journal_element(run.journal[record]));
+}
+
+// Checks that the link's names are free and appends the item's record (not yet saved).
+Status journal_item(OverlayRun& run, Item& item) {
   const System& sys = run.sys;
-  const std::string temporary = placement_temporary(shortcut);
-  const NewLink link{item, std::nullopt, std::nullopt, run.icon_path, 0};
+  // Whatever holds the name already, a dangling link included, is the user's.
+  auto taken = entry_exists(sys.files, item.shortcut);
+  if (!taken) return os_failure(sys, taken.error());
+  if (*taken) return std::unexpected(std::string(name_taken));
+  if (auto free = require_free_temporary(sys, item.shortcut); !free) return free;
+  // A name the journal cannot hold fails here, alone, rather than every later save.
+  if (!is_valid_utf8(item.path)) return std::unexpected(std::string(invalid_path_text));
+  item.record = run.journal.size();
+  run.journal.push_back(Overlay{item.path, item.shortcut, std::nullopt});
+  record_changed(run, *item.record);
+  return {};
+}
+
+// Makes the link beside the item as a temporary file and puts its hash into the record
+// (not yet saved). The link takes its name only after that save, in one rename that
+// fails if the name was taken meanwhile: a link on the desktop is always one the
+// journal can prove.
+Status make_link(OverlayRun& run, Item& item) {
+  const System& sys = run.sys;
+  const std::string temporary = placement_temporary(item.shortcut);
+  const NewLink link{item.path, std::nullopt, std::nullopt, run.icon_path, 0};
   if (auto made = sys.shell.create_link(temporary, link); !made) {
-    (void)discard_temporary(sys, shortcut);
+    (void)discard_temporary(sys, item.shortcut);
     return std::unexpected(sys.windows_text(made.error()));
   }
   // The link's bytes reach the desktop only through put_in_place, which flushes them
   // first; until then the journalled hash names a file that is not there yet.
   auto hash = content_hash(sys, temporary);
   if (!hash) {
-    (void)discard_temporary(sys, shortcut);
+    (void)discard_temporary(sys, item.shortcut);
     return std::unexpected(hash.error());
   }
-  run.journal.back().shortcut_hash = std::move(*hash);
-  if (auto saved = save_overlay_journal(sys, run.data_directory, run.journal); !saved) {
-    (void)discard_temporary(sys, shortcut);
-    return saved;
-  }
-  return put_in_place(sys, shortcut, std::nullopt, Placement::create);
+  run.journal[*item.record].shortcut_hash = std::move(*hash);
+  record_changed(run, *item.record);
+  item.link_made = true;
+  return {};
 }
 
-// Covers one item: its record is saved before anything is written beside it, and the
-// link's hash before the link appears, so that a restore after any failure or crash
-// can tell what happened. The error is the item's reason; nothing is undone.
-Status cover_item(OverlayRun& run, const std::string& item, const std::string& shortcut) {
-  const System& sys = run.sys;
-  // Whatever holds the name already, a dangling link included, is the user's.
-  auto taken = entry_exists(sys.files, shortcut);
-  if (!taken) return os_failure(sys, taken.error());
-  if (*taken) return std::unexpected(std::string(name_taken));
-  if (auto free = require_free_temporary(sys, shortcut); !free) return free;
-  // A name the journal cannot hold fails here, alone, rather than every later save.
-  if (!is_valid_utf8(item)) return std::unexpected(std::string(invalid_path_text));
-
-  run.journal.push_back(Overlay{item, shortcut, std::nullopt});
-  if (auto saved = save_overlay_journal(sys, run.data_directory, run.journal); !saved) {
-    return saved;
+// Puts the link in place and hides the item. Nothing is undone on failure: the journal
+// says how far the item got.
+Status cover(const System& sys, const Item& item) {
+  if (auto placed = put_in_place(sys, item.shortcut, std::nullopt, Placement::create); !placed) {
+    return placed;
   }
-  if (auto made = make_link(run, item, shortcut); !made) return made;
-
-  auto attributes = sys.files.get_attributes(item);
+  auto attributes = sys.files.get_attributes(item.path);
   if (!attributes) return os_failure(sys, attributes.error());
   // Hidden, a system item or replaced by a link since the scan: no longer an item this
   // step covers. Its shortcut and complete record stay for restore to settle.
   if ((*attributes & overlay_excluded_attributes) != 0) {
     return std::unexpected(std::string(item_changed));
   }
-  if (auto hidden = sys.files.set_attributes(item, *attributes | file_attribute_hidden); !hidden) {
+  if (auto hidden = sys.files.set_attributes(item.path, *attributes | file_attribute_hidden);
+      !hidden) {
     return os_failure(sys, hidden.error());
   }
-  notify_item_updated(sys.shell, item);
-  notify_item_updated(sys.shell, shortcut);
+  notify_item_updated(sys.shell, item.path);
+  notify_item_updated(sys.shell, item.shortcut);
   return {};
+}
+
+// A batch of items: their records are saved together before anything is written
+// beside them, and their links' hashes together before any link appears, so that a
+// restore after any failure or stop can tell how far each got.
+void cover_batch(OverlayRun& run, std::vector<Item>& batch) {
+  const System& sys = run.sys;
+  for (Item& item : batch) {
+    if (item.failure) continue;
+    if (auto journalled = journal_item(run, item); !journalled) item.failure = journalled.error();
+  }
+  if (std::ranges::any_of(batch, [](const Item& item) { return item.record.has_value(); })) {
+    if (auto saved = save(run); !saved) {
+      for (Item& item : batch) {
+        if (item.record && !item.failure) item.failure = saved.error();
+      }
+    }
+  }
+  for (Item& item : batch) {
+    if (item.failure) continue;
+    if (auto made = make_link(run, item); !made) item.failure = made.error();
+  }
+  if (std::ranges::any_of(batch, [](const Item& item) { return item.link_made; })) {
+    if (auto saved = save(run); !saved) {
+      for (Item& item : batch) {
+        if (!item.link_made || item.failure) continue;
+        (void)discard_temporary(sys, item.shortcut);
+        item.failure = saved.error();
+      }
+    }
+  }
+  for (Item& item : batch) {
+    if (item.failure) continue;
+    if (auto covered = cover(sys, item); !covered) item.failure = covered.error();
+  }
 }
 
 // The data directory and the icon the links point to; an icon already there is kept.
@@ -115,7 +174,7 @@ Result<Section> apply_overlay(const System& sys, const DesktopFolders& desktops,
       journal_pending(sys, data_directory, overlay_journal.name, overlay_journal.temporary);
   if (!pending) return std::unexpected(pending.error());
   if (*pending) return std::unexpected(std::string(overlay_pending));
-  OverlayRun run{sys, data_directory, icon_path(data_directory), {}};
+  OverlayRun run{sys, data_directory, icon_path(data_directory), {}, {}};
   if (auto prepared = prepare(sys, data_directory, run.icon_path); !prepared) {
     return std::unexpected(prepared.error());
   }
@@ -124,14 +183,24 @@ Result<Section> apply_overlay(const System& sys, const DesktopFolders& desktops,
 
   std::uint32_t applied = 0;
   std::vector<std::string> failure_lines;
-  for (const OverlayCandidate& candidate : *candidates) {
-    const Status covered = candidate.unreadable
-                               ? Status{std::unexpect, *candidate.unreadable}
-                               : cover_item(run, candidate.path, candidate.path + ".lnk");
-    if (covered) {
-      ++applied;
-    } else {
-      failure_lines.push_back(failure_line(candidate.path, covered.error()));
+  std::size_t batch_size = 1;
+  for (std::size_t start = 0; start < candidates->size(); start += batch_size, batch_size *= 2) {
+    std::vector<Item> batch;
+    for (std::size_t i = start; i < std::min(start + batch_size, candidates->size()); ++i) {
+      const OverlayCandidate& candidate = (*candidates)[i];
+      Item item;
+      item.path = candidate.path;
+      item.shortcut = candidate.path + ".lnk";
+      item.failure = candidate.unreadable;
+      batch.push_back(std::move(item));
+    }
+    cover_batch(run, batch);
+    for (const Item& item : batch) {
+      if (item.failure) {
+        failure_lines.push_back(failure_line(item.path, *item.failure));
+      } else {
+        ++applied;
+      }
     }
   }
   return Section{"普通文件和文件夹：" + std::to_string(applied) + " 个，跳过或失败 " +

@@ -33,17 +33,24 @@ json::Parsed<void> read_field(Overlay& record, std::size_t index, json::Deserial
 
 }  // namespace
 
+Result<std::string> overlay_journal_element(const Overlay& record) {
+  nlohmann::ordered_json object = nlohmann::ordered_json::object();
+  object["original"] = record.original;
+  object["shortcut"] = record.shortcut;
+  object["shortcut_hash"] = record.shortcut_hash ? nlohmann::ordered_json(*record.shortcut_hash)
+                                                 : nlohmann::ordered_json(nullptr);
+  return journal_element(object);
+}
+
 Result<std::string> serialize_overlay_journal(const std::vector<Overlay>& records) {
-  auto list = nlohmann::ordered_json::array();
+  std::vector<std::string> elements;
+  elements.reserve(records.size());
   for (const Overlay& record : records) {
-    nlohmann::ordered_json object = nlohmann::ordered_json::object();
-    object["original"] = record.original;
-    object["shortcut"] = record.shortcut;
-    object["shortcut_hash"] = record.shortcut_hash ? nlohmann::ordered_json(*record.shortcut_hash)
-                                                   : nlohmann::ordered_json(nullptr);
-    list.push_back(std::move(object));
+    auto element = overlay_journal_element(record);
+    if (!element) return std::unexpected(element.error());
+    elements.push_back(std::move(*element));
   }
-  return dump_journal(list);
+  return join_journal_elements(elements);
 }
 
 Result<std::vector<Overlay>> parse_overlay_journal(std::string_view bytes) {

@@ -24,6 +24,8 @@ struct Overlay {
 // The journal text, `shortcut_hash` written as null when none. Fails when a path is
 // not valid Unicode.
 Result<std::string> serialize_overlay_journal(const std::vector<Overlay>& records);
+// One record's element of that text (see JournalText).
+Result<std::string> overlay_journal_element(const Overlay& record);
 
 // The records of a journal text; unknown keys are ignored, a missing or null
 // `shortcut_hash` reads as none. The error is the parser's message with line and column.

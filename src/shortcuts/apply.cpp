@@ -10,7 +10,7 @@
 #include "recycle/recycle_apply.hpp"
 #include "shell/notifications.hpp"
 #include "shortcuts/scan.hpp"
-#include "shortcuts/skin_shortcut.hpp"
+#include "shortcuts/skin_shortcuts.hpp"
 #include "state/backup_journal.hpp"
 #include "state/data_directory.hpp"
 #include "state/detailed_record.hpp"
@@ -36,6 +36,7 @@ Result<Section> skin_shortcuts(const System& sys, const DesktopFolders& desktops
               icon_path(data_directory),
               {},
               {},
+              {},
               0};
   if (auto made = sys.files.create_directories(run.originals_directory); !made) {
     return std::unexpected(sys.os_text(made.error()));
@@ -44,9 +45,7 @@ Result<Section> skin_shortcuts(const System& sys, const DesktopFolders& desktops
     return std::unexpected(sys.os_text(written.error()));
   }
 
-  for (std::size_t index = 0; index < shortcuts.size(); ++index) {
-    skin_shortcut(run, shortcuts[index], index);
-  }
+  skin_shortcuts(run, shortcuts);
 
   const std::string suffix =
       write_detailed_record(sys, data_directory, apply_record_title, run.failure_lines);

@@ -57,6 +57,7 @@ std::optional<Status> finish_interrupted_rename(const System& sys, const Record&
   if (!hash || (*hash != record.original_hash && *hash != record.applied_hash)) {
     return std::nullopt;
   }
+  if (auto cleared = discard_temporary(sys, record.path); !cleared) return cleared;
   if (auto placed = place_copy(sys, record.backup, record.path, *attributes, Placement::create);
       !placed) {
     return placed;

@@ -38,20 +38,27 @@ json::Parsed<void> read_field(Record& record, std::size_t index, json::Deseriali
 
 }  // namespace
 
+Result<std::string> backup_journal_element(const Record& record) {
+  nlohmann::ordered_json object = nlohmann::ordered_json::object();
+  object["path"] = record.path;
+  object["backup"] = record.backup;
+  object["original_hash"] = record.original_hash;
+  object["applied_hash"] = record.applied_hash ? nlohmann::ordered_json(*record.applied_hash)
+                                               : nlohmann::ordered_json(nullptr);
+  if (record.replacement_path) object["replacement_path"] = *record.replacement_path;
+  if (record.replacement_hash) object["replacement_hash"] = *record.replacement_hash;
+  return journal_element(object);
+}
+
 Result<std::string> serialize_backup_journal(const std::vector<Record>& records) {
-  auto list = nlohmann::ordered_json::array();
+  std::vector<std::string> elements;
+  elements.reserve(records.size());
   for (const Record& record : records) {
-    nlohmann::ordered_json object = nlohmann::ordered_json::object();
-    object["path"] = record.path;
-    object["backup"] = record.backup;
-    object["original_hash"] = record.original_hash;
-    object["applied_hash"] = record.applied_hash ? nlohmann::ordered_json(*record.applied_hash)
-                                                 : nlohmann::ordered_json(nullptr);
-    if (record.replacement_path) object["replacement_path"] = *record.replacement_path;
-    if (record.replacement_hash) object["replacement_hash"] = *record.replacement_hash;
-    list.push_back(std::move(object));
+    auto element = backup_journal_element(record);
+    if (!element) return std::unexpected(element.error());
+    elements.push_back(std::move(*element));
   }
-  return dump_journal(list);
+  return join_journal_elements(elements);
 }
 
 Result<std::vector<Record>> parse_backup_journal(std::string_view bytes) {

@@ -27,6 +27,8 @@ struct Record {
 // The journal text: `applied_hash` written as null when none, the replacement keys
 // left out when none. Fails when a path is not valid Unicode.
 Result<std::string> serialize_backup_journal(const std::vector<Record>& records);
+// One record's element of that text (see JournalText).
+Result<std::string> backup_journal_element(const Record& record);
 
 // The records of a journal text; unknown keys are ignored. The error is the
 // parser's message with line and column.

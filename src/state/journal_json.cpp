@@ -23,10 +23,67 @@ bool all_strings_valid(const nlohmann::ordered_json& value) {
 
 }  // namespace
 
-Result<std::string> dump_journal(const nlohmann::ordered_json& records) {
+Result<std::string> journal_element(const nlohmann::ordered_json& record) {
   // Checked up front: the JSON library would otherwise refuse the text mid-way.
-  if (!all_strings_valid(records)) return std::unexpected(std::string(invalid_path_text));
-  return records.dump(2, ' ', /*ensure_ascii=*/false);
+  if (!all_strings_valid(record)) return std::unexpected(std::string(invalid_path_text));
+  const std::string alone = record.dump(2, ' ', /*ensure_ascii=*/false);
+  // One level in: every line gets two more spaces. Strings never hold a raw line
+  // break (JSON escapes it), so each line break is the layout's own.
+  std::string element;
+  element.reserve(alone.size() + alone.size() / 16 + 2);
+  element += "  ";
+  for (const char c : alone) {
+    element += c;
+    if (c == '\n') element += "  ";
+  }
+  return element;
+}
+
+std::string join_journal_elements(std::span<const std::string> elements) {
+  if (elements.empty()) return "[]";
+  std::size_t size = 4;
+  for (const auto& element : elements) size += element.size() + 2;
+  std::string text;
+  text.reserve(size);
+  text += "[\n";
+  for (std::size_t i = 0; i < elements.size(); ++i) {
+    if (i > 0) text += ",\n";
+    text += elements[i];
+  }
+  text += "\n]";
+  return text;
+}
+
+Result<std::string> dump_journal(const nlohmann::ordered_json& records) {
+  std::vector<std::string> elements;
+  elements.reserve(records.size());
+  for (const auto& record : records) {
+    auto element = journal_element(record);
+    if (!element) return std::unexpected(element.error());
+    elements.push_back(std::move(*element));
+  }
+  return join_journal_elements(elements);
+}
+
+void JournalText::put(std::size_t index, Result<std::string> element) {
+  if (index >= elements_.size()) {
+    elements_.resize(index + 1);
+    errors_.resize(index + 1);
+  }
+  if (element) {
+    elements_[index] = std::move(*element);
+    errors_[index].clear();
+  } else {
+    elements_[index].clear();
+    errors_[index] = std::move(element.error());
+  }
+}
+
+Result<std::string> JournalText::text() const {
+  for (const auto& error : errors_) {
+    if (!error.empty()) return std::unexpected(error);
+  }
+  return join_journal_elements(elements_);
 }
 
 }  // namespace mossglow

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/result.hpp"
 
@@ -17,5 +19,27 @@ inline constexpr std::string_view invalid_path_text = "path contains invalid UTF
 // break. Any string that is not valid UTF-8 makes it fail with invalid_path_text
 // before anything is written.
 Result<std::string> dump_journal(const nlohmann::ordered_json& records);
+
+// One record as it stands in that list: the object pretty-printed one level in.
+Result<std::string> journal_element(const nlohmann::ordered_json& record);
+
+// The journal text made of such elements, in order.
+std::string join_journal_elements(std::span<const std::string> elements);
+
+// The text of a journal that grows and changes during one run. Each record's element
+// is kept and made again only when that record changes, so that a save costs a join
+// rather than serialising the whole list once more.
+class JournalText {
+ public:
+  // Sets the element of record `index` (the next index appends one).
+  void put(std::size_t index, Result<std::string> element);
+  std::size_t size() const { return elements_.size(); }
+  // The whole journal, or the first record's error.
+  Result<std::string> text() const;
+
+ private:
+  std::vector<std::string> elements_;
+  std::vector<std::string> errors_;  // empty where the record serialised
+};
 
 }  // namespace mossglow

@@ -88,7 +88,6 @@ Status put_in_place(const System& sys, std::string_view destination,
 
 Status place_copy(const System& sys, std::string_view source, std::string_view destination,
                   std::optional<std::uint32_t> attributes, Placement placement) {
-  if (auto discarded = discard_temporary(sys, destination); !discarded) return discarded;
   if (auto copied = sys.files.copy_file(source, placement_temporary(destination)); !copied) {
     (void)discard_temporary(sys, destination);
     return std::unexpected(sys.os_text(copied.error()));

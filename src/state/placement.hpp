@@ -44,7 +44,8 @@ enum class Placement {
 Status put_in_place(const System& sys, std::string_view destination,
                     std::optional<std::uint32_t> attributes, Placement placement);
 
-// Copies `source` to the temporary file beside `destination`, then put_in_place.
+// Copies `source` to the temporary file beside `destination`, then put_in_place. The
+// temporary name must be free (checked before journalling, or cleared by the caller).
 Status place_copy(const System& sys, std::string_view source, std::string_view destination,
                   std::optional<std::uint32_t> attributes, Placement placement);
 

@@ -33,13 +33,17 @@ Status check_steam_name_clash(const System& sys, std::string_view url_path,
   return require_free_temporary(sys, link);
 }
 
-Status convert_steam_shortcut(const System& sys, const SteamEntry& entry,
-                              std::vector<Record>& journal) {
-  Record& record = journal.back();
+Status convert_steam_shortcut(const System& sys, const SteamEntry& entry, Record& record,
+                              const std::function<Status()>& save) {
   const std::string link = steam_link_path(entry.url_path);
   const std::string staging =
       join_path(entry.originals_directory, std::to_string(entry.index) + ".skin.lnk");
 
+  // Shortcuts are journalled a batch at a time, so another conversion may have taken
+  // the name since this one was checked.
+  if (auto clash = check_steam_name_clash(sys, entry.url_path, entry.desktops); !clash) {
+    return clash;
+  }
   if (auto created = create_steam_link(sys, entry.address, staging, entry.icon_path); !created) {
     return created;
   }
@@ -49,7 +53,7 @@ Status convert_steam_shortcut(const System& sys, const SteamEntry& entry,
   auto staging_hash = content_hash(sys, staging);
   if (!staging_hash) return std::unexpected(staging_hash.error());
   record.replacement_hash = *staging_hash;
-  if (auto saved = save_backup_journal(sys, entry.data_directory, journal); !saved) return saved;
+  if (auto saved = save(); !saved) return saved;
 
   // The link appears whole or not at all, and only where no file of its name is.
   if (auto placed = place_copy(sys, staging, link, std::nullopt, Placement::create); !placed) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,21 +21,22 @@ std::string steam_link_path(std::string_view url_path);
 Status check_steam_name_clash(const System& sys, std::string_view url_path,
                               const DesktopFolders& desktops);
 
-// One Steam game shortcut whose journal record (the last of `journal`) is saved.
+// One Steam game shortcut whose journal record is saved.
 struct SteamEntry {
   std::string_view address;   // from the .url, unchanged
   std::string_view url_path;  // the .url on the desktop
   std::size_t index;          // its place in the shortcut list
   std::string_view originals_directory;
-  std::string_view data_directory;
   std::string_view icon_path;
+  const DesktopFolders& desktops;
 };
 
 // Replaces the .url by a link to steam.exe with the mascot icon: the link is written to
 // the originals folder first, recorded in the journal, copied beside the .url and
 // checked, and only then is the .url deleted. A failure leaves the .url in place and
 // the journal saying how far the conversion got.
-Status convert_steam_shortcut(const System& sys, const SteamEntry& entry,
-                              std::vector<Record>& journal);
+// `save` saves the journal holding `record` as it now stands.
+Status convert_steam_shortcut(const System& sys, const SteamEntry& entry, Record& record,
+                              const std::function<Status()>& save);
 
 }  // namespace mossglow

@@ -21,7 +21,7 @@
 #include "platform/text.hpp"
 #include "shell/shell_win32.hpp"
 #include "shortcuts/restore.hpp"
-#include "shortcuts/skin_shortcut.hpp"
+#include "shortcuts/skin_shortcuts.hpp"
 #include "state/backup_journal.hpp"
 #include "state/content_hash.hpp"
 #include "steam/steam_launcher.hpp"
@@ -140,6 +140,7 @@ class SteamUnderWine : public ::testing::Test {
                    join_path(data_dir, "brambun.ico"),
                    {},
                    {},
+                   {},
                    0};
   }
 };
@@ -161,8 +162,7 @@ TEST_F(SteamUnderWine, GameShortcutsBecomeLinksToSteamAndComeBackByteForByte) {
   ASSERT_TRUE(files.write_file(other, other_bytes, false));
 
   SkinRun skin = run();
-  skin_shortcut(skin, game, 0);
-  skin_shortcut(skin, other, 1);
+  skin_shortcuts(skin, {game, other});
   ASSERT_TRUE(skin.failure_lines.empty()) << skin.failure_lines.front();
   EXPECT_EQ(skin.updated, 2);
 
@@ -217,7 +217,7 @@ TEST_F(SteamUnderWine, ALauncherThatIsNotSteamLeavesTheShortcutAlone) {
   ASSERT_TRUE(files.write_file(game, game_bytes, false));
 
   SkinRun skin = run();
-  skin_shortcut(skin, game, 0);
+  skin_shortcuts(skin, {game});
   ASSERT_EQ(skin.failure_lines.size(), 1u);
   EXPECT_EQ(skin.failure_lines[0],
             game + "：Steam 启动程序不存在或不是 steam.exe，已保留原快捷方式");

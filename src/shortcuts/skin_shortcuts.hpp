@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/system.hpp"
+#include "shortcuts/desktop_folders.hpp"
+#include "state/backup_journal.hpp"
+#include "state/journal_json.hpp"
+
+namespace mossglow {
+
+// The working state of one apply's shortcuts.
+struct SkinRun {
+  const System& sys;
+  const DesktopFolders& desktops;
+  std::string data_directory;
+  std::string originals_directory;
+  std::string icon_path;
+  std::vector<Record> journal;
+  JournalText journal_text;  // the journal's text, kept in step with `journal`
+  std::vector<std::string> failure_lines;
+  // Shortcuts re-iconed or converted in this run.
+  int updated = 0;
+};
+
+// Skins every listed shortcut (its index in the list names its backup copy): backs it
+// up, journals it ahead of the change, points its icon at the mascot and records the
+// result. Shortcuts go through in batches that double in size, each journalled with two
+// saves, so the journal's bytes grow linearly with the desktop while a stop at any
+// moment leaves at most one batch for a restore to settle. A failing shortcut adds one
+// failure line, in list order, and the rest go on.
+void skin_shortcuts(SkinRun& run, const std::vector<std::string>& shortcuts);
+
+}  // namespace mossglow

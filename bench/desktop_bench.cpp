@@ -8,7 +8,7 @@
 
 #include "overlay/overlay_restore.hpp"
 #include "recycle/recycle_restore.hpp"
-#include "shortcuts/apply.hpp"
+#include "operations/apply.hpp"
 #include "shortcuts/restore.hpp"
 #include "support/fake_shell.hpp"
 #include "support/fake_windows.hpp"

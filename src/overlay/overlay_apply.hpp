@@ -2,9 +2,9 @@
 
 #include <string_view>
 
+#include "platform/desktop_folders.hpp"
 #include "platform/result.hpp"
 #include "platform/system.hpp"
-#include "shortcuts/desktop_folders.hpp"
 #include "state/detailed_record.hpp"
 
 namespace mossglow {

@@ -5,7 +5,7 @@
 
 #include "overlay/overlay_journal.hpp"
 #include "platform/file_system.hpp"
-#include "shell/notifications.hpp"
+#include "platform/notifications.hpp"
 #include "state/content_hash.hpp"
 #include "state/data_directory.hpp"
 #include "state/journal_storage.hpp"

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/desktop_folders.hpp"
 #include "platform/result.hpp"
 #include "platform/system.hpp"
-#include "shortcuts/desktop_folders.hpp"
 
 namespace mossglow {
 

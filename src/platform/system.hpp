@@ -4,7 +4,7 @@
 #include "platform/error_text.hpp"
 #include "platform/file_system.hpp"
 #include "platform/registry.hpp"
-#include "shell/shell.hpp"
+#include "platform/shell.hpp"
 
 namespace mossglow {
 

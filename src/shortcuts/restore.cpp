@@ -4,8 +4,8 @@
 #include <optional>
 #include <vector>
 
+#include "platform/notifications.hpp"
 #include "platform/path.hpp"
-#include "shell/notifications.hpp"
 #include "state/backup_journal.hpp"
 #include "state/content_hash.hpp"
 #include "state/data_directory.hpp"

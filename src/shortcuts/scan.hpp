@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/desktop_folders.hpp"
 #include "platform/environment.hpp"
 #include "platform/result.hpp"
 #include "platform/system.hpp"
-#include "shortcuts/desktop_folders.hpp"
 
 namespace mossglow {
 

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/notifications.hpp"
 #include "platform/path.hpp"
 #include "platform/text.hpp"
-#include "shell/notifications.hpp"
 #include "state/content_hash.hpp"
 #include "state/data_directory.hpp"
 #include "state/detailed_record.hpp"

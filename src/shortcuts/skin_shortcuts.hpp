@@ -4,8 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/desktop_folders.hpp"
 #include "platform/system.hpp"
-#include "shortcuts/desktop_folders.hpp"
 #include "state/backup_journal.hpp"
 #include "state/journal_json.hpp"
 

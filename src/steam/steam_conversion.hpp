@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/desktop_folders.hpp"
 #include "platform/result.hpp"
 #include "platform/system.hpp"
-#include "shortcuts/desktop_folders.hpp"
 #include "state/backup_journal.hpp"
 
 namespace mossglow {

@@ -1,8 +1,8 @@
 #include "steam/steam_restore.hpp"
 
 #include "platform/file_system.hpp"
+#include "platform/notifications.hpp"
 #include "platform/path.hpp"
-#include "shell/notifications.hpp"
 #include "state/content_hash.hpp"
 #include "state/placement.hpp"
 #include "steam/hash_check.hpp"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "contract_fixture.hpp"
-#include "shell/shell.hpp"
+#include "platform/shell.hpp"
 
 namespace mossglow::contract {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <thread>
 
-#include "main/operation_lock_win32.hpp"
+#include "app/operation_lock_win32.hpp"
 
 namespace mossglow {
 namespace {

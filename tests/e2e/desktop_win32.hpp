@@ -7,7 +7,7 @@
 
 #include "platform/environment_win32.hpp"
 #include "platform/file_system_win32.hpp"
-#include "shell/shell_win32.hpp"
+#include "platform/shell_win32.hpp"
 
 namespace mossglow::e2e {
 

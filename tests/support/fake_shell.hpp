@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/shell.hpp"
+#include "platform/shell.hpp"
 #include "support/fake_file_system.hpp"
 #include "support/fault_plan.hpp"
 

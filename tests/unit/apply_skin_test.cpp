@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "embedded_icon.hpp"
+#include "operations/apply.hpp"
 #include "platform/text.hpp"
 #include "shortcut_fixture.hpp"
-#include "shortcuts/apply.hpp"
 #include "shortcuts/restore.hpp"
 #include "state/backup_journal.hpp"
 #include "state/content_hash.hpp"

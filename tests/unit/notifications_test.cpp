@@ -1,4 +1,4 @@
-#include "shell/notifications.hpp"
+#include "platform/notifications.hpp"
 
 #include <gtest/gtest.h>
 

@@ -9,10 +9,9 @@
 #include <map>
 #include <sstream>
 
-#include "main/program_steps.hpp"
-#include "main/runner.hpp"
+#include "operations/apply.hpp"
+#include "operations/restore.hpp"
 #include "recycle/recycle_icon_key.hpp"
-#include "shortcuts/apply.hpp"
 #include "state/data_directory.hpp"
 #include "steam_fixture.hpp"
 
@@ -87,27 +86,8 @@ std::vector<std::string> journals_left(const FakeWindows& w) {
   return left;
 }
 
-class NoView final : public OperationView {
- public:
-  void set_button_enabled(int, bool) override {}
-  void repaint() override {}
-  void set_details_text(std::string_view) override {}
-  void show_details_button(bool) override {}
-  void set_details_visible(bool) override {}
-};
-
-class FreeLock final : public OperationLock {
- public:
-  std::expected<Attempt, HResult> acquire() override { return Attempt::acquired; }
-  void release() override {}
-};
-
 // The whole restore, as the window's button runs it.
-void press_restore(FakeWindows& w) {
-  NoView view;
-  FreeLock lock;
-  run_operation(view, lock, make_operation_steps(w.system()), "restore");
-}
+void press_restore(FakeWindows& w) { (void)restore(w.system()); }
 
 class RecoverySweep : public ::testing::Test {
  protected:

@@ -1,4 +1,4 @@
-#include "main/report.hpp"
+#include "operations/report.hpp"
 
 #include <gtest/gtest.h>
 
@@ -110,29 +110,6 @@ TEST(RestoreReport, JoinsSectionsInOrderWithTheNoteOnlyWhenOneLeftSomethingUndon
                                std::string(note) + std::string(hint));
   }
 }
-
-struct LineBreakCase {
-  const char* name;
-  const char* input;
-  const char* expected;
-};
-
-class EditLineBreaks : public testing::TestWithParam<LineBreakCase> {};
-
-TEST_P(EditLineBreaks, EveryBreakBecomesOneCrLf) {
-  EXPECT_EQ(to_edit_line_breaks(GetParam().input), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, EditLineBreaks,
-    testing::Values(LineBreakCase{"CrLfAndLf", "a\r\nb\nc", "a\r\nb\r\nc"},
-                    LineBreakCase{"LoneCrStays", "a\rb", "a\rb"},
-                    LineBreakCase{"CrBeforeCrLf", "a\r\r\nb", "a\r\r\nb"},
-                    LineBreakCase{"LfCrIsTwoBreaks", "a\n\rb", "a\r\n\rb"},
-                    LineBreakCase{"ConsecutiveLf", "\n\n", "\r\n\r\n"},
-                    LineBreakCase{"TrailingCr", "a\r", "a\r"}, LineBreakCase{"Empty", "", ""},
-                    LineBreakCase{"Chinese", "失败：\n拒绝", "失败：\r\n拒绝"}),
-    [](const testing::TestParamInfo<LineBreakCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace mossglow

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "platform/path.hpp"
-#include "shortcuts/desktop_folders.hpp"
+#include "platform/desktop_folders.hpp"
 #include "state/detailed_record.hpp"
 #include "support/fake_windows.hpp"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "shortcuts/apply.hpp"
+#include "operations/apply.hpp"
 #include "state/backup_journal.hpp"
 #include "state/content_hash.hpp"
 #include "steam/steam_link.hpp"

@@ -22,7 +22,7 @@
 #include "platform/path.hpp"
 #include "platform/registry_win32.hpp"
 #include "platform/text.hpp"
-#include "shell/shell_win32.hpp"
+#include "platform/shell_win32.hpp"
 #include "state/content_hash.hpp"
 #include "support/scratch_win32.hpp"
 

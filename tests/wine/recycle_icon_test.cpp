@@ -20,7 +20,7 @@
 #include "recycle/recycle_icon_key.hpp"
 #include "recycle/recycle_journal.hpp"
 #include "recycle/recycle_restore.hpp"
-#include "shell/shell_win32.hpp"
+#include "platform/shell_win32.hpp"
 #include "state/data_directory.hpp"
 #include "support/scratch_win32.hpp"
 #include "support/text_bytes.hpp"

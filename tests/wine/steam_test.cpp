@@ -19,7 +19,7 @@
 #include "platform/path.hpp"
 #include "platform/registry_win32.hpp"
 #include "platform/text.hpp"
-#include "shell/shell_win32.hpp"
+#include "platform/shell_win32.hpp"
 #include "shortcuts/restore.hpp"
 #include "shortcuts/skin_shortcuts.hpp"
 #include "state/backup_journal.hpp"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "main/runner.hpp"
+#include "app/runner.hpp"
 
 namespace mossglow {
 

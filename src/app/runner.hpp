@@ -5,11 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "main/operation_outcome.hpp"
-#include "platform/environment.hpp"
+#include "operations/outcome.hpp"
+#include "platform/error_text.hpp"
 #include "platform/result.hpp"
-#include "shortcuts/desktop_folders.hpp"
-#include "state/detailed_record.hpp"
 
 namespace mossglow {
 
@@ -45,29 +43,21 @@ class OperationLock {
   virtual void release() = 0;
 };
 
-// The steps the runner calls, injectable so that its rules are tested without Windows.
-struct OperationSteps {
-  std::function<Result<std::string>()> data_directory;
-  // Resolves a known folder to its path or to the Windows error text.
-  std::function<Result<std::string>(KnownFolder)> known_folder;
-  std::function<OperationOutcome(const std::string& user_desktop, const std::string& public_desktop,
-                                 const std::string& data_directory)>
-      apply_skin;
-  // The restore steps touch only what an apply could have written on these desktops.
-  std::function<Result<Section>(const DesktopFolders& desktops, const std::string& data_directory)>
-      restore_overlay;
-  std::function<Result<Section>(const std::string& data_directory)> restore_recycle_icon;
-  std::function<Result<Section>(const DesktopFolders& desktops, const std::string& data_directory)>
-      restore_shortcuts;
-  std::function<void(const std::string& user_desktop, const std::string& public_desktop)>
-      notify_desktops_updated;
-  std::function<void()> notify_associations_changed;
-  // Windows error text for an HRESULT (used when the lock cannot be created).
-  std::function<std::string(HResult)> windows_error_text;
+// What the two buttons do, and where system messages come from (for the lock's
+// errors). The program wires the roads to the operations on the real Windows; tests
+// script them, so that the runner's own rules are tested apart.
+struct OperationRoads {
+  std::function<OperationOutcome()> apply;
+  std::function<OperationOutcome()> restore;
+  const MessageSource& messages;
 };
 
 // Carries out one button press: "apply" or "restore" (any other name is refused).
-void run_operation(OperationView& view, OperationLock& lock, const OperationSteps& steps,
+void run_operation(OperationView& view, OperationLock& lock, const OperationRoads& roads,
                    std::string_view operation);
+
+// The edit control shows only CR LF as a line break: CR LF and lone LF both become
+// CR LF. A lone CR is left alone.
+std::string to_edit_line_breaks(std::string_view text);
 
 }  // namespace mossglow

@@ -1,4 +1,4 @@
-#include "main/window_win32.hpp"
+#include "app/window_win32.hpp"
 
 #include <string>
 
@@ -55,7 +55,7 @@ void run(HWND window, std::string_view operation) {
   // could send a command; without it there is nothing to run.
   if (context == nullptr) return;
   Win32OperationView view(window);
-  run_operation(view, context->lock, context->steps, operation);
+  run_operation(view, context->lock, context->roads, operation);
 }
 
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {

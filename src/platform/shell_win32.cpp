@@ -1,4 +1,4 @@
-#include "shell/shell_win32.hpp"
+#include "platform/shell_win32.hpp"
 
 #include <windows.h>
 // The shell headers need the base Windows types first.

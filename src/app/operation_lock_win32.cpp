@@ -1,4 +1,4 @@
-#include "main/operation_lock_win32.hpp"
+#include "app/operation_lock_win32.hpp"
 
 #include <windows.h>
 

@@ -1,14 +1,15 @@
-#include "shortcuts/apply.hpp"
+#include "operations/apply.hpp"
 
 #include <algorithm>
 
 #include "embedded_icon.hpp"
-#include "main/operation_outcome.hpp"
+#include "operations/outcome.hpp"
+#include "operations/report.hpp"
 #include "overlay/overlay_apply.hpp"
+#include "platform/notifications.hpp"
 #include "platform/path.hpp"
 #include "platform/text.hpp"
 #include "recycle/recycle_apply.hpp"
-#include "shell/notifications.hpp"
 #include "shortcuts/scan.hpp"
 #include "shortcuts/skin_shortcuts.hpp"
 #include "state/backup_journal.hpp"
@@ -21,8 +22,6 @@ namespace {
 
 constexpr std::string_view pending_restore = "已有待还原的备份，请先还原。";
 constexpr std::string_view no_shortcuts = "桌面没有找到支持的快捷方式。";
-constexpr std::string_view hidden_note = "\n原文件和文件夹已隐藏。";
-constexpr std::string_view attention_note = "\n部分项目未处理，请查看上方的失败原因和备份目录。";
 
 // Skins every listed shortcut and returns the shortcut section, or the error that
 // ends the apply (the originals directory or the icon file cannot be written).
@@ -80,20 +79,22 @@ OperationOutcome apply_skin(const System& sys, const DesktopFolders& desktops,
   if (!overlay_section) return std::unexpected(overlay_section.error());
 
   auto recycle = apply_recycle_icon(sys, data_directory);
-  const std::string recycle_section =
-      recycle ? std::move(*recycle) : "回收站设置失败：" + recycle.error();
-
-  // Decided from what each step counted; the texts hold file names, which say nothing.
-  const bool needs_attention =
-      shortcut_section.left_undone || overlay_section->left_undone || !recycle;
+  const Section recycle_section = recycle ? Section{std::move(*recycle), false}
+                                          : Section{"回收站设置失败：" + recycle.error(), true};
 
   notify_desktops_updated(sys.shell, desktops);
   notify_associations_changed(sys.shell);
+  return compose_apply_report(shortcut_section, *overlay_section, recycle_section);
+}
 
-  std::string text = shortcut_section.text + "\n" + overlay_section->text + "\n" + recycle_section +
-                     std::string(hidden_note);
-  if (needs_attention) text += attention_note;
-  return Report{std::move(text), needs_attention};
+OperationOutcome apply(const System& sys) {
+  auto user_desktop = known_folder_path(sys, KnownFolder::desktop);
+  if (!user_desktop) return std::unexpected(user_desktop.error());
+  auto public_desktop = known_folder_path(sys, KnownFolder::public_desktop);
+  if (!public_desktop) return std::unexpected(public_desktop.error());
+  auto data_dir = data_directory(sys.env);
+  if (!data_dir) return std::unexpected(data_dir.error());
+  return apply_skin(sys, DesktopFolders{*user_desktop, *public_desktop}, *data_dir);
 }
 
 }  // namespace mossglow

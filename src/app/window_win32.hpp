@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "main/runner.hpp"
+#include "app/runner.hpp"
 
 namespace mossglow {
 
@@ -15,7 +15,7 @@ inline constexpr int title_label_id = 8;
 // as long as the message loop runs; the window keeps a pointer to it in GWLP_USERDATA.
 struct WindowContext {
   OperationLock& lock;
-  const OperationSteps& steps;
+  const OperationRoads& roads;
 };
 
 // Registers "MossglowWindow" with the given class icon and cursor (class style 0, no

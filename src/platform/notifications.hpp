@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "shell/shell.hpp"
-#include "shortcuts/desktop_folders.hpp"
+#include "platform/desktop_folders.hpp"
+#include "platform/shell.hpp"
 
 namespace mossglow {
 

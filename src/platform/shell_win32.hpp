@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/shell.hpp"
+#include "platform/shell.hpp"
 
 namespace mossglow {
 

@@ -4,14 +4,15 @@
 
 #include <string_view>
 
-#include "main/operation_lock_win32.hpp"
-#include "main/program_steps.hpp"
-#include "main/window_win32.hpp"
+#include "app/operation_lock_win32.hpp"
+#include "app/window_win32.hpp"
+#include "operations/apply.hpp"
+#include "operations/restore.hpp"
 #include "platform/environment_win32.hpp"
 #include "platform/file_system_win32.hpp"
 #include "platform/messages_win32.hpp"
 #include "platform/registry_win32.hpp"
-#include "shell/shell_win32.hpp"
+#include "platform/shell_win32.hpp"
 
 namespace {
 
@@ -53,9 +54,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   mossglow::Win32Messages messages;
   mossglow::Win32Registry registry;
   const mossglow::System sys{files, shell, env, messages, registry};
-  const mossglow::OperationSteps steps = mossglow::make_operation_steps(sys);
+  const mossglow::OperationRoads roads{[&sys] { return mossglow::apply(sys); },
+                                       [&sys] { return mossglow::restore(sys); }, messages};
   mossglow::MutexOperationLock lock;
-  mossglow::WindowContext context{lock, steps};
+  mossglow::WindowContext context{lock, roads};
   mossglow::attach_context(window, context);
 
   mossglow::create_child_controls(window, instance);

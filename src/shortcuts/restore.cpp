@@ -11,7 +11,7 @@
 #include "state/data_directory.hpp"
 #include "state/journal_storage.hpp"
 #include "state/placement.hpp"
-#include "steam/steam_restore.hpp"
+#include "steam/restore.hpp"
 
 namespace mossglow {
 namespace {

@@ -12,7 +12,7 @@
 #include "state/detailed_record.hpp"
 #include "state/journal_storage.hpp"
 #include "state/placement.hpp"
-#include "steam/steam_conversion.hpp"
+#include "steam/conversion.hpp"
 #include "steam/url_reader.hpp"
 
 namespace mossglow {

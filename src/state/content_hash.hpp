@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,5 +15,16 @@ Result<std::string> content_hash(const System& sys, std::string_view path);
 
 // The SHA-256 of the bytes as 64 lower-case hexadecimal digits.
 Result<std::string> sha256_hex(std::string_view bytes);
+
+// Passes when the file hashes to `expected`; a failed read gives its own text, any other
+// content (or no recorded hash at all) gives `mismatch`.
+inline Status expect_content_hash(const System& sys, std::string_view path,
+                                  const std::optional<std::string>& expected,
+                                  std::string_view mismatch) {
+  auto hash = content_hash(sys, path);
+  if (!hash) return std::unexpected(hash.error());
+  if (!expected || *hash != *expected) return std::unexpected(std::string(mismatch));
+  return {};
+}
 
 }  // namespace mossglow

@@ -1,4 +1,4 @@
-#include "steam/icon_read_back.hpp"
+#include "steam/conversion.hpp"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "operations/apply.hpp"
 #include "state/backup_journal.hpp"
 #include "state/content_hash.hpp"
-#include "steam/steam_link.hpp"
+#include "steam/conversion.hpp"
 #include "steam_fixture.hpp"
 #include "support/intercepting_file_system.hpp"
 

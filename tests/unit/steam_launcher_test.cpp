@@ -1,10 +1,10 @@
-#include "steam/steam_launcher.hpp"
+#include "steam/launcher.hpp"
 
 #include <gtest/gtest.h>
 
 #include <variant>
 
-#include "steam/steam_command.hpp"
+#include "steam/launcher.hpp"
 #include "steam_fixture.hpp"
 
 namespace mossglow {

@@ -1,4 +1,4 @@
-#include "steam/steam_restore.hpp"
+#include "steam/restore.hpp"
 
 #include <gtest/gtest.h>
 

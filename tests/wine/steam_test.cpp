@@ -24,7 +24,7 @@
 #include "shortcuts/skin_shortcuts.hpp"
 #include "state/backup_journal.hpp"
 #include "state/content_hash.hpp"
-#include "steam/steam_launcher.hpp"
+#include "steam/launcher.hpp"
 #include "support/scratch_win32.hpp"
 
 namespace mossglow {

@@ -1,14 +1,14 @@
-#include "steam/steam_restore.hpp"
+#include "steam/restore.hpp"
 
 #include "platform/file_system.hpp"
 #include "platform/notifications.hpp"
 #include "platform/path.hpp"
 #include "state/content_hash.hpp"
 #include "state/placement.hpp"
-#include "steam/hash_check.hpp"
-#include "steam/steam_conversion.hpp"
+#include "steam/conversion.hpp"
 
 namespace mossglow {
+
 namespace {
 
 constexpr std::string_view other_file_in_place = "原位置出现了不同的文件，已保留现有文件和备份";

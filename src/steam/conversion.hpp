@@ -13,6 +13,24 @@
 
 namespace mossglow {
 
+// Asks the shell which icon the link at `link_path` shows and accepts it only when that
+// is exactly the mascot icon file with index 0: a link the shell cannot read or shows
+// with another icon must not replace the user's shortcut.
+Status verify_icon_read_back(const System& sys, std::string_view link_path,
+                             std::string_view expected_icon_path);
+
+// The arguments that make steam.exe open a game address: -- "address".
+std::string steam_link_arguments(std::string_view address);
+
+// The folder a link to the launcher starts in: the launcher's folder as written (a
+// root keeps its separator), empty for a bare file name.
+std::string launcher_folder(std::string_view launcher);
+
+// Writes a shell link at `link_path` that starts the registered steam.exe with the game
+// address and shows the mascot icon, then checks that the shell reads that icon back.
+Status create_steam_link(const System& sys, std::string_view address, std::string_view link_path,
+                         std::string_view icon_path);
+
 // The link that takes a Steam .url's place: same folder, same stem, extension lnk.
 std::string steam_link_path(std::string_view url_path);
 

@@ -8,13 +8,13 @@
 
 #include "platform/path.hpp"
 #include "platform/text.hpp"
+#include "state/data_directory.hpp"
 
 namespace mossglow::e2e {
 namespace {
 
 constexpr std::uint32_t archive = 0x20;
-constexpr std::string_view journals[] = {"backup.json",     "overlay.json",     "recycle.json",
-                                         "backup.json.tmp", "overlay.json.tmp", "recycle.json.tmp"};
+constexpr std::string_view recycle_value_names[] = {"(default)", "empty", "full"};
 
 std::wstring wide(std::string_view text) {
   const std::u16string utf16 = to_utf16(text);
@@ -82,10 +82,12 @@ void Desktop::empty_folder(const std::string& folder) {
 void Desktop::reset() {
   empty_folder(where_.user_desktop);
   empty_folder(where_.public_desktop);
-  for (std::string_view name : journals) {
-    const std::wstring path = wide(where_.journal(name));
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(path.c_str());
+  for (const JournalFiles& journal : all_journals) {
+    for (std::string_view name : {journal.name, journal.temporary}) {
+      const std::wstring path = wide(where_.journal(name));
+      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileW(path.c_str());
+    }
   }
 }
 
@@ -108,32 +110,38 @@ void Desktop::make_folder(std::string_view path) {
   if (!files_.create_directories(path)) setup_failed("cannot create " + std::string(path));
 }
 
-void Desktop::make_read_only(std::string_view path) {
+void Desktop::add_attributes(std::string_view path, std::uint32_t bits) {
   auto attributes = files_.get_attributes(path);
-  if (!attributes || !files_.set_attributes(path, *attributes | file_attribute_readonly)) {
-    setup_failed("cannot make read-only " + std::string(path));
+  if (!attributes || !files_.set_attributes(path, *attributes | bits)) {
+    setup_failed("cannot set the attributes of " + std::string(path));
+  }
+}
+
+void Desktop::add_folder(const std::string& folder, Snapshot& into) {
+  auto names = files_.list_directory(folder);
+  if (!names) setup_failed("cannot list " + folder);
+  for (const std::string& name : *names) {
+    const std::string path = join_path(folder, name);
+    auto attributes = files_.get_attributes(path);
+    if (!attributes) setup_failed("cannot read the attributes of " + path);
+    Entry entry;
+    entry.attributes = *attributes & ~archive;
+    entry.directory = (*attributes & file_attribute_directory) != 0;
+    if (entry.directory) {
+      add_folder(path, into);
+    } else {
+      auto bytes = files_.read_file(path);
+      if (!bytes) setup_failed("cannot read " + path);
+      entry.bytes = std::move(*bytes);
+    }
+    into.emplace(path, std::move(entry));
   }
 }
 
 Snapshot Desktop::snapshot() {
   Snapshot result;
   for (const std::string& folder : {where_.user_desktop, where_.public_desktop}) {
-    auto names = files_.list_directory(folder);
-    if (!names) setup_failed("cannot list " + folder);
-    for (const std::string& name : *names) {
-      const std::string path = join_path(folder, name);
-      auto attributes = files_.get_attributes(path);
-      if (!attributes) setup_failed("cannot read the attributes of " + path);
-      Entry entry;
-      entry.attributes = *attributes & ~archive;
-      entry.directory = (*attributes & file_attribute_directory) != 0;
-      if (!entry.directory) {
-        auto bytes = files_.read_file(path);
-        if (!bytes) setup_failed("cannot read " + path);
-        entry.bytes = std::move(*bytes);
-      }
-      result.emplace(path, std::move(entry));
-    }
+    add_folder(folder, result);
   }
   return result;
 }
@@ -160,14 +168,52 @@ void seed_sample_desktop(Desktop& desktop) {
   desktop.make_url(join_path(at.public_desktop, "示例网站.url"), "https://example.com/");
 }
 
+void seed_mixed_desktop(Desktop& desktop) {
+  seed_sample_desktop(desktop);
+  const Locations& at = desktop.where();
+  const std::string hidden = join_path(at.user_desktop, "隐藏的.lnk");
+  desktop.make_link(hidden, "C:\\windows\\system32\\winver.exe", "");
+  desktop.add_attributes(hidden, file_attribute_hidden);
+  const std::string read_only = join_path(at.public_desktop, "只读说明.txt");
+  desktop.make_file(read_only, "请勿修改\r\n");
+  desktop.add_attributes(read_only, file_attribute_readonly);
+
+  // Steam shortcuts are converted only when steam: addresses open a file named steam.exe.
+  const std::string steam_folder = "C:\\Program Files (x86)\\Steam";
+  const std::string steam_exe = join_path(steam_folder, "steam.exe");
+  desktop.make_folder(steam_folder);
+  desktop.make_file(steam_exe, "stands in for Steam");
+  // Windows shows the user's classes through HKEY_CLASSES_ROOT; Wine does not merge
+  // them, so the command goes to both.
+  const std::wstring command = wide("\"" + steam_exe + "\" -- \"%1\"");
+  const DWORD size = static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t));
+  for (const auto& [root, key] :
+       {std::pair{HKEY_CURRENT_USER, L"Software\\Classes\\steam"}, {HKEY_CLASSES_ROOT, L"steam"}}) {
+    const std::wstring path = std::wstring(key) + L"\\shell\\open\\command";
+    if (RegSetKeyValueW(root, path.c_str(), nullptr, REG_SZ, command.c_str(), size) !=
+        ERROR_SUCCESS) {
+      setup_failed("cannot register the stand-in steam.exe");
+    }
+  }
+  desktop.make_file(join_path(at.user_desktop, "Dota 2.url"),
+                    "[{000214A0-0000-0000-C000-000000000046}]\r\nProp3=19,0\r\n"
+                    "[InternetShortcut]\r\nIDList=\r\nIconIndex=0\r\nURL=steam://rungameid/570\r\n"
+                    "IconFile=" +
+                        steam_folder + "\\steam\\games\\dota.ico\r\n");
+}
+
 std::string differences(const Snapshot& before, const Snapshot& after) {
   std::string out;
   for (const auto& [path, entry] : before) {
     auto found = after.find(path);
     if (found == after.end()) {
       out += " missing:" + path;
+    } else if (found->second.attributes != entry.attributes) {
+      out += " attributes:" + path + "(" + std::to_string(entry.attributes) + "->" +
+             std::to_string(found->second.attributes) + ")";
     } else if (!(found->second == entry)) {
-      out += " changed:" + path;
+      out += " bytes:" + path + "(" + std::to_string(entry.bytes.size()) + "->" +
+             std::to_string(found->second.bytes.size()) + ")";
     }
   }
   for (const auto& [path, entry] : after) {
@@ -176,32 +222,58 @@ std::string differences(const Snapshot& before, const Snapshot& after) {
   return out;
 }
 
-bool save_snapshot(const Snapshot& snapshot, std::string_view path) {
+std::string differences(const UserView& before, const UserView& after) {
+  std::string out = differences(before.desktop, after.desktop);
+  for (std::size_t i = 0; i < before.recycle.size(); ++i) {
+    if (before.recycle[i] != after.recycle[i]) {
+      out += " recycle:" + std::string(recycle_value_names[i]);
+    }
+  }
+  return out;
+}
+
+// One line per desktop entry ("F name attributes directory bytes") and per Recycle Bin
+// value present ("R index type bytes"), names and bytes in hex, "-" for none.
+bool save_view(const UserView& view, std::string_view path) {
+  const auto field = [](std::string_view bytes) { return bytes.empty() ? "-" : hex(bytes); };
   std::ostringstream out;
-  for (const auto& [name, entry] : snapshot) {
-    out << hex(name) << ' ' << entry.attributes << ' ' << entry.directory << ' ' << hex(entry.bytes)
-        << '\n';
+  for (const auto& [name, entry] : view.desktop) {
+    out << "F " << hex(name) << ' ' << entry.attributes << ' ' << entry.directory << ' '
+        << field(entry.bytes) << '\n';
+  }
+  for (std::size_t i = 0; i < view.recycle.size(); ++i) {
+    if (view.recycle[i]) {
+      out << "R " << i << ' ' << view.recycle[i]->type << ' ' << field(view.recycle[i]->bytes)
+          << '\n';
+    }
   }
   Win32FileSystem files;
   return files.write_file(path, out.str(), true).has_value();
 }
 
-Snapshot load_snapshot(std::string_view path) {
+UserView load_view(std::string_view path) {
   Win32FileSystem files;
   auto text = files.read_file(path);
-  if (!text) setup_failed("cannot read the saved snapshot " + std::string(path));
-  Snapshot snapshot;
+  if (!text) setup_failed("cannot read the saved view " + std::string(path));
+  const auto field = [](const std::string& text) { return text == "-" ? "" : unhex(text); };
+  UserView view;
   std::istringstream in(*text);
-  std::string name, bytes;
+  std::string kind, name, bytes;
   Entry entry;
-  while (in >> name >> entry.attributes >> entry.directory) {
-    // A folder or an empty file has no bytes field.
-    std::getline(in, bytes);
-    if (!bytes.empty() && bytes.front() == ' ') bytes.erase(0, 1);
-    entry.bytes = unhex(bytes);
-    snapshot[unhex(name)] = entry;
+  std::size_t index = 0;
+  RegistryValue value;
+  while (in >> kind) {
+    if (kind == "F" && in >> name >> entry.attributes >> entry.directory >> bytes) {
+      entry.bytes = field(bytes);
+      view.desktop[unhex(name)] = entry;
+    } else if (kind == "R" && in >> index >> value.type >> bytes && index < view.recycle.size()) {
+      value.bytes = field(bytes);
+      view.recycle[index] = value;
+    } else {
+      setup_failed("the saved view " + std::string(path) + " is damaged");
+    }
   }
-  return snapshot;
+  return view;
 }
 
 }  // namespace mossglow::e2e

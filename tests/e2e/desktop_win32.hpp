@@ -8,6 +8,7 @@
 #include "platform/environment_win32.hpp"
 #include "platform/file_system_win32.hpp"
 #include "platform/shell_win32.hpp"
+#include "recycle_icons_win32.hpp"
 
 namespace mossglow::e2e {
 
@@ -28,8 +29,14 @@ struct Entry {
   std::string bytes;
   friend bool operator==(const Entry&, const Entry&) = default;
 };
-// Every entry directly in both desktops, by full path.
+// Every entry in both desktops, and in the folders on them, by full path.
 using Snapshot = std::map<std::string, Entry>;
+
+// What the user sees of the program's work: the desktops and the Recycle Bin's icons.
+struct UserView {
+  Snapshot desktop;
+  RecycleIcons recycle;
+};
 
 // Seeds and inspects the desktops through the program's own Windows layer. A setup
 // step that fails ends the driver: the scenarios would prove nothing.
@@ -48,14 +55,16 @@ class Desktop {
   void make_url(std::string_view path, std::string_view address);
   void make_file(std::string_view path, std::string_view bytes);
   void make_folder(std::string_view path);
-  void make_read_only(std::string_view path);
+  void add_attributes(std::string_view path, std::uint32_t bits);
 
   Snapshot snapshot();
+  UserView view() { return {snapshot(), read_recycle_icons()}; }
   bool exists(std::string_view path);
   std::string read(std::string_view path);
 
  private:
   void empty_folder(const std::string& folder);
+  void add_folder(const std::string& folder, Snapshot& into);
 
   Win32FileSystem files_;
   Win32Shell shell_;
@@ -67,12 +76,19 @@ class Desktop {
 // folder on the user's desktop, more shortcuts on the public desktop.
 void seed_sample_desktop(Desktop& desktop);
 
+// A desktop of every kind of item the program handles, both desktops used: shell links
+// (one hidden), web and Steam .url files (with a stand-in steam.exe registered for steam:
+// addresses), plain files (one read-only), a folder, Chinese names.
+void seed_mixed_desktop(Desktop& desktop);
+
 // Names of the entries that differ between two snapshots; empty when they agree.
 std::string differences(const Snapshot& before, const Snapshot& after);
+// The same for views, with the Recycle Bin values that differ.
+std::string differences(const UserView& before, const UserView& after);
 
-// Keeps a snapshot between two runs of the driver.
-bool save_snapshot(const Snapshot& snapshot, std::string_view path);
-Snapshot load_snapshot(std::string_view path);
+// Keeps a view between two runs of the driver.
+bool save_view(const UserView& view, std::string_view path);
+UserView load_view(std::string_view path);
 
 [[noreturn]] void setup_failed(std::string_view what);
 

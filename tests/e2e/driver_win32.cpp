@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "checks.hpp"
+#include "crash_win32.hpp"
 #include "desktop_win32.hpp"
 #include "embedded_icon.hpp"
 #include "platform/path.hpp"
@@ -21,12 +22,6 @@
 
 namespace mossglow::e2e {
 namespace {
-
-constexpr int title_id = 8;
-constexpr int apply_id = 1;
-constexpr int restore_id = 2;
-constexpr int details_button_id = 4;
-constexpr int details_box_id = 6;
 
 constexpr DWORD start_timeout_ms = 60000;
 constexpr std::string_view pending_backup = "已有待还原的备份，请先还原。";
@@ -250,14 +245,16 @@ int undone(Checks& checks) {
   // anyway, so it is only checked to come back intact after the restore.
   const std::string read_only = at(where.user_desktop, "只读.lnk");
   desktop.make_link(read_only, "C:\\windows\\regedit.exe", "");
-  desktop.make_read_only(read_only);
+  desktop.add_attributes(read_only, file_attribute_readonly);
   const std::string broken = at(where.public_desktop, "坏掉的.lnk");
   desktop.make_file(broken, "this is not a shell link\r\n");
   // A link another program holds open without sharing cannot be backed up.
   const std::string busy = at(where.user_desktop, "正在使用.lnk");
   desktop.make_link(busy, "C:\\windows\\hh.exe", "");
   const Snapshot before = desktop.snapshot();
-  if (!save_snapshot(before, saved_snapshot)) setup_failed("cannot save the snapshot");
+  if (!save_view({before, read_recycle_icons()}, saved_snapshot)) {
+    setup_failed("cannot save the snapshot");
+  }
 
   scenario("apply that leaves shortcuts undone");
   {
@@ -300,7 +297,7 @@ int refusals(Checks& checks) {
   const MainWindow window = find_window();
   Desktop desktop;
   const Locations& where = desktop.where();
-  const Snapshot original = load_snapshot(saved_snapshot);
+  const Snapshot original = load_view(saved_snapshot).desktop;
   const Snapshot pending = desktop.snapshot();
 
   scenario("apply while a backup is pending");
@@ -397,6 +394,10 @@ int wmain(int argc, wchar_t** argv) {
       {L"close", mossglow::e2e::close},         {L"wait-window", mossglow::e2e::wait_window},
       {L"seed-demo", mossglow::e2e::seed_demo}, {L"text", mossglow::e2e::show_text},
   };
+  if (const int status = mossglow::e2e::run_crash_command(argc, argv); status != -1) {
+    std::fflush(stdout);
+    return status;
+  }
   if (argc == 3 && std::wstring_view(argv[1]) == L"press") {
     const int status = mossglow::e2e::press_named(argv[2]);
     std::fflush(stdout);
@@ -414,7 +415,10 @@ int wmain(int argc, wchar_t** argv) {
   }
   std::fputs(
       "usage: e2e_driver initial|shortcuts|undone|refusals|close|wait-window|seed-demo|text\n"
-      "       e2e_driver press apply|restore|details\n",
+      "       e2e_driver press apply|restore|details\n"
+      "       e2e_driver seed-mixed|recover\n"
+      "       e2e_driver timed apply|restore\n"
+      "       e2e_driver post apply|restore [DELAY_MS]\n",
       stderr);
   return 2;
 }

@@ -36,18 +36,23 @@ RecycleIcons read_recycle_icons() {
     return icons;
   }
   for (std::size_t i = 0; i < icons.size(); ++i) {
-    DWORD type = 0;
-    DWORD size = 0;
-    if (RegQueryValueExW(key, value_names[i], nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
-      continue;
+    // The program may be rewriting the value between the two queries: ask again.
+    for (LSTATUS status = ERROR_MORE_DATA; status == ERROR_MORE_DATA;) {
+      DWORD type = 0;
+      DWORD size = 0;
+      status = RegQueryValueExW(key, value_names[i], nullptr, &type, nullptr, &size);
+      if (status == ERROR_FILE_NOT_FOUND) break;
+      if (status != ERROR_SUCCESS) setup_failed("cannot read a recycle-bin icon value");
+      std::string bytes(size, '\0');
+      status = RegQueryValueExW(key, value_names[i], nullptr, &type,
+                                reinterpret_cast<BYTE*>(bytes.data()), &size);
+      if (status == ERROR_SUCCESS) {
+        bytes.resize(size);
+        icons[i] = RegistryValue{type, std::move(bytes)};
+      } else if (status != ERROR_MORE_DATA && status != ERROR_FILE_NOT_FOUND) {
+        setup_failed("cannot read a recycle-bin icon value");
+      }
     }
-    std::string bytes(size, '\0');
-    if (RegQueryValueExW(key, value_names[i], nullptr, &type, reinterpret_cast<BYTE*>(bytes.data()),
-                         &size) != ERROR_SUCCESS) {
-      setup_failed("cannot read a recycle-bin icon value");
-    }
-    bytes.resize(size);
-    icons[i] = RegistryValue{type, std::move(bytes)};
   }
   RegCloseKey(key);
   return icons;
@@ -61,7 +66,7 @@ RecycleIcons seed_recycle_icons() {
   }
   RegDeleteValueW(key, value_names[0]);
   const RegistryValue empty = expand_value(L"%SystemRoot%\\System32\\imageres.dll,-55");
-  const RegistryValue full = expand_value(L"%SystemRoot%\\System32\\imageres.dll,-54");
+  const RegistryValue full = string_value("C:\\Windows\\System32\\imageres.dll,-54");
   for (const auto& [name, value] : {std::pair{value_names[1], empty}, {value_names[2], full}}) {
     if (RegSetValueExW(key, name, 0, value.type, reinterpret_cast<const BYTE*>(value.bytes.data()),
                        static_cast<DWORD>(value.bytes.size())) != ERROR_SUCCESS) {

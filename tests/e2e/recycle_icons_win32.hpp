@@ -20,8 +20,8 @@ using RecycleIcons = std::array<std::optional<RegistryValue>, 3>;
 
 RecycleIcons read_recycle_icons();
 
-// Sets what a user's profile may hold before an apply: no default value, and "empty"
-// and "full" as expandable strings naming the system's own icons.
+// Sets what a user's profile may hold before an apply: no default value, "empty" as an
+// expandable string and "full" as a plain string, both naming the system's own icons.
 RecycleIcons seed_recycle_icons();
 
 // A REG_SZ value's bytes: the text as UTF-16 with its terminating NUL.

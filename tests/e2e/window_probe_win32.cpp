@@ -20,7 +20,7 @@ std::optional<MainWindow> MainWindow::find(DWORD timeout_ms) {
   for (DWORD waited = 0;; waited += poll_ms) {
     if (HWND window = FindWindowW(L"MossglowWindow", nullptr)) {
       // The controls come right after the window; a press before they exist is lost.
-      if (GetDlgItem(window, 6) != nullptr) return MainWindow(window);
+      if (GetDlgItem(window, details_box_id) != nullptr) return MainWindow(window);
     }
     if (waited >= timeout_ms) return std::nullopt;
     Sleep(poll_ms);
@@ -58,6 +58,11 @@ RECT MainWindow::control_rect(int id) const {
 
 void MainWindow::press(int id) const {
   SendMessageW(window_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(control(id)));
+}
+
+void MainWindow::post(int id) const {
+  PostMessageW(window_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                reinterpret_cast<LPARAM>(control(id)));
 }
 

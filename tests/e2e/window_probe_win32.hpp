@@ -7,6 +7,13 @@
 
 namespace mossglow::e2e {
 
+// The program's controls.
+inline constexpr int title_id = 8;
+inline constexpr int apply_id = 1;
+inline constexpr int restore_id = 2;
+inline constexpr int details_button_id = 4;
+inline constexpr int details_box_id = 6;
+
 // The program's main window seen from another process. Texts are read with
 // WM_GETTEXT, which the system carries across processes (GetWindowTextW does not read
 // another process's edit control).
@@ -31,6 +38,8 @@ class MainWindow {
 
   // Sends the command a click on the button sends; returns when the operation is over.
   void press(int id) const;
+  // Posts that command and returns at once.
+  void post(int id) const;
   // Asks the window to close and waits until it is gone.
   bool close(DWORD timeout_ms) const;
 

@@ -12,10 +12,10 @@
 #include <utility>
 #include <vector>
 
+#include "operations/apply.hpp"
 #include "overlay/overlay_restore.hpp"
 #include "platform/path.hpp"
 #include "recycle/recycle_restore.hpp"
-#include "operations/apply.hpp"
 #include "shortcuts/restore.hpp"
 #include "state/data_directory.hpp"
 #include "support/fake_shell.hpp"
@@ -64,7 +64,7 @@ class CountingFileSystem final : public FileSystem {
   OsResult<void> set_attributes(std::string_view p, std::uint32_t a) override {
     return inner_.set_attributes(p, a);
   }
-  OsResult<std::vector<std::string>> list_directory(std::string_view p) override {
+  OsResult<std::vector<DirectoryEntry>> list_directory(std::string_view p) override {
     return inner_.list_directory(p);
   }
   OsResult<std::string> read_file(std::string_view p) override { return inner_.read_file(p); }

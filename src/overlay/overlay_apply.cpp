@@ -187,11 +187,9 @@ Result<Section> apply_overlay(const System& sys, const DesktopFolders& desktops,
   for (std::size_t start = 0; start < candidates->size(); start += batch_size, batch_size *= 2) {
     std::vector<Item> batch;
     for (std::size_t i = start; i < std::min(start + batch_size, candidates->size()); ++i) {
-      const OverlayCandidate& candidate = (*candidates)[i];
       Item item;
-      item.path = candidate.path;
-      item.shortcut = candidate.path + ".lnk";
-      item.failure = candidate.unreadable;
+      item.path = (*candidates)[i];
+      item.shortcut = item.path + ".lnk";
       batch.push_back(std::move(item));
     }
     cover_batch(run, batch);

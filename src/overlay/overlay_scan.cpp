@@ -4,26 +4,22 @@
 
 namespace mossglow {
 
-Result<std::vector<OverlayCandidate>> scan_overlay_candidates(const System& sys,
-                                                              const DesktopFolders& desktops) {
-  std::vector<OverlayCandidate> candidates;
+Result<std::vector<std::string>> scan_overlay_candidates(const System& sys,
+                                                         const DesktopFolders& desktops) {
+  std::vector<std::string> candidates;
   for (const std::string_view folder : distinct_desktops(desktops)) {
-    auto names = sys.files.list_directory(folder);
-    if (!names) return std::unexpected(sys.os_text(names.error()));
-    for (const std::string& name : *names) {
-      std::string path = join_path(folder, name);
-      const auto metadata = sys.files.symlink_metadata(path);
-      if (!metadata) {
-        candidates.push_back({std::move(path), sys.os_text(metadata.error())});
-        continue;
-      }
-      if ((metadata->attributes & overlay_excluded_attributes) != 0) continue;
+    auto entries = sys.files.list_directory(folder);
+    if (!entries) return std::unexpected(sys.os_text(entries.error()));
+    for (const DirectoryEntry& entry : *entries) {
+      // An entry is judged by its own attributes, as the listing gives them.
+      if ((entry.attributes & overlay_excluded_attributes) != 0) continue;
+      std::string path = join_path(folder, entry.name);
       // Shortcut files are skinned in place by the shortcut steps; a folder is covered
       // whatever its name.
-      if (!metadata->is_directory() && (has_extension(path, "lnk") || has_extension(path, "url"))) {
+      if (!entry.is_directory() && (has_extension(path, "lnk") || has_extension(path, "url"))) {
         continue;
       }
-      candidates.push_back({std::move(path), std::nullopt});
+      candidates.push_back(std::move(path));
     }
   }
   return candidates;

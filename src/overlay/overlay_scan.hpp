@@ -16,18 +16,11 @@ namespace mossglow {
 inline constexpr std::uint32_t overlay_excluded_attributes =
     file_attribute_hidden | file_attribute_system | file_attribute_reparse_point;
 
-// One desktop entry the overlay looked at: a candidate, or one whose attributes could
-// not be read (with the reason), which fails alone rather than ending the step.
-struct OverlayCandidate {
-  std::string path;
-  std::optional<std::string> unreadable;
-};
-
 // The plain files and folders of both desktops that get an overlay shortcut, in
 // desktop order and then listing order. Hidden and system items, links and junctions,
 // and .lnk and .url files are left out without being counted. A desktop that cannot
 // be listed is the OS error text.
-Result<std::vector<OverlayCandidate>> scan_overlay_candidates(const System& sys,
-                                                              const DesktopFolders& desktops);
+Result<std::vector<std::string>> scan_overlay_candidates(const System& sys,
+                                                         const DesktopFolders& desktops);
 
 }  // namespace mossglow

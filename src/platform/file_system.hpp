@@ -31,6 +31,17 @@ struct FileMetadata {
   bool is_file() const { return !is_directory() && !is_symlink(); }
 };
 
+// One entry of a directory listing, as the listing itself describes it.
+struct DirectoryEntry {
+  std::string name;
+  std::uint32_t attributes = 0;
+  std::uint64_t size = 0;
+
+  bool is_directory() const { return (attributes & file_attribute_directory) != 0; }
+  bool is_symlink() const { return (attributes & file_attribute_reparse_point) != 0; }
+  friend bool operator==(const DirectoryEntry&, const DirectoryEntry&) = default;
+};
+
 // The file calls the program makes, one method per Win32 operation, with Win32
 // semantics (case-insensitive names, Win32 error codes). Paths are UTF-8/WTF-8.
 class FileSystem {
@@ -47,9 +58,10 @@ class FileSystem {
   virtual OsResult<std::uint32_t> get_attributes(std::string_view path) = 0;
   virtual OsResult<void> set_attributes(std::string_view path, std::uint32_t attributes) = 0;
 
-  // Entry names of a directory in the order the listing returns them, without "." and
-  // "..". FindFirstFileExW(folder\*) and FindNextFileW; any failure is the error.
-  virtual OsResult<std::vector<std::string>> list_directory(std::string_view folder) = 0;
+  // The entries of a directory in the order the listing returns them, without "." and
+  // "..", each with its own attributes (a link is not followed) and size.
+  // FindFirstFileExW(folder\*) and FindNextFileW; any failure is the error.
+  virtual OsResult<std::vector<DirectoryEntry>> list_directory(std::string_view folder) = 0;
 
   // The whole file in one read. A file larger than max_read_bytes is not read: it fails
   // with error_file_too_large, so that a stray huge file on the desktop costs nothing.
@@ -87,14 +99,14 @@ inline bool path_exists(FileSystem& files, std::string_view path) {
 
 // Whether an entry exists, telling "not found" apart from a failure to look: any
 // other error is returned, so that something that cannot be seen is never taken for
-// nothing. The entry itself is looked at; a link is not followed, so a dangling link
-// exists.
+// nothing. The entry itself is looked at (GetFileAttributesW does not follow a link, so
+// a dangling link exists); it is also the cheapest question a file system answers.
 inline OsResult<bool> entry_exists(FileSystem& files, std::string_view path) {
-  const auto metadata = files.symlink_metadata(path);
-  if (metadata) return true;
-  const std::uint32_t code = metadata.error().code;
+  const auto attributes = files.get_attributes(path);
+  if (attributes) return true;
+  const std::uint32_t code = attributes.error().code;
   if (code == error_file_not_found || code == error_path_not_found) return false;
-  return std::unexpected(metadata.error());
+  return std::unexpected(attributes.error());
 }
 
 }  // namespace mossglow

@@ -140,7 +140,7 @@ OsResult<void> Win32FileSystem::set_attributes(std::string_view path, std::uint3
   return {};
 }
 
-OsResult<std::vector<std::string>> Win32FileSystem::list_directory(std::string_view folder) {
+OsResult<std::vector<DirectoryEntry>> Win32FileSystem::list_directory(std::string_view folder) {
   const WidePath pattern(join_path(folder, "*"));
   if (!pattern.valid()) return invalid_name();
   WIN32_FIND_DATAW entry{};
@@ -148,13 +148,16 @@ OsResult<std::vector<std::string>> Win32FileSystem::list_directory(std::string_v
       FindFirstFileExW(pattern.get(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
   if (find == INVALID_HANDLE_VALUE) return last_error();
   const FindHandle closer(find);
-  std::vector<std::string> names;
+  std::vector<DirectoryEntry> entries;
   do {
     const std::u16string_view name(reinterpret_cast<const char16_t*>(entry.cFileName));
-    if (name != u"." && name != u"..") names.push_back(to_wtf8(name));
+    if (name == u"." || name == u"..") continue;
+    entries.push_back(
+        DirectoryEntry{to_wtf8(name), entry.dwFileAttributes,
+                       (std::uint64_t{entry.nFileSizeHigh} << 32) | entry.nFileSizeLow});
   } while (FindNextFileW(find, &entry));
   if (GetLastError() != ERROR_NO_MORE_FILES) return last_error();
-  return names;
+  return entries;
 }
 
 OsResult<std::string> Win32FileSystem::read_file(std::string_view path) {

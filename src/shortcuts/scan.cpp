@@ -12,15 +12,14 @@ Result<std::vector<std::string>> scan_desktop_shortcuts(const System& sys,
                                                         const DesktopFolders& desktops) {
   std::vector<std::string> shortcuts;
   for (const std::string_view folder : distinct_desktops(desktops)) {
-    auto names = sys.files.list_directory(folder);
-    if (!names) return std::unexpected(sys.os_text(names.error()));
-    for (const std::string& name : *names) {
-      std::string path = join_path(folder, name);
-      // Only plain files count: folders, symbolic links and entries whose metadata
-      // cannot be read are left out without complaint. A link is not followed: what
-      // the program writes must land on the desktop, never on the file a link leads to.
-      const auto metadata = sys.files.symlink_metadata(path);
-      if (!metadata || !metadata->is_file()) continue;
+    auto entries = sys.files.list_directory(folder);
+    if (!entries) return std::unexpected(sys.os_text(entries.error()));
+    for (const DirectoryEntry& entry : *entries) {
+      std::string path = join_path(folder, entry.name);
+      // Only plain files count: folders and symbolic links are left out without
+      // complaint. A link is not followed: what the program writes must land on the
+      // desktop, never on the file a link leads to.
+      if (entry.is_directory() || entry.is_symlink()) continue;
       if (!has_extension(path, "lnk") && !has_extension(path, "url")) continue;
       shortcuts.push_back(std::move(path));
     }

@@ -73,11 +73,13 @@ class ContractTest : public ::testing::Test {
   }
 
   std::vector<std::string> sorted_listing(std::string_view folder) {
-    auto names = files_.list_directory(folder);
-    EXPECT_TRUE(names) << "listing " << folder;
-    if (!names) return {};
-    std::ranges::sort(*names, {}, [](const std::string& name) { return ascii_lower(name); });
-    return *names;
+    auto entries = files_.list_directory(folder);
+    EXPECT_TRUE(entries) << "listing " << folder;
+    if (!entries) return {};
+    std::vector<std::string> names;
+    for (const auto& entry : *entries) names.push_back(entry.name);
+    std::ranges::sort(names, {}, [](const std::string& name) { return ascii_lower(name); });
+    return names;
   }
 };
 

@@ -38,8 +38,8 @@ TEST_F(JournalStorageContract, FirstSaveRenamesLaterSavesReplace) {
 
   calls.clear();
   ASSERT_TRUE(save("[\n  {}\n]"));
-  EXPECT_EQ(calls, (std::vector<std::string>{"symlink_metadata backup.json",
-                                             "write_file backup.tmp", "replace_file backup.json"}));
+  EXPECT_EQ(calls, (std::vector<std::string>{"get_attributes backup.json", "write_file backup.tmp",
+                                             "replace_file backup.json"}));
   EXPECT_EQ(files_.read_file(at("backup.json")), "[\n  {}\n]");
   EXPECT_EQ(error_of(files_.metadata(at("backup.tmp"))), error_file_not_found);
   EXPECT_EQ(journal_pending(system_, dir_, "backup.json", "backup.tmp"), true);

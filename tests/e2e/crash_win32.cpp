@@ -101,7 +101,7 @@ DataFiles data_files(Desktop& desktop) {
   if (!desktop.exists(folder)) return result;
   auto names = desktop.files().list_directory(folder);
   if (!names) setup_failed("cannot list " + folder);
-  for (const std::string& name : *names) {
+  for (const auto& [name, attributes, size] : *names) {
     if (!has_extension(name, "json") && !has_extension(name, "tmp")) continue;
     const std::string path = join_path(folder, name);
     const bool leftover = is_wine_replace_leftover(name);

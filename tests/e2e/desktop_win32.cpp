@@ -65,7 +65,7 @@ Desktop::Desktop() {
 void Desktop::empty_folder(const std::string& folder) {
   auto names = files_.list_directory(folder);
   if (!names) setup_failed("cannot list " + folder);
-  for (const std::string& name : *names) {
+  for (const auto& [name, attributes_listed, size] : *names) {
     const std::string path = join_path(folder, name);
     const std::wstring wpath = wide(path);
     SetFileAttributesW(wpath.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -120,7 +120,7 @@ void Desktop::add_attributes(std::string_view path, std::uint32_t bits) {
 void Desktop::add_folder(const std::string& folder, Snapshot& into) {
   auto names = files_.list_directory(folder);
   if (!names) setup_failed("cannot list " + folder);
-  for (const std::string& name : *names) {
+  for (const auto& [name, attributes_listed, size] : *names) {
     const std::string path = join_path(folder, name);
     auto attributes = files_.get_attributes(path);
     if (!attributes) setup_failed("cannot read the attributes of " + path);

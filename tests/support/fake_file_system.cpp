@@ -214,7 +214,7 @@ OsResult<void> FakeFileSystem::set_attributes(std::string_view path, std::uint32
   return {};
 }
 
-OsResult<std::vector<std::string>> FakeFileSystem::list_directory(std::string_view folder) {
+OsResult<std::vector<DirectoryEntry>> FakeFileSystem::list_directory(std::string_view folder) {
   const std::string key = fold(folder);
   if (auto e = fault("list_directory", key)) return std::unexpected(*e);
   if (has_nul(folder)) return fail(error_invalid_name);
@@ -229,9 +229,12 @@ OsResult<std::vector<std::string>> FakeFileSystem::list_directory(std::string_vi
     if (parent_of(child_key) == target_key) children.push_back(&node);
   }
   std::ranges::sort(children, {}, &Node::order);
-  std::vector<std::string> names;
-  for (const Node* child : children) names.emplace_back(file_name(child->path));
-  return names;
+  std::vector<DirectoryEntry> entries;
+  for (const Node* child : children) {
+    entries.push_back(DirectoryEntry{std::string(file_name(child->path)), child->attributes,
+                                     child->directory ? 0 : child->content.size()});
+  }
+  return entries;
 }
 
 OsResult<std::string> FakeFileSystem::read_file(std::string_view path) {

@@ -81,7 +81,7 @@ class FakeFileSystem final : public FileSystem {
   OsResult<FileMetadata> symlink_metadata(std::string_view path) override;
   OsResult<std::uint32_t> get_attributes(std::string_view path) override;
   OsResult<void> set_attributes(std::string_view path, std::uint32_t attributes) override;
-  OsResult<std::vector<std::string>> list_directory(std::string_view folder) override;
+  OsResult<std::vector<DirectoryEntry>> list_directory(std::string_view folder) override;
   OsResult<std::string> read_file(std::string_view path) override;
   OsResult<void> write_file(std::string_view path, std::string_view bytes, bool flush) override;
   OsResult<void> flush_file(std::string_view path) override;

@@ -35,7 +35,7 @@ class InterceptingFileSystem final : public FileSystem {
   OsResult<void> set_attributes(std::string_view p, std::uint32_t a) override {
     return call("set_attributes", p, [&] { return inner_.set_attributes(p, a); });
   }
-  OsResult<std::vector<std::string>> list_directory(std::string_view p) override {
+  OsResult<std::vector<DirectoryEntry>> list_directory(std::string_view p) override {
     return call("list_directory", p, [&] { return inner_.list_directory(p); });
   }
   OsResult<std::string> read_file(std::string_view p) override {

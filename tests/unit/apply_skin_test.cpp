@@ -93,23 +93,24 @@ TEST_F(ApplySkin, SkinsEveryShortcutOnBothDesktopsAndJournalsIt) {
 // journal that cannot be looked at may well be there. Each refuses the apply before
 // anything is written.
 TEST_F(ApplySkin, RefusesWhileAnyJournalIsPendingOrCannotBeSeen) {
-  const std::string sharing =
-      "The process cannot access the file because it is being used by another process. "
-      "(os error 32)";
   for (const char* name : {"backup.json", "overlay.json", "recycle.json", "backup.tmp",
-                           "overlay.tmp", "recycle.tmp", "locked backup.json"}) {
+                           "overlay.tmp", "recycle.tmp", "unseen backup.json"}) {
     SCOPED_TRACE(name);
     fake::FakeWindows fresh;
     fresh.files.add_file(on_user("a.lnk"), link_to("C:\\x.exe"));
-    const std::string_view file = std::string_view(name).starts_with("locked ")
+    const std::string_view file = std::string_view(name).starts_with("unseen ")
                                       ? std::string_view(name).substr(7)
                                       : std::string_view(name);
     fresh.files.add_file(in_data(file), "[]");
-    if (file != name) fresh.files.lock(in_data(file));
+    if (file != name) {
+      fresh.files.faults().fail_on_path("get_attributes", fake::FakeFileSystem::fold(in_data(file)),
+                                        5);
+    }
     const auto before = fresh.files.tree();
     const auto outcome = apply_skin(fresh.system(), both_desktops(), data_dir);
     ASSERT_FALSE(outcome);
-    EXPECT_EQ(outcome.error(), file != name ? sharing : "已有待还原的备份，请先还原。");
+    EXPECT_EQ(outcome.error(),
+              file != name ? "Access is denied. (os error 5)" : "已有待还原的备份，请先还原。");
     EXPECT_EQ(fresh.files.tree(), before);
     EXPECT_TRUE(fresh.shell.notifications().empty());
   }

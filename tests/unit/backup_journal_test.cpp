@@ -127,7 +127,7 @@ TEST(BackupJournal, LoadTellsAbsentFromUnreadableFromDamaged) {
   // Metadata that cannot be read is not absence: the journal may well be there.
   w.files.add_file(in_data("backup.json"), written_journal);
   w.files.faults().fail_on_path(
-      "symlink_metadata", fake::FakeFileSystem::fold(in_data("backup.json")), error_access_denied);
+      "get_attributes", fake::FakeFileSystem::fold(in_data("backup.json")), error_access_denied);
   EXPECT_EQ(load_backup_journal(w.system(), data_dir).error(), "Access is denied. (os error 5)");
   w.files.faults().clear();
 

@@ -208,20 +208,19 @@ TEST_F(JournalStorage, ASwapThatRemovedTheJournalLosesNothing) {
 // A journal whose metadata cannot be read is not "no journal": it refuses an apply and
 // ends a restore with its error, and a save does not swap anything in around it.
 TEST_F(JournalStorage, UnreadableMetadataIsAnErrorNotAbsence) {
-  const std::string sharing =
-      "The process cannot access the file because it is being used by another process. "
-      "(os error 32)";
-  for (const auto* locked : {"overlay.json", "overlay.tmp"}) {
-    SCOPED_TRACE(locked);
+  const std::string denied = "Access is denied. (os error 5)";
+  for (const auto* unseen : {"overlay.json", "overlay.tmp"}) {
+    SCOPED_TRACE(unseen);
     fake::FakeWindows fresh;
     fresh.files.add_directory(data_dir);
-    fresh.files.lock(in_data(locked));
+    fresh.files.faults().fail_on_path("get_attributes", fake::FakeFileSystem::fold(in_data(unseen)),
+                                      error_access_denied);
     EXPECT_EQ(journal_pending(fresh.system(), data_dir, "overlay.json", "overlay.tmp").error(),
-              sharing);
+              denied);
     EXPECT_EQ(load_journal_bytes(fresh.system(), data_dir, "overlay.json", "overlay.tmp").error(),
-              sharing);
+              denied);
     EXPECT_EQ(save_journal(fresh.system(), data_dir, "overlay.json", "overlay.tmp", "[]").error(),
-              sharing);
+              denied);
     EXPECT_EQ(fresh.files.tree(data_dir), std::vector<std::string>{});
   }
 }

@@ -1,11 +1,10 @@
-#include "steam/restore.hpp"
-
 #include <gtest/gtest.h>
 
 #include <functional>
 
 #include "shortcuts/restore.hpp"
 #include "state/content_hash.hpp"
+#include "steam/restore.hpp"
 #include "steam_fixture.hpp"
 
 namespace mossglow {
@@ -112,7 +111,7 @@ TEST(SteamRestore, DecidesByWhatIsOnTheDesktop) {
       // A link that cannot be looked at is not a link that is gone: it stays journalled.
       {"link's metadata unreadable",
        [](Converted& c) {
-         c.w.files.faults().fail_on_path("symlink_metadata",
+         c.w.files.faults().fail_on_path("get_attributes",
                                          fake::FakeFileSystem::fold(*c.record.replacement_path), 5);
        },
        "Access is denied. (os error 5)",

@@ -1,42 +1,23 @@
 #include "state/backup_journal.hpp"
 
-#include <array>
-
 #include "state/data_directory.hpp"
 #include "state/journal_json.hpp"
-#include "state/journal_records.hpp"
+#include "state/journal_reader.hpp"
 #include "state/journal_storage.hpp"
-#include "state/json_reader.hpp"
 
 namespace mossglow {
-namespace {
 
-constexpr std::array<json::Field, 6> record_fields{{
-    {"path", false},
-    {"backup", false},
-    {"original_hash", false},
-    {"applied_hash", true},
-    {"replacement_path", true},
-    {"replacement_hash", true},
-}};
-
-json::Parsed<void> read_field(Record& record, std::size_t index, json::Deserializer& de) {
-  std::string* required[] = {&record.path, &record.backup, &record.original_hash};
-  std::optional<std::string>* optional[] = {&record.applied_hash, &record.replacement_path,
-                                            &record.replacement_hash};
-  if (index < 3) {
-    auto text = de.deserialize_string();
-    if (!text) return std::unexpected(text.error());
-    *required[index] = std::move(*text);
-    return {};
-  }
-  auto text = de.deserialize_optional_string();
-  if (!text) return std::unexpected(text.error());
-  *optional[index - 3] = std::move(*text);
-  return {};
-}
-
-}  // namespace
+template <>
+struct journal::Table<Record> {
+  static constexpr std::tuple fields{
+      Field{"path", &Record::path},
+      Field{"backup", &Record::backup},
+      Field{"original_hash", &Record::original_hash},
+      Field{"applied_hash", &Record::applied_hash},
+      Field{"replacement_path", &Record::replacement_path},
+      Field{"replacement_hash", &Record::replacement_hash},
+  };
+};
 
 Result<std::string> backup_journal_element(const Record& record) {
   nlohmann::ordered_json object = nlohmann::ordered_json::object();
@@ -62,7 +43,7 @@ Result<std::string> serialize_backup_journal(const std::vector<Record>& records)
 }
 
 Result<std::vector<Record>> parse_backup_journal(std::string_view bytes) {
-  return parse_record_list<Record>(bytes, "Record", record_fields, read_field);
+  return journal::read_records<Record>(bytes);
 }
 
 Status save_backup_journal(const System& sys, std::string_view data_directory,
@@ -73,7 +54,7 @@ Status save_backup_journal(const System& sys, std::string_view data_directory,
 
 Result<std::optional<std::vector<Record>>> load_backup_journal(const System& sys,
                                                                std::string_view data_directory) {
-  return load_record_journal<Record>(sys, data_directory, backup_journal, parse_backup_journal);
+  return journal::load_records<Record>(sys, data_directory, backup_journal);
 }
 
 }  // namespace mossglow

@@ -145,7 +145,8 @@ TEST(BackupJournal, LoadTellsAbsentFromUnreadableFromDamaged) {
 
   w.files.add_file(in_data("backup.json"), "");
   EXPECT_EQ(load_backup_journal(w.system(), data_dir).error(),
-            "EOF while parsing a value at line 1 column 0");
+            "syntax error while parsing value - unexpected end of input; expected '[', '{', or a "
+            "literal at line 1 column 0");
 }
 
 }  // namespace

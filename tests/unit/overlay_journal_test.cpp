@@ -99,17 +99,19 @@ TEST(OverlayJournal, ReadingRules) {
       {"key twice", R"([{"original": "a", "original": "b", "shortcut": "c"}])",
        fails("duplicate field `original` at line 1 column 29")},
       {"text after the list", R"([{"original": "a", "shortcut": "b"}] x)",
-       fails("trailing characters at line 1 column 38")},
+       fails("syntax error while parsing value - invalid literal; expected end of input at line 1 "
+             "column 38")},
       {"array form too short", R"([["a", "b"]])",
-       fails("invalid length 2, expected struct Overlay with 3 elements at line 1 column 11")},
+       fails("invalid length 2, expected a record of 3 values at line 1 column 11")},
       {"array form too long", R"([["a", "b", null, 1]])",
-       fails("trailing characters at line 1 column 19")},
+       fails("invalid length 4, expected a record of 3 values at line 1 column 20")},
       {"hash of the wrong type", R"([{"original": "a", "shortcut": "b", "shortcut_hash": 5}])",
        fails("invalid type: integer `5`, expected a string at line 1 column 54")},
       {"record that is not an object", "[\"a\"]",
-       fails("invalid type: string \"a\", expected struct Overlay at line 1 column 4")},
+       fails("invalid type: string, expected a record at line 1 column 4")},
       {"bytes that are not UTF-8", "[{\"original\": \"\xFF\", \"shortcut\": \"b\"}]",
-       fails("invalid unicode code point at line 1 column 17")},
+       fails("syntax error while parsing value - invalid string: ill-formed UTF-8 byte at line 1 "
+             "column 16")},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(shown(parse_overlay_journal(c.input)), shown(c.expected)) << c.name;
@@ -146,7 +148,8 @@ TEST(OverlayJournal, LoadTellsAbsentFromUnreadableFromDamaged) {
   w.files.faults().clear();
   w.files.add_file(in_data("overlay.json"), "[");
   EXPECT_EQ(load_overlay_journal(w.system(), data_dir).error(),
-            "EOF while parsing a list at line 1 column 1");
+            "syntax error while parsing value - unexpected end of input; expected '[', '{', or a "
+            "literal at line 1 column 1");
 }
 
 }  // namespace

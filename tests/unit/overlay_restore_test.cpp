@@ -355,9 +355,12 @@ TEST(OverlayRestore, AnUnreadableJournalEndsTheStepAndChangesNothing) {
     std::string error;
   };
   const Case cases[] = {
-      {"not JSON", "[{\"original\": ", false, "EOF while parsing a value at line 1 column 14"},
+      {"not JSON", "[{\"original\": ", false,
+       "syntax error while parsing value - unexpected end of input; expected '[', '{', or a "
+       "literal at line 1 column 14"},
       {"not UTF-8", "[[\"\xC3\", \"b\", null]]", false,
-       "invalid unicode code point at line 1 column 5"},
+       "syntax error while parsing value - invalid string: ill-formed UTF-8 byte at line 1 column "
+       "5"},
       {"read fails", "[]", true, "Access is denied. (os error 5)"},
   };
   for (const auto& c : cases) {

@@ -120,14 +120,16 @@ INSTANTIATE_TEST_SUITE_P(
         BadJournal{"ByteBeyond255", R"([{"name":"","replacement":{"kind":1,"bytes":[0,256]}}])",
                    "invalid value: integer `256`, expected u8 at line 1 column 50"},
         BadJournal{"BytesAsText", R"([{"name":"","replacement":{"kind":1,"bytes":"AAA="}}])",
-                   "invalid type: string \"AAA=\", expected a sequence at line 1 column 50"},
+                   "invalid type: string, expected an array at line 1 column 50"},
         BadJournal{
             "DuplicateOriginal",
             R"([{"name":"","original":null,"original":null,"replacement":{"kind":1,"bytes":[]}}])",
             "duplicate field `original` at line 1 column 38"},
         BadJournal{"NotAList", R"({"name":""})",
-                   "invalid type: map, expected a sequence at line 1 column 0"},
-        BadJournal{"Empty", "", "EOF while parsing a value at line 1 column 0"}),
+                   "invalid type: object, expected an array at line 1 column 1"},
+        BadJournal{"Empty", "",
+                   "syntax error while parsing value - unexpected end of input; expected '[', '{', "
+                   "or a literal at line 1 column 0"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RecycleJournal, SavedAndLoadedThroughTheJournalStorage) {
@@ -144,7 +146,8 @@ TEST(RecycleJournal, SavedAndLoadedThroughTheJournalStorage) {
 
   w.files.add_file(in_data("recycle.json"), "[");
   EXPECT_EQ(load_recycle_journal(sys, data_dir).error(),
-            "EOF while parsing a list at line 1 column 1");
+            "syntax error while parsing value - unexpected end of input; expected '[', '{', or a "
+            "literal at line 1 column 1");
 }
 
 class ReadValueState : public ::testing::Test {

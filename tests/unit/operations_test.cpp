@@ -68,6 +68,9 @@ TEST(Operations, AKeptShortcutNamedLikeACleanCountNeedsAttention) {
 // before the data directory and both desktops are known.
 TEST(Operations, WhichFailuresEndARestore) {
   const std::string damaged = "[{\"original\": ";
+  const std::string cut_short =
+      "syntax error while parsing value - unexpected end of input; expected '[', '{', or a "
+      "literal at line 1 column 14";
   struct Case {
     const char* name;
     std::function<void(fake::FakeWindows&)> arrange;
@@ -83,11 +86,9 @@ TEST(Operations, WhichFailuresEndARestore) {
        },
        "The system cannot find the file specified. (0x80070002)", false},
       {"overlay journal damaged",
-       [&](auto& w) { w.files.add_file(in_data("overlay.json"), damaged); },
-       "EOF while parsing a value at line 1 column 14", false},
+       [&](auto& w) { w.files.add_file(in_data("overlay.json"), damaged); }, cut_short, false},
       {"shortcut journal damaged",
-       [&](auto& w) { w.files.add_file(in_data("backup.json"), damaged); },
-       "EOF while parsing a value at line 1 column 14", false},
+       [&](auto& w) { w.files.add_file(in_data("backup.json"), damaged); }, cut_short, false},
       {"recycle journal damaged",
        [&](auto& w) { w.files.add_file(in_data("recycle.json"), damaged); }, "", true},
   };

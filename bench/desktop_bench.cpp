@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "operations/apply.hpp"
-#include "overlay/overlay_restore.hpp"
+#include "overlay/restore.hpp"
 #include "platform/path.hpp"
-#include "recycle/recycle_restore.hpp"
+#include "recycle/restore.hpp"
 #include "shortcuts/restore.hpp"
 #include "state/data_directory.hpp"
 #include "support/fake_shell.hpp"

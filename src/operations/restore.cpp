@@ -1,9 +1,9 @@
 #include "operations/restore.hpp"
 
 #include "operations/report.hpp"
-#include "overlay/overlay_restore.hpp"
+#include "overlay/restore.hpp"
 #include "platform/notifications.hpp"
-#include "recycle/recycle_restore.hpp"
+#include "recycle/restore.hpp"
 #include "shortcuts/restore.hpp"
 #include "shortcuts/scan.hpp"
 #include "state/data_directory.hpp"

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "desktop_win32.hpp"
-#include "overlay/overlay_journal.hpp"
+#include "overlay/journal.hpp"
 #include "platform/path.hpp"
 #include "platform/text.hpp"
-#include "recycle/recycle_journal.hpp"
+#include "recycle/journal.hpp"
 #include "recycle_icons_win32.hpp"
 #include "state/backup_journal.hpp"
 #include "window_probe_win32.hpp"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "recycle/recycle_journal.hpp"
+#include "recycle/journal.hpp"
 #include "state/backup_journal.hpp"
 
 namespace mossglow {

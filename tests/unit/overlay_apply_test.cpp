@@ -1,4 +1,4 @@
-#include "overlay/overlay_apply.hpp"
+#include "overlay/apply.hpp"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "embedded_icon.hpp"
-#include "overlay/overlay_journal.hpp"
+#include "overlay/journal.hpp"
 #include "platform/text.hpp"
 #include "shortcut_fixture.hpp"
 #include "state/content_hash.hpp"

@@ -1,4 +1,4 @@
-#include "overlay/overlay_journal.hpp"
+#include "overlay/journal.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "overlay/overlay_restore.hpp"
+#include "overlay/restore.hpp"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "overlay/overlay_apply.hpp"
-#include "overlay/overlay_journal.hpp"
+#include "overlay/apply.hpp"
+#include "overlay/journal.hpp"
 #include "shortcut_fixture.hpp"
 #include "state/content_hash.hpp"
 

@@ -11,7 +11,7 @@
 
 #include "operations/apply.hpp"
 #include "operations/restore.hpp"
-#include "recycle/recycle_icon_key.hpp"
+#include "recycle/icon_values.hpp"
 #include "state/data_directory.hpp"
 #include "steam_fixture.hpp"
 

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "recycle/recycle_apply.hpp"
-#include "recycle/recycle_icon_key.hpp"
-#include "recycle/recycle_journal.hpp"
-#include "recycle/recycle_restore.hpp"
+#include "recycle/apply.hpp"
+#include "recycle/icon_values.hpp"
+#include "recycle/journal.hpp"
+#include "recycle/restore.hpp"
 #include "shortcut_fixture.hpp"
 #include "support/fake_windows.hpp"
 

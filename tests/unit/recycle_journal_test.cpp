@@ -1,11 +1,11 @@
-#include "recycle/recycle_journal.hpp"
+#include "recycle/journal.hpp"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "recycle/value_state.hpp"
+#include "recycle/icon_values.hpp"
 #include "shortcut_fixture.hpp"
 #include "support/fake_windows.hpp"
 

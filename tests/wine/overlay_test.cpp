@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "embedded_icon.hpp"
-#include "overlay/overlay_apply.hpp"
-#include "overlay/overlay_journal.hpp"
-#include "overlay/overlay_restore.hpp"
+#include "overlay/apply.hpp"
+#include "overlay/journal.hpp"
+#include "overlay/restore.hpp"
 #include "platform/environment_win32.hpp"
 #include "platform/file_system_win32.hpp"
 #include "platform/messages_win32.hpp"

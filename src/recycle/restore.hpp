@@ -4,7 +4,7 @@
 
 #include "platform/result.hpp"
 #include "platform/system.hpp"
-#include "recycle/recycle_journal.hpp"
+#include "recycle/journal.hpp"
 #include "state/detailed_record.hpp"
 
 namespace mossglow {

@@ -1,6 +1,6 @@
-#include "overlay/overlay_journal.hpp"
+#include "overlay/journal.hpp"
 
-#include "overlay/overlay_restore.hpp"
+#include "overlay/restore.hpp"
 #include "state/data_directory.hpp"
 #include "state/journal_json.hpp"
 #include "state/journal_reader.hpp"

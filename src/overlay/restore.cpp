@@ -1,9 +1,9 @@
-#include "overlay/overlay_restore.hpp"
+#include "overlay/restore.hpp"
 
 #include <cstdint>
 #include <vector>
 
-#include "overlay/overlay_journal.hpp"
+#include "overlay/journal.hpp"
 #include "platform/file_system.hpp"
 #include "platform/notifications.hpp"
 #include "state/content_hash.hpp"

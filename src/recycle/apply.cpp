@@ -1,13 +1,12 @@
-#include "recycle/recycle_apply.hpp"
+#include "recycle/apply.hpp"
 
 #include <vector>
 
 #include "platform/path.hpp"
 #include "platform/registry.hpp"
 #include "platform/text.hpp"
-#include "recycle/recycle_icon_key.hpp"
-#include "recycle/recycle_journal.hpp"
-#include "recycle/value_state.hpp"
+#include "recycle/icon_values.hpp"
+#include "recycle/journal.hpp"
 #include "state/data_directory.hpp"
 #include "state/journal_storage.hpp"
 

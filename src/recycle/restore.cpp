@@ -1,13 +1,12 @@
-#include "recycle/recycle_restore.hpp"
+#include "recycle/restore.hpp"
 
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
 #include "platform/registry.hpp"
-#include "recycle/recycle_icon_key.hpp"
-#include "recycle/recycle_journal.hpp"
-#include "recycle/value_state.hpp"
+#include "recycle/icon_values.hpp"
+#include "recycle/journal.hpp"
 #include "state/data_directory.hpp"
 #include "state/journal_storage.hpp"
 

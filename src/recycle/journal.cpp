@@ -1,4 +1,4 @@
-#include "recycle/recycle_journal.hpp"
+#include "recycle/journal.hpp"
 
 #include "state/data_directory.hpp"
 #include "state/journal_json.hpp"

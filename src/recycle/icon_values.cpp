@@ -1,4 +1,4 @@
-#include "recycle/value_state.hpp"
+#include "recycle/icon_values.hpp"
 
 #include "platform/registry_value.hpp"
 

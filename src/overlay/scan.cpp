@@ -1,4 +1,4 @@
-#include "overlay/overlay_scan.hpp"
+#include "overlay/scan.hpp"
 
 #include "platform/path.hpp"
 

@@ -1,4 +1,4 @@
-#include "overlay/overlay_apply.hpp"
+#include "overlay/apply.hpp"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "embedded_icon.hpp"
-#include "overlay/overlay_journal.hpp"
-#include "overlay/overlay_scan.hpp"
+#include "overlay/journal.hpp"
+#include "overlay/scan.hpp"
 #include "platform/notifications.hpp"
 #include "platform/path.hpp"
 #include "platform/text.hpp"

@@ -76,12 +76,19 @@ OperationOutcome apply_skin(const System& sys, const DesktopFolders& desktops,
   }
 
   auto overlay_section = apply_overlay(sys, desktops, data_directory);
-  if (!overlay_section) return std::unexpected(overlay_section.error());
+  if (!overlay_section) {
+    // The shortcuts may be changed by now; the desktop is refreshed all the same.
+    notify_desktops_updated(sys.shell, desktops);
+    return std::unexpected(overlay_section.error());
+  }
 
   auto recycle = apply_recycle_icon(sys, data_directory);
   const Section recycle_section = recycle ? Section{std::move(*recycle), false}
                                           : Section{"回收站设置失败：" + recycle.error(), true};
 
+  // The desktop is told once per folder, after the work, rather than once per item:
+  // re-reading both folders and dropping the cached icons shows every change, and
+  // asking for it item by item costs more than much of the apply's own file work.
   notify_desktops_updated(sys.shell, desktops);
   notify_associations_changed(sys.shell);
   return compose_apply_report(shortcut_section, *overlay_section, recycle_section);

@@ -21,15 +21,23 @@ OperationOutcome restore(const System& sys) {
   if (!public_desktop) return std::unexpected(public_desktop.error());
   const DesktopFolders desktops{*user_desktop, *public_desktop};
 
+  // The desktop is told once per folder, after the work, rather than once per item:
+  // re-reading both folders shows every change, and asking for it item by item costs
+  // more than the restore's own file work. A restore that stops early may have
+  // changed something already, so the desktops are refreshed then too.
+  const auto stop = [&](std::string error) -> OperationOutcome {
+    notify_desktops_updated(sys.shell, desktops);
+    return std::unexpected(std::move(error));
+  };
   auto overlay = restore_overlay(sys, desktops, *data_dir);
-  if (!overlay) return std::unexpected(overlay.error());
+  if (!overlay) return stop(overlay.error());
 
   auto recycle = restore_recycle_icon(sys, *data_dir);
   const Section recycle_section =
       recycle ? std::move(*recycle) : Section{"回收站还原失败：" + recycle.error(), true};
 
   auto shortcuts = restore_shortcuts(sys, desktops, *data_dir);
-  if (!shortcuts) return std::unexpected(shortcuts.error());
+  if (!shortcuts) return stop(shortcuts.error());
 
   notify_desktops_updated(sys.shell, desktops);
   Report report = compose_restore_report(*shortcuts, *overlay, recycle_section);

@@ -8,7 +8,6 @@
 #include "embedded_icon.hpp"
 #include "overlay/journal.hpp"
 #include "overlay/scan.hpp"
-#include "platform/notifications.hpp"
 #include "platform/path.hpp"
 #include "platform/text.hpp"
 #include "state/content_hash.hpp"
@@ -114,8 +113,6 @@ Status cover(const System& sys, const Item& item) {
       !hidden) {
     return os_failure(sys, hidden.error());
   }
-  notify_item_updated(sys.shell, item.path);
-  notify_item_updated(sys.shell, item.shortcut);
   return {};
 }
 

@@ -5,7 +5,6 @@
 
 #include "overlay/journal.hpp"
 #include "platform/file_system.hpp"
-#include "platform/notifications.hpp"
 #include "state/content_hash.hpp"
 #include "state/data_directory.hpp"
 #include "state/journal_storage.hpp"
@@ -70,8 +69,6 @@ Status restore_record(const System& sys, const DesktopFolders& desktops, const O
   if (auto deleted = sys.files.delete_file(record.shortcut); !deleted) {
     return std::unexpected(sys.os_text(deleted.error()));
   }
-  notify_item_updated(sys.shell, record.original);
-  notify_item_updated(sys.shell, record.shortcut);
   return {};
 }
 

@@ -62,7 +62,6 @@ std::optional<Status> finish_interrupted_rename(const System& sys, const Record&
       !placed) {
     return placed;
   }
-  notify_item_updated(sys.shell, record.path);
   return Status{};
 }
 
@@ -103,7 +102,6 @@ Status restore_record(const System& sys, const DesktopFolders& desktops, std::st
       !placed) {
     return placed;
   }
-  notify_item_updated(sys.shell, record.path);
   return {};
 }
 

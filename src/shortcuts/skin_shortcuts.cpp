@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <optional>
 
-#include "platform/notifications.hpp"
 #include "platform/path.hpp"
 #include "platform/text.hpp"
 #include "state/content_hash.hpp"
@@ -215,7 +214,6 @@ void skin_batch(SkinRun& run, std::vector<Item>& batch) {
       continue;
     }
     ++run.updated;
-    notify_item_updated(sys.shell, item.path);
   }
 }
 

@@ -1,7 +1,6 @@
 #include "steam/conversion.hpp"
 
 #include "platform/file_system.hpp"
-#include "platform/notifications.hpp"
 #include "platform/path.hpp"
 #include "state/content_hash.hpp"
 #include "state/placement.hpp"
@@ -103,7 +102,6 @@ Status convert_steam_shortcut(const System& sys, const SteamEntry& entry, Record
   if (auto deleted = sys.files.delete_file(entry.url_path); !deleted) {
     return std::unexpected(sys.os_text(deleted.error()));
   }
-  notify_replaced(sys.shell, entry.url_path, link);
   return {};
 }
 

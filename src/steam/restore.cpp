@@ -1,7 +1,6 @@
 #include "steam/restore.hpp"
 
 #include "platform/file_system.hpp"
-#include "platform/notifications.hpp"
 #include "platform/path.hpp"
 #include "state/content_hash.hpp"
 #include "state/placement.hpp"
@@ -69,7 +68,6 @@ Status restore_steam_shortcut(const System& sys, const Record& record) {
       return std::unexpected(sys.os_text(deleted.error()));
     }
   }
-  notify_replaced(sys.shell, link, url);
   return {};
 }
 

@@ -15,13 +15,6 @@ class NotificationsTest : public testing::Test {
   fake::FakeShell& shell = windows.shell;
 };
 
-TEST_F(NotificationsTest, ItemUpdatedNamesThePathWithPathFlags) {
-  notify_item_updated(shell, "C:\\Users\\user\\Desktop\\游戏.lnk");
-  EXPECT_EQ(shell.notifications(), (std::vector<Notification>{
-                                       {0x2000, 0x1005, "C:\\Users\\user\\Desktop\\游戏.lnk"},
-                                   }));
-}
-
 TEST_F(NotificationsTest, DesktopsUpdatedSendsUserDesktopBeforePublicDesktop) {
   notify_desktops_updated(shell, DesktopFolders{"D:\\u\\Desktop", "D:\\Public\\Desktop"});
   EXPECT_EQ(shell.notifications(), (std::vector<Notification>{
@@ -33,14 +26,6 @@ TEST_F(NotificationsTest, DesktopsUpdatedSendsUserDesktopBeforePublicDesktop) {
 TEST_F(NotificationsTest, DesktopsUpdatedSendsBothEvenWhenTheyAreTheSameFolder) {
   notify_desktops_updated(shell, DesktopFolders{"C:\\D", "C:\\D"});
   EXPECT_EQ(shell.notifications().size(), 2u);
-}
-
-TEST_F(NotificationsTest, ReplacedDeletesTheOldPathThenCreatesTheNewOne) {
-  notify_replaced(shell, "C:\\d\\Game.url", "C:\\d\\Game.lnk");
-  EXPECT_EQ(shell.notifications(), (std::vector<Notification>{
-                                       {0x4, 0x1005, "C:\\d\\Game.url"},
-                                       {0x2, 0x1005, "C:\\d\\Game.lnk"},
-                                   }));
 }
 
 TEST_F(NotificationsTest, AssociationsChangedCarriesNoItemAndIdListFlags) {

@@ -1,5 +1,3 @@
-#include "overlay/apply.hpp"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +6,7 @@
 #include <vector>
 
 #include "embedded_icon.hpp"
+#include "overlay/apply.hpp"
 #include "overlay/journal.hpp"
 #include "platform/text.hpp"
 #include "shortcut_fixture.hpp"
@@ -34,10 +33,6 @@ std::vector<Overlay> journal_of(const fake::FakeWindows& w) {
   auto records = parse_overlay_journal(*bytes);
   EXPECT_TRUE(records) << records.error();
   return records.value_or(std::vector<Overlay>{});
-}
-
-fake::FakeShell::Notification updated(std::string_view path) {
-  return {shcne_updateitem, shcnf_pathw_flush, std::string(path)};
 }
 
 class OverlayApply : public ::testing::Test {
@@ -102,8 +97,6 @@ TEST_F(OverlayApply, CoversAFileWithALinkToItAndHidesItKeepingItsOtherBits) {
   EXPECT_EQ(w.files.content(in_data("overlay.json")),
             serialize_overlay_journal({Overlay{item, shortcut, *hash}}));
   EXPECT_FALSE(w.files.exists(in_data("overlay.tmp")));
-  EXPECT_EQ(w.shell.notifications(),
-            (std::vector<fake::FakeShell::Notification>{updated(item), updated(shortcut)}));
 }
 
 TEST_F(OverlayApply, ChoosesItemsByTheirOwnAttributesAndOnlyFilesByExtension) {
@@ -377,9 +370,6 @@ TEST(OverlayApplyItemFailures, EachStepLeavesTheStateRestoreExpects) {
 
     EXPECT_EQ(records[1], (Overlay{b, b + ".lnk", content_hash(w.system(), b + ".lnk").value()}));
     EXPECT_EQ(w.files.attributes(b), archive | file_attribute_hidden);
-    // Only the covered item and its link are announced.
-    EXPECT_EQ(w.shell.notifications(),
-              (std::vector<fake::FakeShell::Notification>{updated(b), updated(b + ".lnk")}));
   }
 }
 

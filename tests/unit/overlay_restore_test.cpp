@@ -1,5 +1,3 @@
-#include "overlay/restore.hpp"
-
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -8,6 +6,7 @@
 
 #include "overlay/apply.hpp"
 #include "overlay/journal.hpp"
+#include "overlay/restore.hpp"
 #include "shortcut_fixture.hpp"
 #include "state/content_hash.hpp"
 
@@ -28,10 +27,6 @@ std::string summary(int restored, int kept) {
 std::string overlay_link(std::string_view target) {
   return fake::FakeShell::link_bytes(
       LinkInfo{std::string(target), "", "", std::string(icon_path), 0});
-}
-
-fake::FakeShell::Notification updated(std::string_view path) {
-  return {shcne_updateitem, shcnf_pathw_flush, std::string(path)};
 }
 
 void put_journal(fake::FakeWindows& w, const std::vector<Overlay>& records) {
@@ -272,11 +267,6 @@ TEST(OverlayRestore, EachSituationHasItsOutcome) {
       EXPECT_EQ(w.files.content(shortcut),
                 c.link_deleted ? std::nullopt : std::optional(link_bytes));
     }
-    using Notifications = std::vector<fake::FakeShell::Notification>;
-    const Notifications expected_notifications =
-        c.restored && c.link_deleted ? Notifications{updated(item), updated(shortcut)}
-                                     : Notifications{};
-    EXPECT_EQ(w.shell.notifications(), expected_notifications);
   }
 }
 

@@ -39,9 +39,6 @@ TEST(SteamRestore, PutsTheUrlBackAndRemovesTheGeneratedLink) {
   EXPECT_EQ(c.w.files.content(c.record.backup), url) << "the copy stays";
   EXPECT_EQ(c.w.files.content(original_copy("0.skin.lnk")), generated)
       << "so does the staging link";
-  EXPECT_EQ(c.w.shell.notifications(),
-            (std::vector<N>{{shcne_delete, shcnf_pathw_flush, on_user("Game.lnk")},
-                            {shcne_create, shcnf_pathw_flush, on_user("Game.url")}}));
 }
 
 TEST(SteamRestore, DecidesByWhatIsOnTheDesktop) {

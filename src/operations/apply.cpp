@@ -26,19 +26,24 @@ constexpr std::string_view no_shortcuts = "桌面没有找到支持的快捷方�
 // Skins every listed shortcut and returns the shortcut section, or the error that
 // ends the apply (the originals directory or the icon file cannot be written).
 Result<Section> skin_shortcuts(const System& sys, const DesktopFolders& desktops,
-                               std::string_view data_directory,
+                               const DesktopListing& listing, std::string_view data_directory,
                                const std::vector<std::string>& shortcuts) {
   SkinRun run{sys,
               desktops,
+              listing,
               std::string(data_directory),
               originals_folder(data_directory),
               icon_path(data_directory),
               {},
               {},
               {},
+              {},
               0};
   if (auto made = sys.files.create_directories(run.originals_directory); !made) {
     return std::unexpected(sys.os_text(made.error()));
+  }
+  if (auto copies = sys.files.list_directory(run.originals_directory)) {
+    for (const auto& entry : *copies) run.old_copies[ascii_lower(entry.name)] = entry.attributes;
   }
   if (auto written = sys.files.write_file(run.icon_path, embedded_icon_bytes(), false); !written) {
     return std::unexpected(sys.os_text(written.error()));
@@ -65,12 +70,13 @@ OperationOutcome apply_skin(const System& sys, const DesktopFolders& desktops,
     if (*pending) return std::unexpected(std::string(pending_restore));
   }
 
-  auto shortcuts = scan_desktop_shortcuts(sys, desktops);
-  if (!shortcuts) return std::unexpected(shortcuts.error());
+  auto listing = DesktopListing::read(sys, desktops);
+  if (!listing) return std::unexpected(listing.error());
+  const std::vector<std::string> shortcuts = desktop_shortcuts(*listing);
 
   Section shortcut_section{std::string(no_shortcuts), false};
-  if (!shortcuts->empty()) {
-    auto section = skin_shortcuts(sys, desktops, data_directory, *shortcuts);
+  if (!shortcuts.empty()) {
+    auto section = skin_shortcuts(sys, desktops, *listing, data_directory, shortcuts);
     if (!section) return std::unexpected(section.error());
     shortcut_section = std::move(*section);
   }

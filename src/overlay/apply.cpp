@@ -30,7 +30,8 @@ struct OverlayRun {
   // Every save writes the whole list, so a record whose save failed reaches the disk
   // with the next one that succeeds.
   std::vector<Overlay> journal;
-  JournalText journal_text;  // kept in step with `journal`
+  JournalText journal_text;                 // kept in step with `journal`
+  const DesktopListing* listing = nullptr;  // both desktops as the step found them
 };
 
 // One candidate on its way through a batch.
@@ -57,12 +58,9 @@ void record_changed(OverlayRun& run, std::size_t record) {
 
 // Checks that the link's names are free and appends the item's record (not yet saved).
 Status journal_item(OverlayRun& run, Item& item) {
-  const System& sys = run.sys;
   // Whatever holds the name already, a dangling link included, is the user's.
-  auto taken = entry_exists(sys.files, item.shortcut);
-  if (!taken) return os_failure(sys, taken.error());
-  if (*taken) return std::unexpected(std::string(name_taken));
-  if (auto free = require_free_temporary(sys, item.shortcut); !free) return free;
+  if (run.listing->contains(item.shortcut)) return std::unexpected(std::string(name_taken));
+  if (auto free = require_free_temporary(*run.listing, item.shortcut); !free) return free;
   // A name the journal cannot hold fails here, alone, rather than every later save.
   if (!is_valid_utf8(item.path)) return std::unexpected(std::string(invalid_path_text));
   item.record = run.journal.size();
@@ -171,21 +169,24 @@ Result<Section> apply_overlay(const System& sys, const DesktopFolders& desktops,
       journal_pending(sys, data_directory, overlay_journal.name, overlay_journal.temporary);
   if (!pending) return std::unexpected(pending.error());
   if (*pending) return std::unexpected(std::string(overlay_pending));
-  OverlayRun run{sys, data_directory, icon_path(data_directory), {}, {}};
+  OverlayRun run{sys, data_directory, icon_path(data_directory), {}, {}, nullptr};
   if (auto prepared = prepare(sys, data_directory, run.icon_path); !prepared) {
     return std::unexpected(prepared.error());
   }
-  auto candidates = scan_overlay_candidates(sys, desktops);
-  if (!candidates) return std::unexpected(candidates.error());
+  // Listed afresh: the shortcut steps have changed the desktops since the apply's scan.
+  auto listing = DesktopListing::read(sys, desktops);
+  if (!listing) return std::unexpected(listing.error());
+  const std::vector<std::string> candidates = overlay_candidates(*listing);
+  run.listing = &*listing;
 
   std::uint32_t applied = 0;
   std::vector<std::string> failure_lines;
   std::size_t batch_size = 1;
-  for (std::size_t start = 0; start < candidates->size(); start += batch_size, batch_size *= 2) {
+  for (std::size_t start = 0; start < candidates.size(); start += batch_size, batch_size *= 2) {
     std::vector<Item> batch;
-    for (std::size_t i = start; i < std::min(start + batch_size, candidates->size()); ++i) {
+    for (std::size_t i = start; i < std::min(start + batch_size, candidates.size()); ++i) {
       Item item;
-      item.path = (*candidates)[i];
+      item.path = candidates[i];
       item.shortcut = item.path + ".lnk";
       batch.push_back(std::move(item));
     }

@@ -22,46 +22,44 @@ constexpr std::string_view shortcut_elsewhere = "记录的快捷方式不在项�
 
 Status keep(std::string_view reason) { return std::unexpected(std::string(reason)); }
 
-Result<bool> exists(const System& sys, std::string_view path) {
-  auto found = entry_exists(sys.files, path);
-  if (!found) return std::unexpected(sys.os_text(found.error()));
-  return *found;
+bool is_not_found(Win32Error error) {
+  return error.code == error_file_not_found || error.code == error_path_not_found;
 }
 
 // Undoes one record, or says why it stays in the journal. The shortcut is deleted
 // only when its content hash proves it is the link the apply created, and the item
 // only ever loses the hidden bit. A failure to look at either is a reason to keep the
 // record, never a sign that there is nothing left to undo.
-Status restore_record(const System& sys, const DesktopFolders& desktops, const Overlay& record) {
+Status restore_record(const System& sys, const DesktopFolders& desktops,
+                      const std::optional<DesktopListing>& listing, const Overlay& record) {
   if (!is_on_a_desktop(record.original, desktops)) return keep(not_on_desktop);
   if (record.shortcut != record.original + ".lnk") return keep(shortcut_elsewhere);
   // A leftover of an apply that stopped while writing the link.
-  if (auto cleared = discard_temporary(sys, record.shortcut); !cleared) return cleared;
+  if (auto cleared = discard_listed_temporary(sys, listing, record.shortcut); !cleared) {
+    return cleared;
+  }
 
-  auto original_there = exists(sys, record.original);
-  if (!original_there) return std::unexpected(original_there.error());
-  if (!*original_there) return keep(original_missing);
+  auto attributes = sys.files.get_attributes(record.original);
+  if (!attributes && is_not_found(attributes.error())) return keep(original_missing);
+  if (!attributes) return std::unexpected(sys.os_text(attributes.error()));
 
-  auto shortcut_there = exists(sys, record.shortcut);
-  if (!shortcut_there) return std::unexpected(shortcut_there.error());
-  if (!*shortcut_there) {
+  // The link's bytes are read whole anyway: reading them is also the existence test.
+  // A link that cannot be read for any other reason is no sign that it is gone.
+  auto bytes = sys.files.read_file(record.shortcut);
+  if (!bytes && is_not_found(bytes.error())) {
     // Without its shortcut an item that is visible has nothing left to undo: either
     // the link was never put in place, or it was removed after the item was shown
     // again (by the user, or by a restore that stopped before it could save the
     // journal). A hidden item stays hidden and journalled: whoever removed the link
     // may want it so.
-    auto attributes = sys.files.get_attributes(record.original);
-    if (!attributes) return std::unexpected(sys.os_text(attributes.error()));
     if ((*attributes & file_attribute_hidden) != 0) return keep(shortcut_missing);
     return {};
   }
-
-  auto hash = content_hash(sys, record.shortcut);
+  if (!bytes) return std::unexpected(sys.read_text(bytes.error()));
+  auto hash = sha256_hex(*bytes);
   if (!hash) return std::unexpected(hash.error());
   if (!record.shortcut_hash || *record.shortcut_hash != *hash) return keep(shortcut_changed);
 
-  auto attributes = sys.files.get_attributes(record.original);
-  if (!attributes) return std::unexpected(sys.os_text(attributes.error()));
   if ((*attributes & file_attribute_hidden) != 0) {
     auto shown = sys.files.set_attributes(record.original, *attributes & ~file_attribute_hidden);
     if (!shown) return std::unexpected(sys.os_text(shown.error()));
@@ -80,11 +78,14 @@ Result<Section> restore_overlay(const System& sys, const DesktopFolders& desktop
   if (!loaded) return std::unexpected(loaded.error());
   if (!loaded->has_value()) return Section{std::string(nothing_to_restore), false};
 
+  // One listing tells which records left a temporary file beside their link.
+  const auto listing = DesktopListing::read(sys, desktops);
+  const std::optional<DesktopListing> leftovers = listing ? std::optional(*listing) : std::nullopt;
   std::uint32_t restored = 0;
   std::vector<Overlay> kept;
   std::vector<std::string> failure_lines;
   for (const Overlay& record : **loaded) {
-    if (auto done = restore_record(sys, desktops, record); done) {
+    if (auto done = restore_record(sys, desktops, leftovers, record); done) {
       ++restored;
     } else {
       kept.push_back(record);

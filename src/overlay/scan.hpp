@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/desktop_folders.hpp"
+#include "platform/desktop_listing.hpp"
 #include "platform/result.hpp"
 #include "platform/system.hpp"
 
@@ -17,10 +17,9 @@ inline constexpr std::uint32_t overlay_excluded_attributes =
     file_attribute_hidden | file_attribute_system | file_attribute_reparse_point;
 
 // The plain files and folders of both desktops that get an overlay shortcut, in
-// desktop order and then listing order. Hidden and system items, links and junctions,
-// and .lnk and .url files are left out without being counted. A desktop that cannot
-// be listed is the OS error text.
-Result<std::vector<std::string>> scan_overlay_candidates(const System& sys,
-                                                         const DesktopFolders& desktops);
+// desktop order and then listing order, each judged by its own attributes. Hidden and
+// system items, links and junctions, and .lnk and .url files are left out without being
+// counted.
+std::vector<std::string> overlay_candidates(const DesktopListing& listing);
 
 }  // namespace mossglow

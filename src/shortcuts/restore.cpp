@@ -1,11 +1,13 @@
 #include "shortcuts/restore.hpp"
 
 #include <algorithm>
+#include <map>
 #include <optional>
 #include <vector>
 
 #include "platform/notifications.hpp"
 #include "platform/path.hpp"
+#include "platform/text.hpp"
 #include "state/backup_journal.hpp"
 #include "state/content_hash.hpp"
 #include "state/data_directory.hpp"
@@ -68,8 +70,30 @@ std::optional<Status> finish_interrupted_rename(const System& sys, const Record&
 // Undoes one record, or says why it must stay in the journal. Nothing is written
 // unless the content hashes prove that the file at the shortcut's place is exactly
 // the one the apply wrote, and then only through a temporary file renamed over it.
-Status restore_record(const System& sys, const DesktopFolders& desktops, std::string_view originals,
-                      const Record& record) {
+// What one restore knows before it looks at any record.
+struct RestoreRun {
+  const System& sys;
+  const DesktopFolders& desktops;
+  std::string originals;
+  // Which records left a temporary file beside their shortcut; none when a desktop
+  // could not be listed (each is then asked about on its own).
+  std::optional<DesktopListing> leftovers;
+  // The copies' attributes, from one listing of the originals folder: a copy put back
+  // with the attributes it already has needs no further call.
+  std::map<std::string, std::uint32_t> copy_attributes;
+};
+
+std::optional<std::uint32_t> copy_attributes(const RestoreRun& run, std::string_view backup) {
+  const auto it = run.copy_attributes.find(ascii_lower(file_name(backup)));
+  if (it == run.copy_attributes.end()) return std::nullopt;
+  return it->second;
+}
+
+Status restore_record(const RestoreRun& run, const Record& record) {
+  const System& sys = run.sys;
+  const DesktopFolders& desktops = run.desktops;
+  const std::optional<DesktopListing>& leftovers = run.leftovers;
+  const std::string_view originals = run.originals;
   if (!is_on_a_desktop(record.path, desktops) ||
       (!has_extension(record.path, "lnk") && !has_extension(record.path, "url"))) {
     return keep(not_on_desktop);
@@ -80,14 +104,16 @@ Status restore_record(const System& sys, const DesktopFolders& desktops, std::st
   if (!backup_hash) return std::unexpected(backup_hash.error());
   if (*backup_hash != record.original_hash) return keep(backup_damaged);
 
-  if (record.replacement_path) return restore_steam_shortcut(sys, record);
+  if (record.replacement_path) return restore_steam_shortcut(sys, leftovers, record);
 
   auto attributes = sys.files.get_attributes(record.path);
   if (!attributes && is_not_found(attributes.error())) {
     if (auto finished = finish_interrupted_rename(sys, record); finished) return *finished;
   }
   // A leftover of an apply or restore that stopped while writing beside the shortcut.
-  if (auto cleared = discard_temporary(sys, record.path); !cleared) return cleared;
+  if (auto cleared = discard_listed_temporary(sys, leftovers, record.path); !cleared) {
+    return cleared;
+  }
   if (!attributes) return std::unexpected(sys.os_text(attributes.error()));
   // A link put in the shortcut's place is not what the apply wrote, whatever it leads to.
   if ((*attributes & file_attribute_reparse_point) != 0) return keep(shortcut_changed);
@@ -98,7 +124,8 @@ Status restore_record(const System& sys, const DesktopFolders& desktops, std::st
 
   // The original comes back whole or not at all: a restore stopped at any moment leaves
   // either the file the journal still names or the original.
-  if (auto placed = place_copy(sys, record.backup, record.path, *attributes, Placement::replace);
+  if (auto placed = place_copy(sys, record.backup, record.path, *attributes, Placement::replace,
+                               copy_attributes(run, record.backup));
       !placed) {
     return placed;
   }
@@ -113,12 +140,17 @@ Result<Section> restore_shortcuts(const System& sys, const DesktopFolders& deskt
   if (!loaded) return std::unexpected(loaded.error());
   if (!loaded->has_value()) return Section{std::string(nothing_to_restore), false};
 
-  const std::string originals = originals_folder(data_directory);
+  RestoreRun run{sys, desktops, originals_folder(data_directory), std::nullopt, {}};
+  if (auto listing = DesktopListing::read(sys, desktops)) run.leftovers = std::move(*listing);
+  if (auto copies = sys.files.list_directory(run.originals)) {
+    for (const auto& entry : *copies)
+      run.copy_attributes[ascii_lower(entry.name)] = entry.attributes;
+  }
   int restored = 0;
   std::vector<Record> kept;
   std::vector<std::string> failure_lines;
   for (const Record& record : **loaded) {
-    if (auto done = restore_record(sys, desktops, originals, record); done) {
+    if (auto done = restore_record(run, record); done) {
       ++restored;
     } else {
       kept.push_back(record);

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/desktop_folders.hpp"
+#include "platform/desktop_listing.hpp"
 #include "platform/environment.hpp"
 #include "platform/result.hpp"
 #include "platform/system.hpp"
@@ -13,9 +13,9 @@ namespace mossglow {
 // The folder's path, or the Windows error text of SHGetKnownFolderPath.
 Result<std::string> known_folder_path(const System& sys, KnownFolder folder);
 
-// Every .lnk and .url file directly in the user's desktop, then in the public desktop,
-// in listing order; or the OS error text when a folder or an entry cannot be read.
-Result<std::vector<std::string>> scan_desktop_shortcuts(const System& sys,
-                                                        const DesktopFolders& desktops);
+// Every .lnk and .url file directly on the desktops, the user's desktop first, in
+// listing order. Folders and symbolic links are left out: a link is not followed, so
+// that what the program writes lands on the desktop and never on a file a link leads to.
+std::vector<std::string> desktop_shortcuts(const DesktopListing& listing);
 
 }  // namespace mossglow

@@ -17,6 +17,10 @@
 namespace mossglow {
 namespace {
 
+// Up to this size an original's bytes stay in memory from its backup to its changed
+// copy; a larger one (a shortcut is a few kilobytes) is read again instead.
+constexpr std::size_t kept_bytes_limit = 64 * 1024;
+
 constexpr std::string_view changed_during_backup = "原快捷方式在备份过程中发生变化，已保留原文件";
 
 // One shortcut on its way through a batch.
@@ -28,6 +32,7 @@ struct Item {
   std::optional<std::string> steam_address;  // a Steam game shortcut, to be converted
   std::uint32_t attributes = 0;              // the shortcut's, for the file that replaces it
   bool scratch = false;                      // the changed copy waits beside the shortcut
+  std::optional<std::string> original;       // the original's bytes, while needed
   std::optional<std::string> failure;
 };
 
@@ -35,13 +40,15 @@ struct Item {
 // attributes of the shortcut it was taken from, and CopyFileExW refuses to replace a
 // read-only, hidden or system file with one that lacks them. Those bits are cleared so
 // that the new copy replaces the old one; if that fails, the copy reports its error.
-void release_old_copy(FileSystem& files, const std::string& backup) {
+void release_old_copy(const SkinRun& run, const std::string& backup) {
   constexpr std::uint32_t guarding =
       file_attribute_readonly | file_attribute_hidden | file_attribute_system;
-  const auto attributes = files.get_attributes(backup);
-  if (!attributes || (*attributes & guarding) == 0) return;
+  const auto found = run.old_copies.find(ascii_lower(file_name(backup)));
+  if (found == run.old_copies.end()) return;
+  const std::optional<std::uint32_t> attributes = found->second;
+  if ((*attributes & guarding) == 0) return;
   const std::uint32_t rest = *attributes & ~guarding;
-  (void)files.set_attributes(backup, rest != 0 ? rest : file_attribute_normal);
+  (void)run.sys.files.set_attributes(backup, rest != 0 ? rest : file_attribute_normal);
 }
 
 Status os_failure(const System& sys, Win32Error error) {
@@ -69,9 +76,9 @@ Status back_up(SkinRun& run, Item& item) {
   item.is_url = equals_ignoring_ascii_case(ext, "url");
   // Whatever sits under a temporary name the restore may clear is not the program's
   // own while nothing is journalled for this shortcut; it is never touched.
-  if (auto free = require_free_temporary(sys, item.path); !free) return free;
+  if (auto free = require_free_temporary(run.listing, item.path); !free) return free;
 
-  release_old_copy(sys.files, backup);
+  release_old_copy(run, backup);
   if (auto copied = sys.files.copy_file(item.path, backup); !copied) {
     return os_failure(sys, copied.error());
   }
@@ -80,8 +87,12 @@ Status back_up(SkinRun& run, Item& item) {
   if (auto flushed = flush_durably(sys.files, backup); !flushed) {
     return os_failure(sys, flushed.error());
   }
-  auto original_hash = content_hash(sys, backup);
+  auto original = sys.files.read_file(backup);
+  if (!original) return std::unexpected(sys.read_text(original.error()));
+  auto original_hash = sha256_hex(*original);
   if (!original_hash) return std::unexpected(original_hash.error());
+  // Kept for the changed copy when small, so that it need not be read again.
+  if (original->size() <= kept_bytes_limit) item.original = std::move(*original);
 
   if (item.is_url) {
     // The copy is read rather than the desktop file: what is decided about the
@@ -113,8 +124,8 @@ Status back_up(SkinRun& run, Item& item) {
 Status change_icon_in_copy(SkinRun& run, Item& item) {
   const System& sys = run.sys;
   Record& record = run.journal[*item.record];
-  auto attributes = sys.files.get_attributes(item.path);
-  if (!attributes) return os_failure(sys, attributes.error());
+  const auto attributes = run.listing.attributes(item.path);
+  if (!attributes) return std::unexpected(sys.os_text(Win32Error{error_file_not_found}));
   // The shortcut itself is what gets the icon; a read-only one refuses the change as
   // saving the link over it would.
   if ((*attributes & file_attribute_readonly) != 0) {
@@ -127,17 +138,16 @@ Status change_icon_in_copy(SkinRun& run, Item& item) {
     (void)discard_temporary(sys, item.path);
     return failure;
   };
-  if (auto copied = sys.files.copy_file(record.backup, scratch); !copied) {
-    return fail(os_failure(sys, copied.error()));
+  // The original's bytes in a plain new file (the shortcut's attributes come with the
+  // rename): a file the shell can rewrite whole, whatever bits the shortcut has.
+  if (!item.original) {
+    auto bytes = sys.files.read_file(record.backup);
+    if (!bytes) return fail(std::unexpected(sys.read_text(bytes.error())));
+    item.original = std::move(*bytes);
   }
-  // The shell rewrites the file whole, and Windows refuses to recreate a hidden or
-  // system file under the same name; the copy gets the shortcut's bits back later.
-  constexpr std::uint32_t guarding = file_attribute_hidden | file_attribute_system;
-  if ((*attributes & guarding) != 0) {
-    if (auto plain = sys.files.set_attributes(scratch, file_attribute_archive); !plain) {
-      return fail(os_failure(sys, plain.error()));
-    }
-  }
+  auto written = sys.files.write_file(scratch, *item.original, /*flush=*/false);
+  item.original.reset();
+  if (!written) return fail(os_failure(sys, written.error()));
   const auto changed = item.is_url ? sys.shell.set_url_icon(scratch, run.icon_path)
                                    : sys.shell.set_link_icon(scratch, run.icon_path);
   if (!changed) return fail(std::unexpected(sys.windows_text(changed.error())));

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/desktop_folders.hpp"
+#include "platform/desktop_listing.hpp"
 #include "platform/system.hpp"
 #include "state/backup_journal.hpp"
 #include "state/journal_json.hpp"
@@ -15,11 +18,15 @@ namespace mossglow {
 struct SkinRun {
   const System& sys;
   const DesktopFolders& desktops;
+  const DesktopListing& listing;  // both desktops as the scan found them
   std::string data_directory;
   std::string originals_directory;
   std::string icon_path;
   std::vector<Record> journal;
   JournalText journal_text;  // the journal's text, kept in step with `journal`
+  // Copies an earlier apply left in the originals folder (by folded name), with their
+  // attributes, from one listing of the folder.
+  std::map<std::string, std::uint32_t> old_copies;
   std::vector<std::string> failure_lines;
   // Shortcuts re-iconed or converted in this run.
   int updated = 0;

@@ -48,6 +48,20 @@ Status discard_temporary(const System& sys, std::string_view destination) {
   return {};
 }
 
+Status require_free_temporary(const DesktopListing& listing, std::string_view destination) {
+  const std::string temporary = placement_temporary(destination);
+  if (listing.contains(temporary)) {
+    return std::unexpected(std::string(temporary_taken) + path_display_text(temporary));
+  }
+  return {};
+}
+
+Status discard_listed_temporary(const System& sys, const std::optional<DesktopListing>& listing,
+                                std::string_view destination) {
+  if (listing && !listing->contains(placement_temporary(destination))) return {};
+  return discard_temporary(sys, destination);
+}
+
 OsResult<void> flush_durably(FileSystem& files, std::string_view path) {
   auto flushed = files.flush_file(path);
   if (flushed || flushed.error().code != error_access_denied) return flushed;
@@ -87,11 +101,13 @@ Status put_in_place(const System& sys, std::string_view destination,
 }
 
 Status place_copy(const System& sys, std::string_view source, std::string_view destination,
-                  std::optional<std::uint32_t> attributes, Placement placement) {
+                  std::optional<std::uint32_t> attributes, Placement placement,
+                  std::optional<std::uint32_t> source_has) {
   if (auto copied = sys.files.copy_file(source, placement_temporary(destination)); !copied) {
     (void)discard_temporary(sys, destination);
     return std::unexpected(sys.os_text(copied.error()));
   }
+  if (attributes && source_has == attributes) attributes.reset();
   return put_in_place(sys, destination, attributes, placement);
 }
 

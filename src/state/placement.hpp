@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/desktop_listing.hpp"
 #include "platform/file_system.hpp"
 #include "platform/result.hpp"
 #include "platform/system.hpp"
@@ -29,6 +30,14 @@ Status require_free_temporary(const System& sys, std::string_view destination);
 // interrupted run), clearing a read-only bit first.
 Status discard_temporary(const System& sys, std::string_view destination);
 
+// The same checks answered from a listing of the desktops taken before (see
+// DesktopListing): the taken name is reported, and a temporary file is removed only
+// when the listing shows one. With no listing (a folder could not be listed) each
+// destination is asked about on its own.
+Status require_free_temporary(const DesktopListing& listing, std::string_view destination);
+Status discard_listed_temporary(const System& sys, const std::optional<DesktopListing>& listing,
+                                std::string_view destination);
+
 // FlushFileBuffers on the file, also when it is read-only: the bit is cleared for the
 // flush and set back, so the file ends with the attributes it had.
 OsResult<void> flush_durably(FileSystem& files, std::string_view path);
@@ -46,7 +55,10 @@ Status put_in_place(const System& sys, std::string_view destination,
 
 // Copies `source` to the temporary file beside `destination`, then put_in_place. The
 // temporary name must be free (checked before journalling, or cleared by the caller).
+// The copy takes the source's attributes; when the caller knows them (`source_has`) and
+// they are the ones wanted, they are not set again.
 Status place_copy(const System& sys, std::string_view source, std::string_view destination,
-                  std::optional<std::uint32_t> attributes, Placement placement);
+                  std::optional<std::uint32_t> attributes, Placement placement,
+                  std::optional<std::uint32_t> source_has = std::nullopt);
 
 }  // namespace mossglow

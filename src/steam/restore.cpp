@@ -23,7 +23,8 @@ Result<bool> exists(const System& sys, std::string_view path) {
 
 }  // namespace
 
-Status restore_steam_shortcut(const System& sys, const Record& record) {
+Status restore_steam_shortcut(const System& sys, const std::optional<DesktopListing>& leftovers,
+                              const Record& record) {
   const std::string& url = record.path;
   const std::string& link = *record.replacement_path;
   // The apply writes the link beside the .url under the same stem, and nowhere else.
@@ -31,8 +32,8 @@ Status restore_steam_shortcut(const System& sys, const Record& record) {
     return std::unexpected(std::string(link_misplaced));
   }
   // Leftovers of an interrupted copy; the names are the program's own.
-  if (auto cleared = discard_temporary(sys, url); !cleared) return cleared;
-  if (auto cleared = discard_temporary(sys, link); !cleared) return cleared;
+  if (auto cleared = discard_listed_temporary(sys, leftovers, url); !cleared) return cleared;
+  if (auto cleared = discard_listed_temporary(sys, leftovers, link); !cleared) return cleared;
 
   auto url_there = exists(sys, url);
   if (!url_there) return std::unexpected(url_there.error());

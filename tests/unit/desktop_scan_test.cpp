@@ -16,6 +16,12 @@ class DesktopScan : public ::testing::Test {
   System sys = w.system();
   DesktopFolders desktops{std::string(user_desktop), std::string(public_desktop)};
 
+  Result<std::vector<std::string>> scan() {
+    auto listing = DesktopListing::read(sys, desktops);
+    if (!listing) return std::unexpected(listing.error());
+    return desktop_shortcuts(*listing);
+  }
+
   std::string on_user(std::string_view name) { return join_path(user_desktop, name); }
   std::string on_public(std::string_view name) { return join_path(public_desktop, name); }
 };
@@ -27,20 +33,22 @@ TEST_F(DesktopScan, KeepsOnlyLnkAndUrlFilesIgnoringAsciiCase) {
   w.files.add_directory(on_user("F.lnk"));
   w.files.add_file(on_user("F.lnk\\inside.lnk"), "x");
 
-  const auto list = scan_desktop_shortcuts(sys, desktops);
+  const auto list = scan();
   ASSERT_TRUE(list) << list.error();
   EXPECT_EQ(*list,
             (std::vector<std::string>{on_user("A.lnk"), on_user("b.URL"), on_user("c.Lnk")}));
 }
 
-TEST_F(DesktopScan, ListsHiddenAndSystemFilesAndSkipsLinksThatLeadNowhere) {
+TEST_F(DesktopScan, ListsHiddenAndSystemFilesAndNeverFollowsALink) {
   w.files.add_file(on_user("hidden.lnk"), "x", file_attribute_hidden);
   w.files.add_file(on_user("system.url"), "x", file_attribute_system | file_attribute_hidden);
   w.files.add_symlink(on_user("dangling.lnk"), "C:\\nowhere\\x.lnk", false);
   w.files.add_directory("C:\\elsewhere");
   w.files.add_symlink(on_user("folder-link.lnk"), "C:\\elsewhere", true);
+  w.files.add_file("C:\\elsewhere\\real.lnk", "x");
+  w.files.add_symlink(on_user("file-link.lnk"), "C:\\elsewhere\\real.lnk", false);
 
-  const auto list = scan_desktop_shortcuts(sys, desktops);
+  const auto list = scan();
   ASSERT_TRUE(list) << list.error();
   EXPECT_EQ(*list, (std::vector<std::string>{on_user("hidden.lnk"), on_user("system.url")}));
 }
@@ -48,7 +56,7 @@ TEST_F(DesktopScan, ListsHiddenAndSystemFilesAndSkipsLinksThatLeadNowhere) {
 TEST_F(DesktopScan, UserDesktopComesFirst) {
   w.files.add_file(on_public("shared.lnk"), "x");
   w.files.add_file(on_user("mine.lnk"), "x");
-  const auto list = scan_desktop_shortcuts(sys, desktops);
+  const auto list = scan();
   ASSERT_TRUE(list) << list.error();
   EXPECT_EQ(*list, (std::vector<std::string>{on_user("mine.lnk"), on_public("shared.lnk")}));
 }
@@ -57,7 +65,7 @@ TEST_F(DesktopScan, AnUnlistableFolderFailsTheWholeScan) {
   w.files.add_file(on_user("mine.lnk"), "x");
   w.files.faults().fail_on_path("list_directory", fake::FakeFileSystem::fold(public_desktop),
                                 error_access_denied);
-  const auto list = scan_desktop_shortcuts(sys, desktops);
+  const auto list = scan();
   ASSERT_FALSE(list);
   EXPECT_EQ(list.error(), "Access is denied. (os error 5)");
 }

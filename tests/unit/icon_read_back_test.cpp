@@ -1,8 +1,7 @@
-#include "steam/conversion.hpp"
-
 #include <gtest/gtest.h>
 
 #include "platform/path.hpp"
+#include "steam/conversion.hpp"
 #include "support/fake_windows.hpp"
 
 namespace mossglow {

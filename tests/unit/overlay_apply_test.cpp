@@ -211,21 +211,6 @@ TEST_F(OverlayApply, AnItemTheJournalCannotNameFailsAlone) {
   EXPECT_TRUE(hidden(on_user("plain.txt")));
 }
 
-// An item whose link name cannot be looked at (a path Windows cannot open, say) fails
-// alone; the other items are covered as usual.
-TEST_F(OverlayApply, AnEntryThatCannotBeReadFailsAlone) {
-  w.files.add_file(on_user("A.txt"), "a");
-  w.files.add_file(on_public("B.txt"), "b");
-  w.files.faults().fail_on_path("get_attributes", FakeFileSystem::fold(on_public("B.txt.lnk")),
-                                error_sharing_violation);
-  EXPECT_EQ(apply(), summary(1, 1) + "\n" + on_public("B.txt") +
-                         "：The process cannot access the file because it is being used by "
-                         "another process. (os error 32)");
-  EXPECT_TRUE(hidden(on_user("A.txt")));
-  EXPECT_FALSE(hidden(on_public("B.txt")));
-  EXPECT_EQ(journal().size(), 1u);
-}
-
 TEST(OverlayApplyErrors, PreparationAndScanFailuresEndTheStepBeforeAnyItemIsTouched) {
   struct Case {
     const char* name;

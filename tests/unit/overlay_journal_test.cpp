@@ -1,10 +1,9 @@
-#include "overlay/journal.hpp"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "overlay/journal.hpp"
 #include "shortcut_fixture.hpp"
 
 namespace mossglow {

@@ -136,11 +136,11 @@ TEST(OverlayRestore, EachSituationHasItsOutcome) {
        false,
        ""},
       // A link that cannot be looked at is not a link that is gone.
-      {"link's metadata unreadable, item visible",
+      {"link unreadable, item visible",
        Item::visible,
        Link::apply_wrote,
        true,
-       {"get_attributes", true},
+       {"read_file", true},
        false,
        true,
        false,

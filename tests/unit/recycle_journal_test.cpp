@@ -1,11 +1,10 @@
-#include "recycle/journal.hpp"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "recycle/icon_values.hpp"
+#include "recycle/journal.hpp"
 #include "shortcut_fixture.hpp"
 #include "support/fake_windows.hpp"
 

@@ -1,5 +1,3 @@
-#include "steam/launcher.hpp"
-
 #include <gtest/gtest.h>
 
 #include <variant>

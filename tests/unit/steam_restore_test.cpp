@@ -28,7 +28,10 @@ struct Converted {
     w.files.add_file(original_copy("0.skin.lnk"), generated);
     w.files.add_file(*record.replacement_path, generated);
   }
-  Status restore() { return restore_steam_shortcut(w.system(), record); }
+  Status restore() {
+    const auto listing = DesktopListing::read(w.system(), both_desktops());
+    return restore_steam_shortcut(w.system(), *listing, record);
+  }
 };
 
 TEST(SteamRestore, PutsTheUrlBackAndRemovesTheGeneratedLink) {

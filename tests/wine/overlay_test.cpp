@@ -21,8 +21,8 @@
 #include "platform/messages_win32.hpp"
 #include "platform/path.hpp"
 #include "platform/registry_win32.hpp"
-#include "platform/text.hpp"
 #include "platform/shell_win32.hpp"
+#include "platform/text.hpp"
 #include "state/content_hash.hpp"
 #include "support/scratch_win32.hpp"
 

@@ -9,14 +9,14 @@
 #include <cstdlib>
 #include <map>
 
+#include "operations/apply.hpp"
 #include "platform/environment_win32.hpp"
 #include "platform/file_system_win32.hpp"
 #include "platform/messages_win32.hpp"
 #include "platform/path.hpp"
 #include "platform/registry_win32.hpp"
-#include "platform/text.hpp"
 #include "platform/shell_win32.hpp"
-#include "operations/apply.hpp"
+#include "platform/text.hpp"
 #include "shortcuts/restore.hpp"
 #include "shortcuts/scan.hpp"
 #include "state/backup_journal.hpp"

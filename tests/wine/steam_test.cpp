@@ -18,8 +18,8 @@
 #include "platform/messages_win32.hpp"
 #include "platform/path.hpp"
 #include "platform/registry_win32.hpp"
-#include "platform/text.hpp"
 #include "platform/shell_win32.hpp"
+#include "platform/text.hpp"
 #include "shortcuts/restore.hpp"
 #include "shortcuts/skin_shortcuts.hpp"
 #include "state/backup_journal.hpp"
@@ -132,12 +132,16 @@ class SteamUnderWine : public ::testing::Test {
   std::string bytes(const std::string& path) { return files.read_file(path).value_or("<missing>"); }
   bool exists(const std::string& path) { return files.metadata(path).has_value(); }
 
+  std::optional<DesktopListing> listing;
   SkinRun run() {
+    listing = *DesktopListing::read(sys, desktops);
     return SkinRun{sys,
                    desktops,
+                   *listing,
                    data_dir,
                    join_path(data_dir, "originals"),
                    join_path(data_dir, "brambun.ico"),
+                   {},
                    {},
                    {},
                    {},

@@ -214,7 +214,9 @@ void skin_batch(SkinRun& run, std::vector<Item>& batch) {
 
   for (Item& item : batch) {
     if (!item.failure && item.scratch) {
-      if (auto placed = put_in_place(sys, item.path, item.attributes, Placement::replace);
+      // The changed copy is a new file: it has the archive bit alone, as most shortcuts do.
+      if (auto placed = put_in_place(sys, item.path, item.attributes, Placement::replace,
+                                     file_attribute_archive);
           !placed) {
         item.failure = placed.error();
       }

@@ -81,7 +81,9 @@ OsResult<void> flush_durably(FileSystem& files, std::string_view path) {
 }
 
 Status put_in_place(const System& sys, std::string_view destination,
-                    std::optional<std::uint32_t> attributes, Placement placement) {
+                    std::optional<std::uint32_t> attributes, Placement placement,
+                    std::optional<std::uint32_t> temporary_has) {
+  if (attributes && temporary_has == attributes) attributes.reset();
   const std::string temporary = placement_temporary(destination);
   auto moved = [&]() -> OsResult<void> {
     if (auto flushed = flush_durably(sys.files, temporary); !flushed) return flushed;
@@ -107,8 +109,7 @@ Status place_copy(const System& sys, std::string_view source, std::string_view d
     (void)discard_temporary(sys, destination);
     return std::unexpected(sys.os_text(copied.error()));
   }
-  if (attributes && source_has == attributes) attributes.reset();
-  return put_in_place(sys, destination, attributes, placement);
+  return put_in_place(sys, destination, attributes, placement, source_has);
 }
 
 }  // namespace mossglow

@@ -48,10 +48,12 @@ enum class Placement {
 };
 
 // The temporary file beside `destination` holds the complete new file: it is flushed,
-// given `attributes` when set, and renamed to `destination`. On failure the temporary
-// file is removed and `destination` is as it was.
+// given `attributes` when set (and not already its own, `temporary_has`), and renamed
+// to `destination`. On failure the temporary file is removed and `destination` is as
+// it was.
 Status put_in_place(const System& sys, std::string_view destination,
-                    std::optional<std::uint32_t> attributes, Placement placement);
+                    std::optional<std::uint32_t> attributes, Placement placement,
+                    std::optional<std::uint32_t> temporary_has = std::nullopt);
 
 // Copies `source` to the temporary file beside `destination`, then put_in_place. The
 // temporary name must be free (checked before journalling, or cleared by the caller).

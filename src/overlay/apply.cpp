@@ -77,13 +77,16 @@ Status make_link(OverlayRun& run, Item& item) {
   const System& sys = run.sys;
   const std::string temporary = placement_temporary(item.shortcut);
   const NewLink link{item.path, std::nullopt, std::nullopt, run.icon_path, 0};
-  if (auto made = sys.shell.create_link(temporary, link); !made) {
+  // Made in memory and written once, as a plain new file beside the item.
+  auto bytes = sys.shell.new_link_bytes(link);
+  if (!bytes) return std::unexpected(sys.windows_text(bytes.error()));
+  if (auto written = sys.files.write_file(temporary, *bytes, /*flush=*/false); !written) {
     (void)discard_temporary(sys, item.shortcut);
-    return std::unexpected(sys.windows_text(made.error()));
+    return os_failure(sys, written.error());
   }
   // The link's bytes reach the desktop only through put_in_place, which flushes them
   // first; until then the journalled hash names a file that is not there yet.
-  auto hash = content_hash(sys, temporary);
+  auto hash = sha256_hex(*bytes);
   if (!hash) {
     (void)discard_temporary(sys, item.shortcut);
     return std::unexpected(hash.error());

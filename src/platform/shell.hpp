@@ -57,6 +57,16 @@ class Shell {
   // SetPath, then SetArguments and SetWorkingDirectory where given, SetIconLocation,
   // then IPersistFile::Save to `link_path`.
   virtual ComResult<void> create_link(std::string_view link_path, const NewLink& link) = 0;
+  // The same two things done in memory, through the object's IPersistStream on a stream
+  // over memory: the bytes a link file would hold, and nothing written anywhere. The
+  // caller puts them in place itself (and under Wine no helper process is started, as
+  // one is for every IPersistFile::Save).
+  // The bytes of `link_bytes` loaded, given the icon location, and saved again.
+  virtual ComResult<std::string> link_bytes_with_icon(std::string_view link_bytes,
+                                                      std::string_view icon_path) = 0;
+  // The bytes of a new link with these properties (set in the order create_link sets them).
+  virtual ComResult<std::string> new_link_bytes(const NewLink& link) = 0;
+
   // Reads a link's properties back (for checks and tests).
   virtual ComResult<LinkInfo> read_link(std::string_view link_path) = 0;
 

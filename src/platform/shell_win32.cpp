@@ -95,6 +95,56 @@ HRESULT write_url_key(const wchar_t* key, const std::wstring& value, const std::
   return static_cast<HRESULT>(hresult_from_win32(code).value);
 }
 
+// A new shell link object holding the given properties, set in this order.
+HRESULT made_link(const NewLink& link_data, Released<IShellLinkW>& link) {
+  if (const HRESULT hr = create_shell_link(link); FAILED(hr)) return hr;
+  if (const HRESULT hr = link->SetPath(wide(link_data.target).c_str()); FAILED(hr)) return hr;
+  if (link_data.arguments) {
+    if (const HRESULT hr = link->SetArguments(wide(*link_data.arguments).c_str()); FAILED(hr)) {
+      return hr;
+    }
+  }
+  if (link_data.working_directory) {
+    const std::wstring directory = wide(*link_data.working_directory);
+    if (const HRESULT hr = link->SetWorkingDirectory(directory.c_str()); FAILED(hr)) return hr;
+  }
+  const std::wstring icon = wide(link_data.icon_path);
+  return link->SetIconLocation(icon.c_str(), link_data.icon_index);
+}
+
+// IPersistStream of the same object; a success that hands back no interface is no success.
+HRESULT query_persist_stream(IShellLinkW* link, Released<IPersistStream>& stream) {
+  const HRESULT hr = link->QueryInterface(IID_IPersistStream, stream.out());
+  if (SUCCEEDED(hr) && stream.get() == nullptr) return E_POINTER;
+  return hr;
+}
+
+// The object saved into a stream over memory, and that memory's bytes.
+ComResult<std::string> saved_bytes(IShellLinkW* link) {
+  Released<IPersistStream> persist;
+  if (const HRESULT hr = query_persist_stream(link, persist); FAILED(hr)) return failure(hr);
+  Released<IStream> stream;
+  if (const HRESULT hr =
+          CreateStreamOnHGlobal(nullptr, TRUE, reinterpret_cast<IStream**>(stream.out()));
+      FAILED(hr)) {
+    return failure(hr);
+  }
+  if (const HRESULT hr = persist->Save(stream.get(), TRUE); FAILED(hr)) return failure(hr);
+  ULARGE_INTEGER size{};
+  if (const HRESULT hr = stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_CUR, &size); FAILED(hr)) {
+    return failure(hr);
+  }
+  HGLOBAL memory = nullptr;
+  if (const HRESULT hr = GetHGlobalFromStream(stream.get(), &memory); FAILED(hr)) {
+    return failure(hr);
+  }
+  const auto* bytes = static_cast<const char*>(GlobalLock(memory));
+  if (bytes == nullptr) return failure(E_OUTOFMEMORY);
+  std::string copy(bytes, static_cast<std::size_t>(size.QuadPart));
+  GlobalUnlock(memory);
+  return copy;
+}
+
 }  // namespace
 
 ComResult<void> Win32Shell::set_link_icon(std::string_view link_path, std::string_view icon_path) {
@@ -117,29 +167,47 @@ ComResult<void> Win32Shell::create_link(std::string_view link_path, const NewLin
   const WidePath path(link_path);
   if (!path.valid()) return invalid_name();
   Released<IShellLinkW> link;
-  if (const HRESULT hr = create_shell_link(link); FAILED(hr)) return failure(hr);
-  if (const HRESULT hr = link->SetPath(wide(link_data.target).c_str()); FAILED(hr)) {
-    return failure(hr);
-  }
-  if (link_data.arguments) {
-    if (const HRESULT hr = link->SetArguments(wide(*link_data.arguments).c_str()); FAILED(hr)) {
-      return failure(hr);
-    }
-  }
-  if (link_data.working_directory) {
-    const std::wstring directory = wide(*link_data.working_directory);
-    if (const HRESULT hr = link->SetWorkingDirectory(directory.c_str()); FAILED(hr)) {
-      return failure(hr);
-    }
-  }
-  const std::wstring icon = wide(link_data.icon_path);
-  if (const HRESULT hr = link->SetIconLocation(icon.c_str(), link_data.icon_index); FAILED(hr)) {
-    return failure(hr);
-  }
+  if (const HRESULT hr = made_link(link_data, link); FAILED(hr)) return failure(hr);
   Released<IPersistFile> file;
   if (const HRESULT hr = query_persist_file(link.get(), file); FAILED(hr)) return failure(hr);
   if (const HRESULT hr = file->Save(path.get(), TRUE); FAILED(hr)) return failure(hr);
   return {};
+}
+
+ComResult<std::string> Win32Shell::new_link_bytes(const NewLink& link_data) {
+  Released<IShellLinkW> link;
+  if (const HRESULT hr = made_link(link_data, link); FAILED(hr)) return failure(hr);
+  return saved_bytes(link.get());
+}
+
+ComResult<std::string> Win32Shell::link_bytes_with_icon(std::string_view link_bytes,
+                                                        std::string_view icon_path) {
+  Released<IShellLinkW> link;
+  if (const HRESULT hr = create_shell_link(link); FAILED(hr)) return failure(hr);
+  Released<IPersistStream> persist;
+  if (const HRESULT hr = query_persist_stream(link.get(), persist); FAILED(hr)) {
+    return failure(hr);
+  }
+  Released<IStream> stream;
+  if (const HRESULT hr =
+          CreateStreamOnHGlobal(nullptr, TRUE, reinterpret_cast<IStream**>(stream.out()));
+      FAILED(hr)) {
+    return failure(hr);
+  }
+  ULONG written = 0;
+  if (const HRESULT hr =
+          stream->Write(link_bytes.data(), static_cast<ULONG>(link_bytes.size()), &written);
+      FAILED(hr)) {
+    return failure(hr);
+  }
+  if (const HRESULT hr = stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr); FAILED(hr)) {
+    return failure(hr);
+  }
+  // Loading first keeps everything the link holds; only the icon location changes.
+  if (const HRESULT hr = persist->Load(stream.get()); FAILED(hr)) return failure(hr);
+  const std::wstring icon = wide(icon_path);
+  if (const HRESULT hr = link->SetIconLocation(icon.c_str(), 0); FAILED(hr)) return failure(hr);
+  return saved_bytes(link.get());
 }
 
 ComResult<LinkInfo> Win32Shell::read_link(std::string_view link_path) {

@@ -12,6 +12,9 @@ class Win32Shell final : public Shell {
  public:
   ComResult<void> set_link_icon(std::string_view link_path, std::string_view icon_path) override;
   ComResult<void> create_link(std::string_view link_path, const NewLink& link) override;
+  ComResult<std::string> link_bytes_with_icon(std::string_view link_bytes,
+                                              std::string_view icon_path) override;
+  ComResult<std::string> new_link_bytes(const NewLink& link) override;
   ComResult<LinkInfo> read_link(std::string_view link_path) override;
   ComResult<void> set_url_icon(std::string_view url_path, std::string_view icon_path) override;
   std::optional<IconLocation> icon_location(std::string_view path) override;

@@ -138,22 +138,35 @@ Status change_icon_in_copy(SkinRun& run, Item& item) {
     (void)discard_temporary(sys, item.path);
     return failure;
   };
-  // The original's bytes in a plain new file (the shortcut's attributes come with the
-  // rename): a file the shell can rewrite whole, whatever bits the shortcut has.
   if (!item.original) {
     auto bytes = sys.files.read_file(record.backup);
-    if (!bytes) return fail(std::unexpected(sys.read_text(bytes.error())));
+    if (!bytes) return std::unexpected(sys.read_text(bytes.error()));
     item.original = std::move(*bytes);
   }
-  auto written = sys.files.write_file(scratch, *item.original, /*flush=*/false);
+  const std::string original = std::move(*item.original);
   item.original.reset();
-  if (!written) return fail(os_failure(sys, written.error()));
-  const auto changed = item.is_url ? sys.shell.set_url_icon(scratch, run.icon_path)
-                                   : sys.shell.set_link_icon(scratch, run.icon_path);
-  if (!changed) return fail(std::unexpected(sys.windows_text(changed.error())));
+  // A shell link is changed in memory and written once; an internet shortcut is
+  // changed by the profile writer, which works on files only. Either way the changed
+  // copy is a plain new file beside the shortcut (its attributes come with the rename).
+  Result<std::string> applied_hash;
+  if (!item.is_url) {
+    auto changed = sys.shell.link_bytes_with_icon(original, run.icon_path);
+    if (!changed) return std::unexpected(sys.windows_text(changed.error()));
+    if (auto written = sys.files.write_file(scratch, *changed, /*flush=*/false); !written) {
+      return fail(os_failure(sys, written.error()));
+    }
+    applied_hash = sha256_hex(*changed);
+  } else {
+    if (auto written = sys.files.write_file(scratch, original, /*flush=*/false); !written) {
+      return fail(os_failure(sys, written.error()));
+    }
+    if (auto changed = sys.shell.set_url_icon(scratch, run.icon_path); !changed) {
+      return fail(std::unexpected(sys.windows_text(changed.error())));
+    }
+    applied_hash = content_hash(sys, scratch);
+  }
   // Not flushed yet: the journal may name these bytes before they are on disk, since
   // they reach the shortcut's place only through put_in_place, which flushes first.
-  auto applied_hash = content_hash(sys, scratch);
   if (!applied_hash) return fail(std::unexpected(applied_hash.error()));
   record.applied_hash = std::move(*applied_hash);
   record_changed(run, *item.record);

@@ -13,8 +13,8 @@
 #include "platform/messages_win32.hpp"
 #include "platform/path.hpp"
 #include "platform/registry_win32.hpp"
-#include "platform/text.hpp"
 #include "platform/shell_win32.hpp"
+#include "platform/text.hpp"
 #include "support/scratch_win32.hpp"
 
 namespace mossglow::contract {

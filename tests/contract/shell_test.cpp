@@ -371,3 +371,29 @@ TEST_F(ShellContract, IconLocationReportsTheStoredIconOfALink) {
 
 }  // namespace
 }  // namespace mossglow
+
+namespace mossglow {
+namespace {
+
+// A link made or changed in memory holds exactly the bytes the same link saved as a file
+// holds, so a link written from memory is the link the shell would have written.
+TEST_F(ShellContract, LinksMadeInMemoryAreTheBytesOfLinksSavedAsFiles) {
+  const NewLink made{"C:\\windows\\notepad.exe", "--flag \"x y\"", "C:\\windows", std::string(icon),
+                     0};
+  ASSERT_TRUE(sys.shell.create_link(at("saved.lnk"), made));
+  const auto in_memory = sys.shell.new_link_bytes(made);
+  ASSERT_TRUE(in_memory) << std::hex << in_memory.error().value;
+  EXPECT_EQ(*in_memory, read(at("saved.lnk")));
+
+  const std::string before = read(at("saved.lnk"));
+  ASSERT_TRUE(sys.shell.set_link_icon(at("saved.lnk"), ascii_icon));
+  const auto changed = sys.shell.link_bytes_with_icon(before, ascii_icon);
+  ASSERT_TRUE(changed) << std::hex << changed.error().value;
+  EXPECT_EQ(*changed, read(at("saved.lnk")));
+
+  // What is not a shell link is refused, as loading such a file is.
+  EXPECT_FALSE(sys.shell.link_bytes_with_icon("not a shell link", ascii_icon));
+}
+
+}  // namespace
+}  // namespace mossglow

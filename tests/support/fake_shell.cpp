@@ -95,6 +95,22 @@ ComResult<void> FakeShell::create_link(std::string_view link_path, const NewLink
   return {};
 }
 
+ComResult<std::string> FakeShell::link_bytes_with_icon(std::string_view link_bytes,
+                                                       std::string_view icon_path) {
+  if (auto e = fault("link_bytes_with_icon", {})) return fail(*e);
+  auto link = parse_link(link_bytes);
+  if (!link) return fail(e_fail);
+  link->icon_path = std::string(icon_path);
+  link->icon_index = 0;
+  return this->link_bytes(*link);
+}
+
+ComResult<std::string> FakeShell::new_link_bytes(const NewLink& link) {
+  if (auto e = fault("new_link_bytes", {})) return fail(*e);
+  return link_bytes(LinkInfo{link.target, link.arguments.value_or(""),
+                             link.working_directory.value_or(""), link.icon_path, link.icon_index});
+}
+
 ComResult<LinkInfo> FakeShell::read_link(std::string_view link_path) {
   if (auto e = fault("read_link", link_path)) return fail(*e);
   if (has_nul(link_path)) return fail_os(Win32Error{error_invalid_name});

@@ -277,18 +277,17 @@ TEST_F(ApplySkin, EachPerShortcutFailureGivesItsLineAndJournalState) {
        },
        "There is not enough space on the disk. (os error 112)", OnDisk::no_journal, false, 0},
       {"icon change",
-       [](auto& fw, auto&) { fw.shell.faults().fail_nth("set_link_icon", 1, 0x80070005u); },
+       [](auto& fw, auto&) { fw.shell.faults().fail_nth("link_bytes_with_icon", 1, 0x80070005u); },
        "Access is denied. (0x80070005)", OnDisk::record_without_hash, false, 0},
-      {"hash after the change",
+      {"writing the changed copy",
        [&](auto&, auto& files) {
          files.before = [&](std::string_view op, std::string_view p) -> std::optional<Win32Error> {
-           if (op == "read_file" && p == path + ".mossglow-tmp") return Win32Error{32};
+           if (op == "write_file" && p == path + ".mossglow-tmp") return Win32Error{112};
            return std::nullopt;
          };
        },
-       "The process cannot access the file because it is being used by another process. "
-       "(os error 32)",
-       OnDisk::record_without_hash, false, 0},
+       "There is not enough space on the disk. (os error 112)", OnDisk::record_without_hash, false,
+       0},
       {"save after the change",
        [](auto& fw, auto&) { fw.files.faults().fail_nth("write_file", 3, 112); },
        "There is not enough space on the disk. (os error 112)", OnDisk::record_without_hash, false,

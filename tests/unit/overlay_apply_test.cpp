@@ -277,17 +277,25 @@ TEST(OverlayApplyItemFailures, EachStepLeavesTheStateRestoreExpects) {
        [](auto& w, auto&) { w.files.faults().fail_nth("write_file", 2, 112); }, full,
        Shortcut::absent, false, false},
       {"link save",
-       [](auto& w, auto&) { w.shell.faults().fail_nth("create_link", 1, 0x80070005u); },
+       [](auto& w, auto&) { w.shell.faults().fail_nth("new_link_bytes", 1, 0x80070005u); },
        "Access is denied. (0x80070005)", Shortcut::absent, false, false},
       {"flush of the link", fail_path("flush_file", a_temporary, error_access_denied), denied,
        Shortcut::absent, true, false},
-      {"hash of the link", fail_path("read_file", a_temporary, error_access_denied), denied,
+      {"writing the link", fail_path("write_file", a_temporary, error_access_denied), denied,
        Shortcut::absent, false, false},
       // The hash stays in the list and reaches the disk with B's save; the link never
       // appeared, so a restore finds nothing to undo.
       {"second journal save",
-       [](auto& w, auto&) { w.files.faults().fail_nth("write_file", 3, 112); }, full,
-       Shortcut::absent, true, false},
+       [&](auto&, auto& files) {
+         files.before = [saves = 0](std::string_view op,
+                                    std::string_view path) mutable -> std::optional<Win32Error> {
+           if (op == "write_file" && path.ends_with("overlay.tmp") && ++saves == 2) {
+             return Win32Error{112};
+           }
+           return std::nullopt;
+         };
+       },
+       full, Shortcut::absent, true, false},
       {"name taken after the existence test",
        [&](fake::FakeWindows& w, fake::InterceptingFileSystem& files) {
          files.before = [&, fs = &w.files](std::string_view op, std::string_view path) {

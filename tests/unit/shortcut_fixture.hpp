@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/path.hpp"
 #include "platform/desktop_folders.hpp"
+#include "platform/path.hpp"
 #include "state/detailed_record.hpp"
 #include "support/fake_windows.hpp"
 

@@ -27,14 +27,7 @@ Result<std::string> overlay_journal_element(const Overlay& record) {
 }
 
 Result<std::string> serialize_overlay_journal(const std::vector<Overlay>& records) {
-  std::vector<std::string> elements;
-  elements.reserve(records.size());
-  for (const Overlay& record : records) {
-    auto element = overlay_journal_element(record);
-    if (!element) return std::unexpected(element.error());
-    elements.push_back(std::move(*element));
-  }
-  return join_journal_elements(elements);
+  return serialize_records(records, overlay_journal_element);
 }
 
 Result<std::vector<Overlay>> parse_overlay_journal(std::string_view bytes) {

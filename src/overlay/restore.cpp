@@ -22,10 +22,6 @@ constexpr std::string_view shortcut_elsewhere = "记录的快捷方式不在项�
 
 Status keep(std::string_view reason) { return std::unexpected(std::string(reason)); }
 
-bool is_not_found(Win32Error error) {
-  return error.code == error_file_not_found || error.code == error_path_not_found;
-}
-
 // Undoes one record, or says why it stays in the journal. The shortcut is deleted
 // only when its content hash proves it is the link the apply created, and the item
 // only ever loses the hidden bit. A failure to look at either is a reason to keep the

@@ -104,8 +104,7 @@ inline bool path_exists(FileSystem& files, std::string_view path) {
 inline OsResult<bool> entry_exists(FileSystem& files, std::string_view path) {
   const auto attributes = files.get_attributes(path);
   if (attributes) return true;
-  const std::uint32_t code = attributes.error().code;
-  if (code == error_file_not_found || code == error_path_not_found) return false;
+  if (is_not_found(attributes.error())) return false;
   return std::unexpected(attributes.error());
 }
 

@@ -44,6 +44,11 @@ inline constexpr std::uint32_t error_bad_file_type = 222;
 inline constexpr std::uint32_t error_file_too_large = 223;
 inline constexpr std::uint32_t error_unable_to_move_replacement = 1176;
 
+// "No such file" in either of the forms Windows gives it.
+constexpr bool is_not_found(Win32Error error) {
+  return error.code == error_file_not_found || error.code == error_path_not_found;
+}
+
 inline constexpr HResult e_fail{0x80004005u};
 inline constexpr HResult e_pointer{0x80004003u};
 

@@ -34,16 +34,14 @@ nlohmann::ordered_json raw_json(const Raw& raw) {
 }  // namespace
 
 Result<std::string> serialize_recycle_journal(const std::vector<Value>& records) {
-  auto list = nlohmann::ordered_json::array();
-  for (const Value& record : records) {
+  return serialize_records(records, [](const Value& record) {
     nlohmann::ordered_json object = nlohmann::ordered_json::object();
     object["name"] = record.name;
     object["original"] =
         record.original ? raw_json(*record.original) : nlohmann::ordered_json(nullptr);
     object["replacement"] = raw_json(record.replacement);
-    list.push_back(std::move(object));
-  }
-  return dump_journal(list);
+    return journal_element(object);
+  });
 }
 
 Result<std::vector<Value>> parse_recycle_journal(std::string_view bytes) {

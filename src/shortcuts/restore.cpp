@@ -42,10 +42,6 @@ bool is_backup_name(const Record& record, std::string_view originals) {
   return name[dot] == '.' && is_decimal_index(name.substr(0, dot));
 }
 
-bool is_not_found(Win32Error error) {
-  return error.code == error_file_not_found || error.code == error_path_not_found;
-}
-
 // A rename over the shortcut that stopped halfway leaves the shortcut gone and the
 // temporary file beside it holding the new content, whole and flushed: the icon change
 // (the journalled applied hash) or the original being put back. Either way the

@@ -32,14 +32,7 @@ Result<std::string> backup_journal_element(const Record& record) {
 }
 
 Result<std::string> serialize_backup_journal(const std::vector<Record>& records) {
-  std::vector<std::string> elements;
-  elements.reserve(records.size());
-  for (const Record& record : records) {
-    auto element = backup_journal_element(record);
-    if (!element) return std::unexpected(element.error());
-    elements.push_back(std::move(*element));
-  }
-  return join_journal_elements(elements);
+  return serialize_records(records, backup_journal_element);
 }
 
 Result<std::vector<Record>> parse_backup_journal(std::string_view bytes) {

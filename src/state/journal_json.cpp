@@ -54,17 +54,6 @@ std::string join_journal_elements(std::span<const std::string> elements) {
   return text;
 }
 
-Result<std::string> dump_journal(const nlohmann::ordered_json& records) {
-  std::vector<std::string> elements;
-  elements.reserve(records.size());
-  for (const auto& record : records) {
-    auto element = journal_element(record);
-    if (!element) return std::unexpected(element.error());
-    elements.push_back(std::move(*element));
-  }
-  return join_journal_elements(elements);
-}
-
 void JournalText::put(std::size_t index, Result<std::string> element) {
   if (index >= elements_.size()) {
     elements_.resize(index + 1);

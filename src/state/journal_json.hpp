@@ -18,13 +18,25 @@ inline constexpr std::string_view invalid_path_text = "path contains invalid UTF
 // when empty, non-ASCII text as raw UTF-8, no byte-order mark and no final line
 // break. Any string that is not valid UTF-8 makes it fail with invalid_path_text
 // before anything is written.
-Result<std::string> dump_journal(const nlohmann::ordered_json& records);
 
 // One record as it stands in that list: the object pretty-printed one level in.
 Result<std::string> journal_element(const nlohmann::ordered_json& record);
 
 // The journal text made of such elements, in order.
 std::string join_journal_elements(std::span<const std::string> elements);
+
+// The journal text of a list of records, each made an element by `element`.
+template <class Record, class Element>
+Result<std::string> serialize_records(const std::vector<Record>& records, Element element) {
+  std::vector<std::string> elements;
+  elements.reserve(records.size());
+  for (const Record& record : records) {
+    auto made = element(record);
+    if (!made) return std::unexpected(made.error());
+    elements.push_back(std::move(*made));
+  }
+  return join_journal_elements(elements);
+}
 
 // The text of a journal that grows and changes during one run. Each record's element
 // is kept and made again only when that record changes, so that a save costs a join

@@ -34,8 +34,7 @@ Status discard_temporary(const System& sys, std::string_view destination) {
   const std::string temporary = placement_temporary(destination);
   auto attributes = sys.files.get_attributes(temporary);
   if (!attributes) {
-    const auto code = attributes.error().code;
-    if (code == error_file_not_found || code == error_path_not_found) return {};
+    if (is_not_found(attributes.error())) return {};
     return std::unexpected(sys.os_text(attributes.error()));
   }
   if ((*attributes & file_attribute_readonly) != 0) {

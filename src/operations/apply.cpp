@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "embedded_icon.hpp"
 #include "operations/outcome.hpp"
 #include "operations/report.hpp"
 #include "overlay/apply.hpp"
@@ -45,8 +44,8 @@ Result<Section> skin_shortcuts(const System& sys, const DesktopFolders& desktops
   if (auto copies = sys.files.list_directory(run.originals_directory)) {
     for (const auto& entry : *copies) run.old_copies[ascii_lower(entry.name)] = entry.attributes;
   }
-  if (auto written = sys.files.write_file(run.icon_path, embedded_icon_bytes(), false); !written) {
-    return std::unexpected(sys.os_text(written.error()));
+  if (auto written = write_icon(sys, data_directory, IconWrite::always); !written) {
+    return std::unexpected(written.error());
   }
 
   skin_shortcuts(run, shortcuts);

@@ -5,7 +5,6 @@
 #include <optional>
 #include <vector>
 
-#include "embedded_icon.hpp"
 #include "overlay/journal.hpp"
 #include "overlay/scan.hpp"
 #include "platform/path.hpp"
@@ -153,15 +152,11 @@ void cover_batch(OverlayRun& run, std::vector<Item>& batch) {
 }
 
 // The data directory and the icon the links point to; an icon already there is kept.
-Status prepare(const System& sys, std::string_view data_directory, const std::string& icon_path) {
+Status prepare(const System& sys, std::string_view data_directory) {
   if (auto made = sys.files.create_directories(data_directory); !made) {
     return os_failure(sys, made.error());
   }
-  if (path_exists(sys.files, icon_path)) return {};
-  if (auto written = sys.files.write_file(icon_path, embedded_icon_bytes(), false); !written) {
-    return os_failure(sys, written.error());
-  }
-  return {};
+  return write_icon(sys, data_directory, IconWrite::unless_present);
 }
 
 }  // namespace
@@ -173,7 +168,7 @@ Result<Section> apply_overlay(const System& sys, const DesktopFolders& desktops,
   if (!pending) return std::unexpected(pending.error());
   if (*pending) return std::unexpected(std::string(overlay_pending));
   OverlayRun run{sys, data_directory, icon_path(data_directory), {}, {}, nullptr};
-  if (auto prepared = prepare(sys, data_directory, run.icon_path); !prepared) {
+  if (auto prepared = prepare(sys, data_directory); !prepared) {
     return std::unexpected(prepared.error());
   }
   // Listed afresh: the shortcut steps have changed the desktops since the apply's scan.

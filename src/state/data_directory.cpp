@@ -1,5 +1,7 @@
 #include "state/data_directory.hpp"
 
+#include "embedded_icon.hpp"
+#include "platform/file_system.hpp"
 #include "platform/path.hpp"
 
 namespace mossglow {
@@ -16,6 +18,12 @@ std::string originals_folder(std::string_view data_directory) {
 
 std::string icon_path(std::string_view data_directory) {
   return join_path(data_directory, "brambun.ico");
+}
+
+Status write_icon(const System& sys, std::string_view data_directory, IconWrite when) {
+  const std::string path = icon_path(data_directory);
+  if (when == IconWrite::unless_present && path_exists(sys.files, path)) return {};
+  return with_os_text(sys.messages, sys.files.write_file(path, embedded_icon_bytes(), false));
 }
 
 }  // namespace mossglow

@@ -5,6 +5,7 @@
 
 #include "platform/environment.hpp"
 #include "platform/result.hpp"
+#include "platform/system.hpp"
 
 namespace mossglow {
 
@@ -32,5 +33,13 @@ inline constexpr std::string_view detailed_record_name = "last-operation.txt";
 std::string originals_folder(std::string_view data_directory);
 // The mascot icon every icon location the program writes names, with index 0.
 std::string icon_path(std::string_view data_directory);
+
+enum class IconWrite {
+  always,          // the apply's shortcut step: the file is made or rewritten
+  unless_present,  // the overlay step: a file already there is kept, whatever it holds
+};
+// Writes the mascot icon's bytes (the ones the program carries) to icon_path; the OS
+// error text when it cannot.
+Status write_icon(const System& sys, std::string_view data_directory, IconWrite when);
 
 }  // namespace mossglow

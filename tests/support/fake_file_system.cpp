@@ -43,8 +43,6 @@ std::string torn(std::string_view now, std::string_view old) {
 
 }  // namespace
 
-FakeFileSystem::FakeFileSystem() = default;
-
 std::string FakeFileSystem::fold(std::string_view path) {
   std::string unified;
   for (char c : path) {
@@ -103,25 +101,8 @@ OsResult<void> FakeFileSystem::check_parent(std::string_view folded) const {
   return {};
 }
 
-std::optional<Win32Error> FakeFileSystem::fault(std::string_view operation,
-                                                std::string_view folded) {
-  if (const auto code = faults_.next(operation, folded)) return Win32Error{*code};
-  if (locked_.contains(std::string(folded))) return Win32Error{error_sharing_violation};
-  return std::nullopt;
-}
-
-std::optional<std::uint32_t> FakeFileSystem::mutation(std::string_view operation,
-                                                      std::string_view folded,
-                                                      std::string_view path) {
-  // Both are asked so that each keeps its own count of calls.
-  const auto knob = observer_ ? observer_->mutating_call(operation, path) : std::nullopt;
-  const auto planned = faults_.next(operation, folded);
-  return planned ? planned : knob;
-}
-
-void FakeFileSystem::changed(std::string_view operation, std::string_view path,
-                             std::string_view step) {
-  if (observer_ != nullptr) observer_->changed(operation, path, step);
+void FakeFileSystem::changed(Op operation, std::string_view path, std::string_view step) {
+  observer_.changed(operation, path, step);
 }
 
 FakeFileSystem::Node& FakeFileSystem::put(const std::string& key, std::string_view path,
@@ -137,8 +118,7 @@ FakeFileSystem::Node& FakeFileSystem::put(const std::string& key, std::string_vi
 }
 
 void FakeFileSystem::write_in_steps(const std::string& key, std::string_view path,
-                                    std::uint32_t attributes, const Bytes& bytes,
-                                    std::string_view operation) {
+                                    std::uint32_t attributes, const Bytes& bytes, Op operation) {
   Node node;
   node.attributes = attributes;
   if (const Node* existing = find(key)) node.durable = existing->durable;
@@ -162,9 +142,9 @@ void FakeFileSystem::load_state(State state) {
   for (const auto& [key, node] : nodes_) next_order_ = std::max(next_order_, node.order + 1);
 }
 
-OsResult<FileMetadata> FakeFileSystem::metadata(std::string_view path) {
+OsResult<FileMetadata> FakeFileSystem::stat(std::string_view path) const {
   const std::string key = fold(path);
-  if (auto e = fault("metadata", key)) return std::unexpected(*e);
+  if (locked_.contains(key)) return fail(error_sharing_violation);
   if (has_nul(path)) return fail(error_invalid_name);
   if (is_drive(key)) return FileMetadata{file_attribute_directory, 0};
   const Node* entry = find(key);
@@ -177,73 +157,91 @@ OsResult<FileMetadata> FakeFileSystem::metadata(std::string_view path) {
   return FileMetadata{node->attributes, node->content.size()};
 }
 
+OsResult<FileMetadata> FakeFileSystem::metadata(std::string_view path) {
+  return faults_.run(Op::metadata, path, fail, [&] { return stat(path); });
+}
+
 OsResult<FileMetadata> FakeFileSystem::symlink_metadata(std::string_view path) {
-  const std::string key = fold(path);
-  if (auto e = fault("symlink_metadata", key)) return std::unexpected(*e);
-  if (has_nul(path)) return fail(error_invalid_name);
-  if (is_drive(key)) return FileMetadata{file_attribute_directory, 0};
-  const Node* node = find(key);
-  if (node == nullptr) return fail(check_parent(key) ? error_file_not_found : error_path_not_found);
-  return FileMetadata{node->attributes, node->content.size()};
+  return faults_.run(Op::symlink_metadata, path, fail, [&]() -> OsResult<FileMetadata> {
+    const std::string key = fold(path);
+    if (locked_.contains(key)) return fail(error_sharing_violation);
+    if (has_nul(path)) return fail(error_invalid_name);
+    if (is_drive(key)) return FileMetadata{file_attribute_directory, 0};
+    const Node* node = find(key);
+    if (node == nullptr) {
+      return fail(check_parent(key) ? error_file_not_found : error_path_not_found);
+    }
+    return FileMetadata{node->attributes, node->content.size()};
+  });
 }
 
 OsResult<std::uint32_t> FakeFileSystem::get_attributes(std::string_view path) {
-  const std::string key = fold(path);
-  if (auto e = faults_.next("get_attributes", key)) return fail(*e);
-  if (has_nul(path)) return fail(error_invalid_name);
-  if (is_drive(key)) return file_attribute_directory;
-  const Node* node = find(key);
-  if (node == nullptr) return fail(check_parent(key) ? error_file_not_found : error_path_not_found);
-  return node->attributes;
+  return faults_.run(Op::get_attributes, path, fail, [&]() -> OsResult<std::uint32_t> {
+    const std::string key = fold(path);
+    if (has_nul(path)) return fail(error_invalid_name);
+    if (is_drive(key)) return file_attribute_directory;
+    const Node* node = find(key);
+    if (node == nullptr) {
+      return fail(check_parent(key) ? error_file_not_found : error_path_not_found);
+    }
+    return node->attributes;
+  });
 }
 
 OsResult<void> FakeFileSystem::set_attributes(std::string_view path, std::uint32_t attributes) {
-  const std::string key = fold(path);
-  if (auto e = mutation("set_attributes", key, path)) return fail(*e);
-  if (has_nul(path)) return fail(error_invalid_name);
-  Node* node = find(key);
-  if (node == nullptr) return fail(check_parent(key) ? error_file_not_found : error_path_not_found);
-  // Windows keeps the kind bits; only the settable ones change.
-  constexpr std::uint32_t settable = 0x1 | 0x2 | 0x4 | 0x20 | 0x100 | 0x2000;
-  std::uint32_t bits =
-      (node->attributes & (file_attribute_directory | file_attribute_reparse_point)) |
-      (attributes & settable);
-  if (bits == 0) bits = file_attribute_normal;
-  node->attributes = bits;
-  changed("set_attributes", node->path);
-  return {};
+  return faults_.run(Op::set_attributes, path, fail, [&]() -> OsResult<void> {
+    const std::string key = fold(path);
+    if (has_nul(path)) return fail(error_invalid_name);
+    Node* node = find(key);
+    if (node == nullptr) {
+      return fail(check_parent(key) ? error_file_not_found : error_path_not_found);
+    }
+    // Windows keeps the kind bits; only the settable ones change.
+    constexpr std::uint32_t settable = 0x1 | 0x2 | 0x4 | 0x20 | 0x100 | 0x2000;
+    std::uint32_t bits =
+        (node->attributes & (file_attribute_directory | file_attribute_reparse_point)) |
+        (attributes & settable);
+    if (bits == 0) bits = file_attribute_normal;
+    node->attributes = bits;
+    changed(Op::set_attributes, node->path);
+    return {};
+  });
 }
 
 OsResult<std::vector<DirectoryEntry>> FakeFileSystem::list_directory(std::string_view folder) {
-  const std::string key = fold(folder);
-  if (auto e = fault("list_directory", key)) return std::unexpected(*e);
-  if (has_nul(folder)) return fail(error_invalid_name);
-  if (!is_drive(key)) {
-    const Node* node = follow(find(key));
-    if (node == nullptr) return fail(error_path_not_found);
-    if (!node->directory) return fail(error_directory);
-  }
-  std::vector<const Node*> children;
-  const std::string target_key = is_drive(key) ? key : fold(follow(find(key))->path);
-  for (const auto& [child_key, node] : nodes_) {
-    if (parent_of(child_key) == target_key) children.push_back(&node);
-  }
-  std::ranges::sort(children, {}, &Node::order);
-  std::vector<DirectoryEntry> entries;
-  for (const Node* child : children) {
-    entries.push_back(DirectoryEntry{std::string(file_name(child->path)), child->attributes,
-                                     child->directory ? 0 : child->content.size()});
-  }
-  return entries;
+  using Listing = OsResult<std::vector<DirectoryEntry>>;
+  return faults_.run(Op::list_directory, folder, fail, [&]() -> Listing {
+    const std::string key = fold(folder);
+    if (locked_.contains(key)) return fail(error_sharing_violation);
+    if (has_nul(folder)) return fail(error_invalid_name);
+    if (!is_drive(key)) {
+      const Node* node = follow(find(key));
+      if (node == nullptr) return fail(error_path_not_found);
+      if (!node->directory) return fail(error_directory);
+    }
+    std::vector<const Node*> children;
+    const std::string target_key = is_drive(key) ? key : fold(follow(find(key))->path);
+    for (const auto& [child_key, node] : nodes_) {
+      if (parent_of(child_key) == target_key) children.push_back(&node);
+    }
+    std::ranges::sort(children, {}, &Node::order);
+    std::vector<DirectoryEntry> entries;
+    for (const Node* child : children) {
+      entries.push_back(DirectoryEntry{std::string(file_name(child->path)), child->attributes,
+                                       child->directory ? 0 : child->content.size()});
+    }
+    return entries;
+  });
 }
 
-OsResult<std::string> FakeFileSystem::read_file(std::string_view path) {
+OsResult<std::string> FakeFileSystem::load(std::string_view path) const {
   const std::string key = fold(path);
-  if (auto e = fault("read_file", key)) return std::unexpected(*e);
+  if (locked_.contains(key)) return fail(error_sharing_violation);
   if (has_nul(path)) return fail(error_invalid_name);
   const Node* entry = find(key);
-  if (entry == nullptr)
+  if (entry == nullptr) {
     return fail(check_parent(key) ? error_file_not_found : error_path_not_found);
+  }
   const Node* node = follow(entry);
   if (node == nullptr) return fail(error_file_not_found);
   if (node->directory) return fail(error_access_denied);
@@ -251,151 +249,151 @@ OsResult<std::string> FakeFileSystem::read_file(std::string_view path) {
   return node->content.str();
 }
 
+OsResult<std::string> FakeFileSystem::read_file(std::string_view path) {
+  return faults_.run(Op::read_file, path, fail, [&] { return load(path); });
+}
+
 OsResult<void> FakeFileSystem::write_file(std::string_view path, std::string_view bytes,
                                           bool flush) {
-  const std::string entry_key = fold(path);
-  if (auto e = mutation("write_file", entry_key, path)) return fail(*e);
-  if (has_nul(path)) return fail(error_invalid_name);
-  const auto [key, spelled] = write_target(entry_key, path);
-  if (locked_.contains(entry_key) || locked_.contains(key)) return fail(error_sharing_violation);
-  if (auto parent = check_parent(key); !parent) return parent;
-  const Node* existing = find(key);
-  if (existing != nullptr &&
-      (existing->directory || (existing->attributes & file_attribute_readonly) != 0)) {
-    return fail(error_access_denied);
-  }
-  write_in_steps(key, spelled, existing ? existing->attributes : file_attribute_archive,
-                 Bytes(bytes), "write_file");
-  if (flush) {
-    Node& node = *find(key);
-    node.durable = node.content;
-    changed("write_file", node.path, "flushed");
-  }
-  return {};
+  return faults_.run(Op::write_file, path, fail, [&]() -> OsResult<void> {
+    if (has_nul(path)) return fail(error_invalid_name);
+    if (auto stored = store(path, bytes, Op::write_file); !stored) return stored;
+    if (flush) {
+      Node& node = *find(write_target(fold(path), path).first);
+      node.durable = node.content;
+      changed(Op::write_file, node.path, "flushed");
+    }
+    return {};
+  });
 }
 
 OsResult<void> FakeFileSystem::flush_file(std::string_view path) {
-  const std::string entry_key = fold(path);
-  if (auto e = mutation("flush_file", entry_key, path)) return fail(*e);
-  if (locked_.contains(entry_key)) return fail(error_sharing_violation);
-  if (has_nul(path)) return fail(error_invalid_name);
-  if (find(entry_key) == nullptr) {
-    return fail(check_parent(entry_key) ? error_file_not_found : error_path_not_found);
-  }
-  Node* node = find(write_target(entry_key, path).first);
-  if (node == nullptr) return fail(error_file_not_found);
-  if (node->directory || (node->attributes & file_attribute_readonly) != 0) {
-    return fail(error_access_denied);
-  }
-  node->durable = node->content;
-  changed("flush_file", node->path);
-  return {};
+  return faults_.run(Op::flush_file, path, fail, [&]() -> OsResult<void> {
+    const std::string entry_key = fold(path);
+    if (locked_.contains(entry_key)) return fail(error_sharing_violation);
+    if (has_nul(path)) return fail(error_invalid_name);
+    if (find(entry_key) == nullptr) {
+      return fail(check_parent(entry_key) ? error_file_not_found : error_path_not_found);
+    }
+    Node* node = find(write_target(entry_key, path).first);
+    if (node == nullptr) return fail(error_file_not_found);
+    if (node->directory || (node->attributes & file_attribute_readonly) != 0) {
+      return fail(error_access_denied);
+    }
+    node->durable = node->content;
+    changed(Op::flush_file, node->path);
+    return {};
+  });
 }
 
 OsResult<void> FakeFileSystem::create_new_file(std::string_view path, std::string_view bytes,
                                                bool flush) {
-  const std::string key = fold(path);
-  if (auto e = mutation("create_new_file", key, path)) return fail(*e);
-  if (locked_.contains(key)) return fail(error_sharing_violation);
-  if (has_nul(path)) return fail(error_invalid_name);
-  if (auto parent = check_parent(key); !parent) return parent;
-  // A symbolic link is a name that exists, whether or not its target does.
-  if (find(key) != nullptr) return fail(error_file_exists);
-  write_in_steps(key, path, file_attribute_archive, Bytes(bytes), "create_new_file");
-  if (flush) {
-    Node& node = *find(key);
-    node.durable = node.content;
-    changed("create_new_file", node.path, "flushed");
-  }
-  return {};
+  return faults_.run(Op::create_new_file, path, fail, [&]() -> OsResult<void> {
+    const std::string key = fold(path);
+    if (locked_.contains(key)) return fail(error_sharing_violation);
+    if (has_nul(path)) return fail(error_invalid_name);
+    if (auto parent = check_parent(key); !parent) return parent;
+    // A symbolic link is a name that exists, whether or not its target does.
+    if (find(key) != nullptr) return fail(error_file_exists);
+    write_in_steps(key, path, file_attribute_archive, Bytes(bytes), Op::create_new_file);
+    if (flush) {
+      Node& node = *find(key);
+      node.durable = node.content;
+      changed(Op::create_new_file, node.path, "flushed");
+    }
+    return {};
+  });
 }
 
 OsResult<void> FakeFileSystem::copy_file(std::string_view from, std::string_view to) {
-  const std::string source_key = fold(from);
-  const std::string entry_key = fold(to);
-  if (auto e = mutation("copy_file", source_key, from)) return fail(*e);
-  if (has_nul(from) || has_nul(to)) return fail(error_invalid_name);
-  const auto [target_key, spelled] = write_target(entry_key, to);
-  if (locked_.contains(source_key) || locked_.contains(entry_key) || locked_.contains(target_key)) {
-    return fail(error_sharing_violation);
-  }
-  const Node* entry = find(source_key);
-  if (entry == nullptr) {
-    return fail(check_parent(source_key) ? error_file_not_found : error_path_not_found);
-  }
-  const Node* source = follow(entry);
-  if (source == nullptr) return fail(error_file_not_found);
-  if (source->directory) return fail(error_access_denied);
-  if (auto parent = check_parent(target_key); !parent) return parent;
-  if (const Node* existing = find(target_key)) {
-    // The destination is opened as CREATE_ALWAYS with the source's attributes: a
-    // read-only file refuses, and so does a hidden or system one unless the source
-    // carries the same bits (a hidden backup goes back over a hidden shortcut).
-    constexpr std::uint32_t guarded = file_attribute_hidden | file_attribute_system;
-    const std::uint32_t missing = existing->attributes & guarded & ~source->attributes;
-    if (existing->directory || (existing->attributes & file_attribute_readonly) != 0 ||
-        missing != 0) {
-      return fail(error_access_denied);
+  return faults_.run(Op::copy_file, from, fail, [&]() -> OsResult<void> {
+    const std::string source_key = fold(from);
+    const std::string entry_key = fold(to);
+    if (has_nul(from) || has_nul(to)) return fail(error_invalid_name);
+    const auto [target_key, spelled] = write_target(entry_key, to);
+    if (locked_.contains(source_key) || locked_.contains(entry_key) ||
+        locked_.contains(target_key)) {
+      return fail(error_sharing_violation);
     }
-  }
-  // Held here: the source may be the destination's own entry, rewritten as the copy goes.
-  const Bytes bytes = source->content;
-  write_in_steps(target_key, spelled,
-                 (source->attributes & ~(file_attribute_reparse_point | file_attribute_normal)) |
-                     file_attribute_archive,
-                 bytes, "copy_file");
-  return {};
+    const Node* entry = find(source_key);
+    if (entry == nullptr) {
+      return fail(check_parent(source_key) ? error_file_not_found : error_path_not_found);
+    }
+    const Node* source = follow(entry);
+    if (source == nullptr) return fail(error_file_not_found);
+    if (source->directory) return fail(error_access_denied);
+    if (auto parent = check_parent(target_key); !parent) return parent;
+    if (const Node* existing = find(target_key)) {
+      // The destination is opened as CREATE_ALWAYS with the source's attributes: a
+      // read-only file refuses, and so does a hidden or system one unless the source
+      // carries the same bits (a hidden backup goes back over a hidden shortcut).
+      constexpr std::uint32_t guarded = file_attribute_hidden | file_attribute_system;
+      const std::uint32_t missing = existing->attributes & guarded & ~source->attributes;
+      if (existing->directory || (existing->attributes & file_attribute_readonly) != 0 ||
+          missing != 0) {
+        return fail(error_access_denied);
+      }
+    }
+    // Held here: the source may be the destination's own entry, rewritten as the copy goes.
+    const Bytes bytes = source->content;
+    write_in_steps(target_key, spelled,
+                   (source->attributes & ~(file_attribute_reparse_point | file_attribute_normal)) |
+                       file_attribute_archive,
+                   bytes, Op::copy_file);
+    return {};
+  });
 }
 
 OsResult<void> FakeFileSystem::rename_replace(std::string_view from, std::string_view to) {
-  return rename("rename_replace", from, to, true);
+  return rename(Op::rename_replace, from, to, true);
 }
 
 OsResult<void> FakeFileSystem::rename_new(std::string_view from, std::string_view to) {
-  return rename("rename_new", from, to, false);
+  return rename(Op::rename_new, from, to, false);
 }
 
-OsResult<void> FakeFileSystem::rename(std::string_view operation, std::string_view from,
-                                      std::string_view to, bool replace_existing) {
-  const std::string source_key = fold(from);
-  const std::string target_key = fold(to);
-  if (auto e = mutation(operation, source_key, from)) return fail(*e);
-  if (has_nul(from) || has_nul(to)) return fail(error_invalid_name);
-  if (locked_.contains(source_key) || locked_.contains(target_key)) {
-    return fail(error_sharing_violation);
-  }
-  const Node* source = find(source_key);
-  if (source == nullptr) {
-    return fail(check_parent(source_key) ? error_file_not_found : error_path_not_found);
-  }
-  if (auto parent = check_parent(target_key); !parent) return parent;
-  std::optional<std::uint64_t> order;
-  if (const Node* existing = find(target_key); existing != nullptr && source_key != target_key) {
-    if (!replace_existing) return fail(error_already_exists);
-    if (existing->directory || (existing->attributes & file_attribute_readonly) != 0) {
-      return fail(error_access_denied);
+OsResult<void> FakeFileSystem::rename(Op operation, std::string_view from, std::string_view to,
+                                      bool replace_existing) {
+  return faults_.run(operation, from, fail, [&]() -> OsResult<void> {
+    const std::string source_key = fold(from);
+    const std::string target_key = fold(to);
+    if (has_nul(from) || has_nul(to)) return fail(error_invalid_name);
+    if (locked_.contains(source_key) || locked_.contains(target_key)) {
+      return fail(error_sharing_violation);
     }
-    // Replacing takes two steps on disk: the old file goes, then the new name is given.
-    order = existing->order;
-    const std::string shown = existing->path;
-    nodes_.erase(target_key);
-    changed(operation, shown, "replaced file removed");
-  }
-  Node moved = std::move(nodes_.at(source_key));
-  nodes_.erase(source_key);
-  if (order) moved.order = *order;
-  moved.path = std::string(to);
-  const std::string shown = moved.path;
-  nodes_[target_key] = std::move(moved);
-  changed(operation, shown, order ? "renamed" : "");
-  return {};
+    const Node* source = find(source_key);
+    if (source == nullptr) {
+      return fail(check_parent(source_key) ? error_file_not_found : error_path_not_found);
+    }
+    if (auto parent = check_parent(target_key); !parent) return parent;
+    std::optional<std::uint64_t> order;
+    if (const Node* existing = find(target_key); existing != nullptr && source_key != target_key) {
+      if (!replace_existing) return fail(error_already_exists);
+      if (existing->directory || (existing->attributes & file_attribute_readonly) != 0) {
+        return fail(error_access_denied);
+      }
+      // Replacing takes two steps on disk: the old file goes, then the new name is given.
+      order = existing->order;
+      const std::string shown = existing->path;
+      nodes_.erase(target_key);
+      changed(operation, shown, "replaced file removed");
+    }
+    Node moved = std::move(nodes_.at(source_key));
+    nodes_.erase(source_key);
+    if (order) moved.order = *order;
+    moved.path = std::string(to);
+    const std::string shown = moved.path;
+    nodes_[target_key] = std::move(moved);
+    changed(operation, shown, order ? "renamed" : "");
+    return {};
+  });
 }
 
 OsResult<void> FakeFileSystem::replace_file(std::string_view replaced,
                                             std::string_view replacement) {
   const std::string replaced_key = fold(replaced);
   const std::string replacement_key = fold(replacement);
-  const auto planned = mutation("replace_file", replaced_key, replaced);
+  const Failure planned = faults_.enter(Op::replace_file, replaced);
   // ReplaceFileW failing to move the replacement has already removed the replaced
   // file; every other failure comes before any change. A planned failure keeps its
   // code even where the call would have failed anyway.
@@ -421,70 +419,73 @@ OsResult<void> FakeFileSystem::replace_file(std::string_view replaced,
   result.content = source->content;
   result.durable = source->durable;
   nodes_.erase(replaced_key);
-  changed("replace_file", result.path, "replaced file removed");
+  changed(Op::replace_file, result.path, "replaced file removed");
   if (planned) return fail(*planned);
   nodes_.erase(replacement_key);
   const std::string shown = result.path;
   nodes_[replaced_key] = std::move(result);
-  changed("replace_file", shown, "replacement moved in");
+  changed(Op::replace_file, shown, "replacement moved in");
+  faults_.succeeded(Op::replace_file, replaced);
   return {};
 }
 
 OsResult<void> FakeFileSystem::delete_file(std::string_view path) {
-  const std::string key = fold(path);
-  if (auto e = mutation("delete_file", key, path)) return fail(*e);
-  if (locked_.contains(key)) return fail(error_sharing_violation);
-  if (has_nul(path)) return fail(error_invalid_name);
-  const Node* node = find(key);
-  if (node == nullptr) return fail(check_parent(key) ? error_file_not_found : error_path_not_found);
-  if (node->directory || (node->attributes & file_attribute_readonly) != 0) {
-    return fail(error_access_denied);
-  }
-  const std::string shown = node->path;
-  nodes_.erase(key);
-  changed("delete_file", shown);
-  return {};
+  return faults_.run(Op::delete_file, path, fail, [&]() -> OsResult<void> {
+    const std::string key = fold(path);
+    if (locked_.contains(key)) return fail(error_sharing_violation);
+    if (has_nul(path)) return fail(error_invalid_name);
+    const Node* node = find(key);
+    if (node == nullptr) {
+      return fail(check_parent(key) ? error_file_not_found : error_path_not_found);
+    }
+    if (node->directory || (node->attributes & file_attribute_readonly) != 0) {
+      return fail(error_access_denied);
+    }
+    const std::string shown = node->path;
+    nodes_.erase(key);
+    changed(Op::delete_file, shown);
+    return {};
+  });
 }
 
 OsResult<void> FakeFileSystem::create_directories(std::string_view path) {
-  const std::string key = fold(path);
-  if (auto e = mutation("create_directories", key, path)) return fail(*e);
-  if (has_nul(path)) return fail(error_invalid_name);
-  // Walk from the drive down, creating what is missing.
-  std::vector<std::string> missing;
-  std::string current = key;
-  const std::string_view original = path;
-  while (!current.empty() && !is_drive(current)) {
-    if (const Node* node = find(current)) {
-      if (!follow(node) || !follow(node)->directory) return fail(error_already_exists);
-      break;
+  return faults_.run(Op::create_directories, path, fail, [&]() -> OsResult<void> {
+    const std::string key = fold(path);
+    if (has_nul(path)) return fail(error_invalid_name);
+    // Walk from the drive down, creating what is missing.
+    std::vector<std::string> missing;
+    std::string current = key;
+    while (!current.empty() && !is_drive(current)) {
+      if (const Node* node = find(current)) {
+        if (!follow(node) || !follow(node)->directory) return fail(error_already_exists);
+        break;
+      }
+      missing.push_back(current);
+      current = parent_of(current);
     }
-    missing.push_back(current);
-    current = parent_of(current);
-  }
-  if (missing.empty()) return {};
-  // Every folder made takes the caller's spelling of its own path.
-  std::map<std::string, std::string> spelled;
-  for (std::string_view prefix = original; !prefix.empty(); prefix = parent_path(prefix)) {
-    while (prefix.size() > 1 && (prefix.back() == '\\' || prefix.back() == '/')) {
-      prefix.remove_suffix(1);
+    if (missing.empty()) return {};
+    // Every folder made takes the caller's spelling of its own path.
+    std::map<std::string, std::string> spelled;
+    for (std::string_view prefix = path; !prefix.empty(); prefix = parent_path(prefix)) {
+      while (prefix.size() > 1 && (prefix.back() == '\\' || prefix.back() == '/')) {
+        prefix.remove_suffix(1);
+      }
+      spelled.emplace(fold(prefix), std::string(prefix));
+      if (parent_path(prefix).size() >= prefix.size()) break;
     }
-    spelled.emplace(fold(prefix), std::string(prefix));
-    if (parent_path(prefix).size() >= prefix.size()) break;
-  }
-  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-    Node node;
-    node.directory = true;
-    node.attributes = file_attribute_directory;
-    const auto name = spelled.find(*it);
-    put(*it, name == spelled.end() ? *it : name->second, std::move(node));
-  }
-  changed("create_directories", path);
-  return {};
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+      Node node;
+      node.directory = true;
+      node.attributes = file_attribute_directory;
+      const auto name = spelled.find(*it);
+      put(*it, name == spelled.end() ? *it : name->second, std::move(node));
+    }
+    changed(Op::create_directories, path);
+    return {};
+  });
 }
 
-OsResult<void> FakeFileSystem::store(std::string_view path, std::string_view bytes,
-                                     std::string_view operation) {
+OsResult<void> FakeFileSystem::store(std::string_view path, std::string_view bytes, Op operation) {
   const std::string entry_key = fold(path);
   const auto [key, spelled] = write_target(entry_key, path);
   if (locked_.contains(entry_key) || locked_.contains(key)) return fail(error_sharing_violation);

@@ -74,7 +74,8 @@ class FakeFileSystem final : public FileSystem {
   };
   using State = std::map<std::string, Node>;  // keyed by folded path
 
-  FakeFileSystem();
+  // Calls go through the machine's fault plan; changes are told to its timeline.
+  FakeFileSystem(FaultPlan& faults, Observer& observer) : faults_(faults), observer_(observer) {}
 
   // --- FileSystem ---
   OsResult<FileMetadata> metadata(std::string_view path) override;
@@ -114,15 +115,13 @@ class FakeFileSystem final : public FileSystem {
   // Full paths (as created) of every file and directory under a folder, sorted.
   std::vector<std::string> tree(std::string_view folder = {}) const;
 
-  // How the fake shell writes a link or profile file: an in-place rewrite (no flush)
-  // that keeps attributes, refuses read-only files, and leaves the same intermediate
-  // states as write_file under the shell call's name.
-  OsResult<void> store(std::string_view path, std::string_view bytes, std::string_view operation);
-
-  FaultPlan& faults() { return faults_; }
-
-  // The fake Windows this volume belongs to; told of mutating calls and changes.
-  void observe(Observer& observer) { observer_ = &observer; }
+  // The shell's own use of the volume, no call of the program's (the plan sees none):
+  // reading as metadata and read_file do, and writing a link or profile file as an
+  // in-place rewrite (no flush) that keeps attributes, refuses read-only files, and
+  // leaves the same intermediate states as write_file under the shell call's name.
+  OsResult<FileMetadata> stat(std::string_view path) const;
+  OsResult<std::string> load(std::string_view path) const;
+  OsResult<void> store(std::string_view path, std::string_view bytes, Op operation);
 
   const State& state() const { return nodes_; }
   void load_state(State state);
@@ -144,24 +143,19 @@ class FakeFileSystem final : public FileSystem {
   std::pair<std::string, std::string> write_target(std::string_view folded,
                                                    std::string_view path) const;
   OsResult<void> check_parent(std::string_view folded) const;
-  std::optional<Win32Error> fault(std::string_view operation, std::string_view folded);
-  // Counts a mutating call across the fake Windows; the fault plan and the fake
-  // Windows' own knob may fail it.
-  std::optional<std::uint32_t> mutation(std::string_view operation, std::string_view folded,
-                                        std::string_view path);
-  void changed(std::string_view operation, std::string_view path, std::string_view step = {});
+  void changed(Op operation, std::string_view path, std::string_view step = {});
   Node& put(const std::string& key, std::string_view path, Node node);
   // Writes `bytes` in the steps a disk goes through (see the class comment). The file
   // keeps the durable bytes it had; a new one has none.
   void write_in_steps(const std::string& key, std::string_view path, std::uint32_t attributes,
-                      const Bytes& bytes, std::string_view operation);
-  OsResult<void> rename(std::string_view operation, std::string_view from, std::string_view to,
+                      const Bytes& bytes, Op operation);
+  OsResult<void> rename(Op operation, std::string_view from, std::string_view to,
                         bool replace_existing);
 
+  FaultPlan& faults_;
+  Observer& observer_;
   State nodes_;
   std::set<std::string> locked_;
-  FaultPlan faults_;
-  Observer* observer_ = nullptr;
   std::uint64_t next_order_ = 1;
 };
 

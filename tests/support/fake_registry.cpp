@@ -29,15 +29,6 @@ std::string FakeRegistry::key_path(RegistryRoot root, std::string_view subkey) {
   return path;
 }
 
-std::optional<std::uint32_t> FakeRegistry::mutation(std::string_view operation,
-                                                    std::string_view folded,
-                                                    std::string_view shown) {
-  // Both are asked so that each keeps its own count of calls.
-  const auto knob = observer_ ? observer_->mutating_call(operation, shown) : std::nullopt;
-  const auto planned = faults_.next(operation, folded);
-  return planned ? planned : knob;
-}
-
 std::string FakeRegistry::shown(const RegistryKey& key, std::string_view name) const {
   const auto handle = handles_.find(key.handle());
   std::string text = handle == handles_.end() ? "(no key)" : handle->second.key;
@@ -45,8 +36,8 @@ std::string FakeRegistry::shown(const RegistryKey& key, std::string_view name) c
   return text;
 }
 
-void FakeRegistry::changed(std::string_view operation, std::string_view shown) {
-  if (observer_ != nullptr) observer_->changed(operation, shown, {});
+void FakeRegistry::changed(Op operation, std::string_view shown) {
+  observer_.changed(operation, shown, {});
 }
 
 void FakeRegistry::create_path(const std::string& path) {
@@ -59,28 +50,30 @@ void FakeRegistry::create_path(const std::string& path) {
 
 OsResult<RegistryKey> FakeRegistry::open_key(RegistryRoot root, std::string_view subkey,
                                              std::uint32_t access) {
-  if (auto code = faults_.next("open_key", ascii_lower(subkey))) return failed(*code);
-  const std::string path = key_path(root, subkey);
-  // The roots always exist.
-  if (path.find('\\') != std::string::npos && !keys_.contains(path)) {
-    return failed(error_file_not_found);
-  }
-  keys_.try_emplace(path);
-  const std::uintptr_t handle = next_handle_++;
-  handles_.emplace(handle, Handle{path, access});
-  return RegistryKey(*this, handle);
+  return faults_.run(Op::open_key, subkey, failed, [&]() -> OsResult<RegistryKey> {
+    const std::string path = key_path(root, subkey);
+    // The roots always exist.
+    if (path.find('\\') != std::string::npos && !keys_.contains(path)) {
+      return failed(error_file_not_found);
+    }
+    keys_.try_emplace(path);
+    const std::uintptr_t handle = next_handle_++;
+    handles_.emplace(handle, Handle{path, access});
+    return RegistryKey(*this, handle);
+  });
 }
 
 OsResult<RegistryKey> FakeRegistry::create_key(RegistryRoot root, std::string_view subkey,
                                                std::uint32_t access) {
-  const std::string path = key_path(root, subkey);
-  if (auto code = mutation("create_key", ascii_lower(subkey), path)) return failed(*code);
-  const std::size_t before = keys_.size();
-  create_path(path);
-  if (keys_.size() != before) changed("create_key", path);
-  const std::uintptr_t handle = next_handle_++;
-  handles_.emplace(handle, Handle{path, access});
-  return RegistryKey(*this, handle);
+  return faults_.run(Op::create_key, subkey, failed, [&]() -> OsResult<RegistryKey> {
+    const std::string path = key_path(root, subkey);
+    const std::size_t before = keys_.size();
+    create_path(path);
+    if (keys_.size() != before) changed(Op::create_key, path);
+    const std::uintptr_t handle = next_handle_++;
+    handles_.emplace(handle, Handle{path, access});
+    return RegistryKey(*this, handle);
+  });
 }
 
 OsResult<FakeRegistry::Key*> FakeRegistry::key_of(const RegistryKey& key,
@@ -97,55 +90,59 @@ OsResult<FakeRegistry::Key*> FakeRegistry::key_of(const RegistryKey& key,
 
 ValueQuery FakeRegistry::query_value(const RegistryKey& key, std::string_view name,
                                      std::span<std::uint8_t> buffer) {
-  const std::string folded = ascii_lower(name);
-  if (auto code = faults_.next("query_value", folded)) return ValueQuery{*code};
-  const auto opened = key_of(key, key_query_value);
-  if (!opened) return ValueQuery{opened.error().code};
-  const auto found = (*opened)->values.find(folded);
-  if (found == (*opened)->values.end()) return ValueQuery{error_file_not_found};
-  const StoredValue& stored = found->second.value;
-  const auto size = static_cast<std::uint32_t>(stored.bytes.size());
-  if (buffer.size() < stored.bytes.size()) return ValueQuery{error_more_data, stored.type, size};
-  std::ranges::copy(stored.bytes, buffer.begin());
-  return ValueQuery{0, stored.type, size};
+  if (const Failure code = faults_.enter(Op::query_value, name)) return ValueQuery{*code};
+  const ValueQuery answer = [&] {
+    const auto opened = key_of(key, key_query_value);
+    if (!opened) return ValueQuery{opened.error().code};
+    const auto found = (*opened)->values.find(ascii_lower(name));
+    if (found == (*opened)->values.end()) return ValueQuery{error_file_not_found};
+    const StoredValue& stored = found->second.value;
+    const auto size = static_cast<std::uint32_t>(stored.bytes.size());
+    if (buffer.size() < stored.bytes.size()) return ValueQuery{error_more_data, stored.type, size};
+    std::ranges::copy(stored.bytes, buffer.begin());
+    return ValueQuery{0, stored.type, size};
+  }();
+  if (answer.code == 0) faults_.succeeded(Op::query_value, name);
+  return answer;
 }
 
 OsResult<void> FakeRegistry::set_value(const RegistryKey& key, std::string_view name,
                                        std::uint32_t type, std::span<const std::uint8_t> bytes) {
-  const std::string folded = ascii_lower(name);
-  if (auto code = mutation("set_value", folded, shown(key, name))) return failed(*code);
-  const auto opened = key_of(key, key_set_value);
-  if (!opened) return std::unexpected(opened.error());
-  auto& slot = (*opened)->values[folded];
-  // Windows keeps the letter case of the name that created the value.
-  if (slot.name.empty()) slot.name = std::string(name);
-  slot.value = StoredValue{type, {bytes.begin(), bytes.end()}};
-  changed("set_value", shown(key, name));
-  return {};
+  return faults_.run(Op::set_value, name, failed, [&]() -> OsResult<void> {
+    const auto opened = key_of(key, key_set_value);
+    if (!opened) return std::unexpected(opened.error());
+    auto& slot = (*opened)->values[ascii_lower(name)];
+    // Windows keeps the letter case of the name that created the value.
+    if (slot.name.empty()) slot.name = std::string(name);
+    slot.value = StoredValue{type, {bytes.begin(), bytes.end()}};
+    changed(Op::set_value, shown(key, name));
+    return {};
+  });
 }
 
 OsResult<void> FakeRegistry::delete_value(const RegistryKey& key, std::string_view name) {
-  const std::string folded = ascii_lower(name);
-  if (auto code = mutation("delete_value", folded, shown(key, name))) return failed(*code);
-  const auto opened = key_of(key, key_set_value);
-  if (!opened) return std::unexpected(opened.error());
-  if ((*opened)->values.erase(folded) == 0) return failed(error_file_not_found);
-  changed("delete_value", shown(key, name));
-  return {};
+  return faults_.run(Op::delete_value, name, failed, [&]() -> OsResult<void> {
+    const auto opened = key_of(key, key_set_value);
+    if (!opened) return std::unexpected(opened.error());
+    if ((*opened)->values.erase(ascii_lower(name)) == 0) return failed(error_file_not_found);
+    changed(Op::delete_value, shown(key, name));
+    return {};
+  });
 }
 
 OsResult<void> FakeRegistry::flush_key(const RegistryKey& key) {
-  if (auto code = mutation("flush_key", {}, shown(key, {}))) return failed(*code);
-  const auto opened = key_of(key, 0);
-  if (!opened) return std::unexpected(opened.error());
-  // The whole hive goes to disk: every key under the same root.
-  const std::string& path = handles_.at(key.handle()).key;
-  const std::string root = path.substr(0, path.find('\\'));
-  for (auto& [name, stored] : keys_) {
-    if (name == root || name.starts_with(root + '\\')) stored.durable = stored.values;
-  }
-  changed("flush_key", path);
-  return {};
+  return faults_.run(Op::flush_key, {}, failed, [&]() -> OsResult<void> {
+    const auto opened = key_of(key, 0);
+    if (!opened) return std::unexpected(opened.error());
+    // The whole hive goes to disk: every key under the same root.
+    const std::string& path = handles_.at(key.handle()).key;
+    const std::string root = path.substr(0, path.find('\\'));
+    for (auto& [name, stored] : keys_) {
+      if (name == root || name.starts_with(root + '\\')) stored.durable = stored.values;
+    }
+    changed(Op::flush_key, path);
+    return {};
+  });
 }
 
 void FakeRegistry::close_key(std::uintptr_t handle) { handles_.erase(handle); }

@@ -27,10 +27,6 @@ struct StoredValue {
 // (writes through a read-only handle are refused with ERROR_ACCESS_DENIED), and
 // ERROR_MORE_DATA with the size needed for a buffer that is too small.
 //
-// Faults: the FaultPlan operations are "open_key", "create_key" (matched on the
-// folded subkey), "query_value", "set_value" and "delete_value" (matched on the
-// folded value name; the default value is the empty name), and "flush_key".
-//
 // Windows writes the registry lazily: every value has a live state and the state last
 // flushed (RegFlushKey writes the whole hive, so a flush makes every value under its
 // root durable). A power cut takes unflushed changes back; keys themselves survive.
@@ -45,6 +41,9 @@ class FakeRegistry final : public Registry {
     std::map<std::string, Named> durable;  // the values as last flushed
   };
   using State = std::map<std::string, Key>;  // keyed by folded full path ("hkcu\software")
+
+  // Calls go through the machine's fault plan; changes are told to its timeline.
+  FakeRegistry(FaultPlan& faults, Observer& observer) : faults_(faults), observer_(observer) {}
 
   // --- Registry ---
   OsResult<RegistryKey> open_key(RegistryRoot root, std::string_view subkey,
@@ -75,10 +74,6 @@ class FakeRegistry final : public Registry {
   // Keys opened and not yet closed.
   std::size_t open_keys() const { return handles_.size(); }
 
-  FaultPlan& faults() { return faults_; }
-  // The fake Windows this registry belongs to; told of mutating calls and changes.
-  void observe(Observer& observer) { observer_ = &observer; }
-
   const State& state() const { return keys_; }
   void load_state(State state) { keys_ = std::move(state); }
   // The registry as a stop of this kind leaves it (see Stop); afterwards every value
@@ -98,18 +93,14 @@ class FakeRegistry final : public Registry {
   void create_path(const std::string& path);
   // The key behind a handle, or the error Windows gives for it.
   OsResult<Key*> key_of(const RegistryKey& key, std::uint32_t needed_access);
-  // Counts a mutating call across the fake Windows; the fault plan (on `folded`) and
-  // the fake Windows' own knob may fail it.
-  std::optional<std::uint32_t> mutation(std::string_view operation, std::string_view folded,
-                                        std::string_view shown);
   std::string shown(const RegistryKey& key, std::string_view name) const;
-  void changed(std::string_view operation, std::string_view shown);
+  void changed(Op operation, std::string_view shown);
 
+  FaultPlan& faults_;
+  Observer& observer_;
   State keys_;
   std::map<std::uintptr_t, Handle> handles_;
   std::uintptr_t next_handle_ = 0x100;
-  FaultPlan faults_;
-  Observer* observer_ = nullptr;
 };
 
 // The data of a REG_SZ value: the text as UTF-16LE followed by one NUL unit.

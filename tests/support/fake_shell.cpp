@@ -32,6 +32,9 @@ std::optional<LinkInfo> parse_link(std::string_view bytes) {
 
 std::unexpected<HResult> fail(HResult result) { return std::unexpected(result); }
 
+// A failure the plan gives a call.
+std::unexpected<HResult> failed(std::uint32_t code) { return fail(HResult{code}); }
+
 std::unexpected<HResult> fail_os(Win32Error error) {
   return std::unexpected(hresult_from_win32(error.code));
 }
@@ -57,117 +60,116 @@ std::string FakeShell::link_bytes(const LinkInfo& link) {
   return bytes;
 }
 
-std::optional<HResult> FakeShell::fault(std::string_view operation, std::string_view path) {
-  if (const auto code = faults_.next(operation, FakeFileSystem::fold(path))) return HResult{*code};
-  return std::nullopt;
-}
-
-std::optional<HResult> FakeShell::mutation(std::string_view operation, std::string_view path) {
-  const auto knob = observer_ ? observer_->mutating_call(operation, path) : std::nullopt;
-  if (const auto planned = fault(operation, path)) return planned;
-  if (knob) return hresult_from_win32(*knob);
-  return std::nullopt;
-}
-
 ComResult<void> FakeShell::set_link_icon(std::string_view link_path, std::string_view icon_path) {
-  if (auto e = mutation("set_link_icon", link_path)) return fail(*e);
-  if (has_nul(link_path)) return fail_os(Win32Error{error_invalid_name});
-  auto bytes = files_.read_file(link_path);
-  if (!bytes) return fail_os(bytes.error());
-  auto link = parse_link(*bytes);
-  if (!link) return fail(e_fail);
-  link->icon_path = std::string(icon_path);
-  link->icon_index = 0;
-  if (auto saved = files_.store(link_path, link_bytes(*link), "set_link_icon"); !saved) {
-    return fail_os(saved.error());
-  }
-  return {};
+  return faults_.run(Op::set_link_icon, link_path, failed, [&]() -> ComResult<void> {
+    if (has_nul(link_path)) return fail_os(Win32Error{error_invalid_name});
+    auto bytes = files_.load(link_path);
+    if (!bytes) return fail_os(bytes.error());
+    auto link = parse_link(*bytes);
+    if (!link) return fail(e_fail);
+    link->icon_path = std::string(icon_path);
+    link->icon_index = 0;
+    if (auto saved = files_.store(link_path, link_bytes(*link), Op::set_link_icon); !saved) {
+      return fail_os(saved.error());
+    }
+    return {};
+  });
 }
 
 ComResult<void> FakeShell::create_link(std::string_view link_path, const NewLink& link) {
-  if (auto e = mutation("create_link", link_path)) return fail(*e);
-  if (has_nul(link_path)) return fail_os(Win32Error{error_invalid_name});
-  LinkInfo info{link.target, link.arguments.value_or(""), link.working_directory.value_or(""),
-                link.icon_path, link.icon_index};
-  if (auto saved = files_.store(link_path, link_bytes(info), "create_link"); !saved) {
-    return fail_os(saved.error());
-  }
-  return {};
+  return faults_.run(Op::create_link, link_path, failed, [&]() -> ComResult<void> {
+    if (has_nul(link_path)) return fail_os(Win32Error{error_invalid_name});
+    LinkInfo info{link.target, link.arguments.value_or(""), link.working_directory.value_or(""),
+                  link.icon_path, link.icon_index};
+    if (auto saved = files_.store(link_path, link_bytes(info), Op::create_link); !saved) {
+      return fail_os(saved.error());
+    }
+    return {};
+  });
 }
 
 ComResult<std::string> FakeShell::link_bytes_with_icon(std::string_view link_bytes,
                                                        std::string_view icon_path) {
-  if (auto e = fault("link_bytes_with_icon", {})) return fail(*e);
-  auto link = parse_link(link_bytes);
-  if (!link) return fail(e_fail);
-  link->icon_path = std::string(icon_path);
-  link->icon_index = 0;
-  return this->link_bytes(*link);
+  return faults_.run(Op::link_bytes_with_icon, {}, failed, [&]() -> ComResult<std::string> {
+    auto link = parse_link(link_bytes);
+    if (!link) return fail(e_fail);
+    link->icon_path = std::string(icon_path);
+    link->icon_index = 0;
+    return this->link_bytes(*link);
+  });
 }
 
 ComResult<std::string> FakeShell::new_link_bytes(const NewLink& link) {
-  if (auto e = fault("new_link_bytes", {})) return fail(*e);
-  return link_bytes(LinkInfo{link.target, link.arguments.value_or(""),
-                             link.working_directory.value_or(""), link.icon_path, link.icon_index});
+  return faults_.run(Op::new_link_bytes, {}, failed, [&]() -> ComResult<std::string> {
+    return link_bytes(LinkInfo{link.target, link.arguments.value_or(""),
+                               link.working_directory.value_or(""), link.icon_path,
+                               link.icon_index});
+  });
 }
 
 ComResult<LinkInfo> FakeShell::read_link(std::string_view link_path) {
-  if (auto e = fault("read_link", link_path)) return fail(*e);
-  if (has_nul(link_path)) return fail_os(Win32Error{error_invalid_name});
-  auto bytes = files_.read_file(link_path);
-  if (!bytes) return fail_os(bytes.error());
-  auto link = parse_link(*bytes);
-  if (!link) return fail(e_fail);
-  return *link;
+  return faults_.run(Op::read_link, link_path, failed, [&]() -> ComResult<LinkInfo> {
+    if (has_nul(link_path)) return fail_os(Win32Error{error_invalid_name});
+    auto bytes = files_.load(link_path);
+    if (!bytes) return fail_os(bytes.error());
+    auto link = parse_link(*bytes);
+    if (!link) return fail(e_fail);
+    return *link;
+  });
 }
 
 ComResult<void> FakeShell::set_url_icon(std::string_view url_path, std::string_view icon_path) {
-  if (auto e = mutation("set_url_icon", url_path)) return fail(*e);
-  if (has_nul(url_path)) return fail_os(Win32Error{error_invalid_name});
-  if (!fits_max_path(url_path)) return fail_os(Win32Error{error_filename_exced_range});
-  const std::pair<std::string_view, std::string_view> keys[] = {{"IconFile", icon_path},
-                                                                {"IconIndex", "0"}};
-  for (const auto& [key, value] : keys) {
-    // The file is opened for reading and writing before anything is compared, so a
-    // read-only file fails even when the value is already there.
-    std::string text;
-    if (auto bytes = files_.read_file(url_path)) {
-      if (files_.attributes(url_path).value_or(0) & file_attribute_readonly) {
-        return fail_os(Win32Error{error_access_denied});
+  return faults_.run(Op::set_url_icon, url_path, failed, [&]() -> ComResult<void> {
+    if (has_nul(url_path)) return fail_os(Win32Error{error_invalid_name});
+    if (!fits_max_path(url_path)) return fail_os(Win32Error{error_filename_exced_range});
+    const std::pair<std::string_view, std::string_view> keys[] = {{"IconFile", icon_path},
+                                                                  {"IconIndex", "0"}};
+    for (const auto& [key, value] : keys) {
+      // The file is opened for reading and writing before anything is compared, so a
+      // read-only file fails even when the value is already there.
+      std::string text;
+      if (auto bytes = files_.load(url_path)) {
+        if (files_.attributes(url_path).value_or(0) & file_attribute_readonly) {
+          return fail_os(Win32Error{error_access_denied});
+        }
+        text = std::move(*bytes);
+      } else if (bytes.error().code != error_file_not_found) {
+        return fail_os(bytes.error());
       }
-      text = std::move(*bytes);
-    } else if (bytes.error().code != error_file_not_found) {
-      return fail_os(bytes.error());
+      const auto rewritten = write_profile_string(text, "InternetShortcut", key, value);
+      if (!rewritten) continue;
+      if (auto saved = files_.store(url_path, *rewritten, Op::set_url_icon); !saved) {
+        return fail_os(saved.error());
+      }
     }
-    const auto rewritten = write_profile_string(text, "InternetShortcut", key, value);
-    if (!rewritten) continue;
-    if (auto saved = files_.store(url_path, *rewritten, "set_url_icon"); !saved) {
-      return fail_os(saved.error());
-    }
-  }
-  return {};
+    return {};
+  });
 }
 
 std::optional<IconLocation> FakeShell::icon_location(std::string_view path) {
-  if (const auto it = icon_overrides_.find(FakeFileSystem::fold(path));
-      it != icon_overrides_.end()) {
-    return it->second;
-  }
-  // Wine's answers: a folder shows shell32's folder icon, an internet shortcut the
-  // handler's icon (whatever its IconFile says), a link its stored icon location,
-  // and a link without one or any other file shell32's document icon.
-  static constexpr std::string_view shell32 = "C:\\windows\\system32\\SHELL32.dll";
-  if (has_nul(path) || !fits_max_path(path)) return std::nullopt;
-  const auto metadata = files_.metadata(path);
-  if (!metadata) return std::nullopt;
-  if (metadata->is_directory()) return IconLocation{std::string(shell32), -4};
-  if (has_extension(path, "url")) return IconLocation{"url.dll", 0};
-  if (auto bytes = files_.read_file(path)) {
-    if (auto link = parse_link(*bytes); link && !link->icon_path.empty()) {
-      return IconLocation{link->icon_path, link->icon_index};
+  using Answer = std::optional<IconLocation>;
+  const auto none = [](std::uint32_t) { return Answer{}; };
+  return faults_.run(Op::icon_location, path, none, [&]() -> Answer {
+    if (const auto it = icon_overrides_.find(FakeFileSystem::fold(path));
+        it != icon_overrides_.end()) {
+      return it->second;
     }
-  }
-  return IconLocation{std::string(shell32), 0};
+    // Wine's answers: a folder shows shell32's folder icon, an internet shortcut the
+    // handler's icon (whatever its IconFile says), a link its stored icon location,
+    // and a link without one or any other file shell32's document icon.
+    static constexpr std::string_view shell32 = "C:\\windows\\system32\\SHELL32.dll";
+    if (has_nul(path) || !fits_max_path(path)) return std::nullopt;
+    const auto metadata = files_.stat(path);
+    if (!metadata) return std::nullopt;
+    if (metadata->is_directory()) return IconLocation{std::string(shell32), -4};
+    if (has_extension(path, "url")) return IconLocation{"url.dll", 0};
+    if (auto bytes = files_.load(path)) {
+      if (auto link = parse_link(*bytes); link && !link->icon_path.empty()) {
+        return IconLocation{link->icon_path, link->icon_index};
+      }
+    }
+    return IconLocation{std::string(shell32), 0};
+  });
 }
 
 void FakeShell::override_icon_location(std::string_view path, std::optional<IconLocation> answer) {
@@ -176,10 +178,13 @@ void FakeShell::override_icon_location(std::string_view path, std::optional<Icon
 
 void FakeShell::change_notify(std::uint32_t event, std::uint32_t flags,
                               std::optional<std::string_view> path) {
+  // SHChangeNotify cannot fail; the plan counts it and runs its hooks.
+  (void)faults_.enter(Op::change_notify, path.value_or(""));
   // Built in steps: GCC 12 at -O3 warns falsely about the optional built in one go.
   Notification notification{event, flags, std::nullopt};
   if (path) notification.path.emplace(*path);
   notifications_.push_back(std::move(notification));
+  faults_.succeeded(Op::change_notify, path.value_or(""));
 }
 
 }  // namespace mossglow::fake

@@ -26,7 +26,8 @@ class FakeShell final : public Shell {
     friend bool operator==(const Notification&, const Notification&) = default;
   };
 
-  explicit FakeShell(FakeFileSystem& files) : files_(files) {}
+  // Calls go through the machine's fault plan, with HRESULTs for codes.
+  FakeShell(FakeFileSystem& files, FaultPlan& faults) : files_(files), faults_(faults) {}
 
   ComResult<void> set_link_icon(std::string_view link_path, std::string_view icon_path) override;
   ComResult<void> create_link(std::string_view link_path, const NewLink& link) override;
@@ -47,17 +48,10 @@ class FakeShell final : public Shell {
 
   const std::vector<Notification>& notifications() const { return notifications_; }
   void clear_notifications() { notifications_.clear(); }
-  FaultPlan& faults() { return faults_; }
-  // The fake Windows this shell belongs to; its mutating calls count there.
-  void observe(Observer& observer) { observer_ = &observer; }
 
  private:
-  std::optional<HResult> fault(std::string_view operation, std::string_view path);
-  std::optional<HResult> mutation(std::string_view operation, std::string_view path);
-
   FakeFileSystem& files_;
-  FaultPlan faults_;
-  Observer* observer_ = nullptr;
+  FaultPlan& faults_;
   std::vector<Notification> notifications_;
   std::map<std::string, std::optional<IconLocation>> icon_overrides_;
 };

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <array>
-#include <cstdint>
-#include <optional>
 #include <string_view>
+
+#include "support/fault_plan.hpp"
 
 namespace mossglow::fake {
 
@@ -51,18 +51,13 @@ constexpr std::string_view stop_name(Stop stop) {
   return "?";
 }
 
-// What the parts of one fake Windows (files, shell, registry) tell the whole, so that
-// one counter spans every mutating call and one timeline holds every change.
+// What the parts of one fake Windows (files, registry) tell the whole, so that one
+// timeline holds every change.
 class Observer {
  public:
-  // Called once at the start of every call that may change the machine, before it
-  // checks anything; a code makes the call fail with it.
-  virtual std::optional<std::uint32_t> mutating_call(std::string_view operation,
-                                                     std::string_view path) = 0;
   // Called after every change, including each intermediate state of a multi-step call.
   // `step` says how far the call got (empty for a call made in one step).
-  virtual void changed(std::string_view operation, std::string_view path,
-                       std::string_view step) = 0;
+  virtual void changed(Op operation, std::string_view path, std::string_view step) = 0;
 
  protected:
   ~Observer() = default;

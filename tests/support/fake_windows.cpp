@@ -44,13 +44,11 @@ FakeWindows::FakeWindows() {
   files.add_directory(user_desktop);
   files.add_directory(public_desktop);
   files.add_directory(local_app_data);
-  files.observe(*this);
-  shell.observe(*this);
-  registry.observe(*this);
 }
 
 Snapshot FakeWindows::snapshot(std::string operation) const {
-  return Snapshot{std::move(operation), {}, {}, files.state(), registry.state(), mutations()};
+  return Snapshot{std::move(operation), {}, {}, files.state(), registry.state(),
+                  faults.mutations()};
 }
 
 void FakeWindows::load(const Snapshot& snapshot, Stop stop) {
@@ -58,21 +56,10 @@ void FakeWindows::load(const Snapshot& snapshot, Stop stop) {
   registry.load_state(FakeRegistry::after_stop(snapshot.registry, stop));
 }
 
-std::optional<std::uint32_t> FakeWindows::mutating_call(std::string_view operation,
-                                                        std::string_view path) {
-  std::string call(operation);
-  call.append(" ").append(path);
-  mutating_calls_.push_back(std::move(call));
-  const auto failure = mutation_failures_.find(mutations());
-  if (failure == mutation_failures_.end()) return std::nullopt;
-  return failure->second;
-}
-
-void FakeWindows::changed(std::string_view operation, std::string_view path,
-                          std::string_view step) {
+void FakeWindows::changed(Op operation, std::string_view path, std::string_view step) {
   if (!recording_) return;
-  history_.push_back(Snapshot{std::string(operation), std::string(path), std::string(step),
-                              files.state(), registry.state(), mutations()});
+  history_.push_back(Snapshot{std::string(op_name(operation)), std::string(path), std::string(step),
+                              files.state(), registry.state(), faults.mutations()});
 }
 
 }  // namespace mossglow::fake

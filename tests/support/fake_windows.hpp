@@ -47,7 +47,7 @@ struct Snapshot {
   std::string step;       // how far a multi-step call got; empty for a one-step call
   FakeFileSystem::State files;
   FakeRegistry::State registry;
-  int call = 0;  // the mutating call that made the change, counted from 1 as `mutations`
+  int call = 0;  // the mutating call that made the change, counted from 1 as the plan's
 
   // "write_file C:\x.tmp (half the bytes written)", for test traces.
   std::string describe() const;
@@ -55,17 +55,21 @@ struct Snapshot {
 
 // A whole fake Windows: a user profile with both desktops and LOCALAPPDATA set.
 //
+// Its one fault plan sees every call the program makes of the files, the shell and the
+// registry: it counts them, fails those a test asks to fail, and runs a test's hooks
+// around them (see FaultPlan).
+//
 // It keeps the one timeline of the machine for crash and power-cut sweeps: with
 // recording on, every change the files, the shell or the registry make appends a
 // snapshot, and `load` puts a fresh fake Windows into the state a crash or a power cut
-// at that moment leaves. It also counts every mutating call across files, shell and
-// registry, and can fail the n-th of them (the shell's with the code as an HRESULT).
+// at that moment leaves.
 struct FakeWindows final : private Observer {
-  FakeFileSystem files;
-  FakeShell shell{files};
+  FaultPlan faults;
+  FakeFileSystem files{faults, *this};
+  FakeShell shell{files, faults};
   FakeEnvironment env;
   FakeMessages messages;
-  FakeRegistry registry;
+  FakeRegistry registry{faults, *this};
 
   FakeWindows();
   // The parts report to this object, so it stays where it was made.
@@ -81,28 +85,11 @@ struct FakeWindows final : private Observer {
   // Replaces files and registry with the snapshot's as a stop of this kind leaves them.
   void load(const Snapshot& snapshot, Stop stop);
 
-  // The nth mutating call since this fake Windows was made (counted from 1, as
-  // `mutations` counts) fails with this Win32 code before it changes anything; but a
-  // replace_file failing with ERROR_UNABLE_TO_MOVE_REPLACEMENT has already removed the
-  // replaced file, as ReplaceFileW has. Mutating calls: the file calls that write,
-  // rename, delete, flush, set attributes or create folders; the shell's link and
-  // internet-shortcut saves; the registry's create_key, set_value, delete_value and
-  // flush_key.
-  void fail_mutation(int nth, std::uint32_t win32_code) { mutation_failures_[nth] = win32_code; }
-  // Mutating calls made so far, failed ones included.
-  int mutations() const { return static_cast<int>(mutating_calls_.size()); }
-  // Each mutating call as "operation path", in order.
-  const std::vector<std::string>& mutating_calls() const { return mutating_calls_; }
-
  private:
-  std::optional<std::uint32_t> mutating_call(std::string_view operation,
-                                             std::string_view path) override;
-  void changed(std::string_view operation, std::string_view path, std::string_view step) override;
+  void changed(Op operation, std::string_view path, std::string_view step) override;
 
   bool recording_ = false;
   std::vector<Snapshot> history_;
-  std::map<int, std::uint32_t> mutation_failures_;
-  std::vector<std::string> mutating_calls_;
 };
 
 }  // namespace mossglow::fake

@@ -9,12 +9,12 @@
 #include "shortcuts/restore.hpp"
 #include "state/backup_journal.hpp"
 #include "state/content_hash.hpp"
-#include "support/intercepting_file_system.hpp"
 
 namespace mossglow {
 namespace {
 
 using namespace testing_support;
+using fake::Op;
 
 constexpr std::string_view recycle_and_hidden_note =
     "\n回收站：已设置Brambun图标。\n原文件和文件夹已隐藏。";
@@ -28,10 +28,6 @@ class ApplySkin : public ::testing::Test {
   fake::FakeWindows w;
 
   OperationOutcome apply() { return apply_skin(w.system(), both_desktops(), data_dir); }
-  OperationOutcome apply_with(FileSystem& files) {
-    System sys{files, w.shell, w.env, w.messages, w.registry};
-    return apply_skin(sys, both_desktops(), data_dir);
-  }
 
   std::vector<Record> journal() {
     auto bytes = w.files.content(in_data("backup.json"));
@@ -102,8 +98,7 @@ TEST_F(ApplySkin, RefusesWhileAnyJournalIsPendingOrCannotBeSeen) {
                                       : std::string_view(name);
     fresh.files.add_file(in_data(file), "[]");
     if (file != name) {
-      fresh.files.faults().fail_on_path("get_attributes", fake::FakeFileSystem::fold(in_data(file)),
-                                        5);
+      fresh.faults.fail_on_path(Op::get_attributes, in_data(file), 5);
     }
     const auto before = fresh.files.tree();
     const auto outcome = apply_skin(fresh.system(), both_desktops(), data_dir);
@@ -196,23 +191,24 @@ TEST_F(ApplySkin, BackupCopiesKeepTheExtensionsLetterCaseAndReplaceOldCopies) {
 
 TEST_F(ApplySkin, ErrorsThatEndTheApplyBeforeAnyShortcutIsTouched) {
   struct Case {
-    const char* operation;
+    Op operation;
     std::uint32_t code;
     const char* text;
   };
   const Case cases[] = {
-      {"list_directory", 5, "Access is denied. (os error 5)"},
-      {"create_directories", 5, "Access is denied. (os error 5)"},
-      {"write_file", 112, "There is not enough space on the disk. (os error 112)"},
+      {Op::list_directory, 5, "Access is denied. (os error 5)"},
+      {Op::create_directories, 5, "Access is denied. (os error 5)"},
+      {Op::write_file, 112, "There is not enough space on the disk. (os error 112)"},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(fake::op_name(c.operation));
     fake::FakeWindows fresh;
     const std::string link = link_to("C:\\x.exe");
     fresh.files.add_file(on_user("a.lnk"), link);
-    fresh.files.faults().fail_nth(c.operation, 1, c.code);
+    fresh.faults.fail_nth(c.operation, 1, c.code);
     const auto outcome = apply_skin(fresh.system(), both_desktops(), data_dir);
-    ASSERT_FALSE(outcome) << c.operation;
-    EXPECT_EQ(outcome.error(), c.text) << c.operation;
+    ASSERT_FALSE(outcome);
+    EXPECT_EQ(outcome.error(), c.text);
     EXPECT_EQ(fresh.files.content(on_user("a.lnk")), link);
     EXPECT_FALSE(fresh.files.exists(in_data("backup.json")));
   }
@@ -228,92 +224,63 @@ TEST_F(ApplySkin, EachPerShortcutFailureGivesItsLineAndJournalState) {
   enum class OnDisk { no_journal, record_without_hash, record_with_hash };
   struct Case {
     const char* name;
-    std::function<void(fake::FakeWindows&, fake::InterceptingFileSystem&)> arrange;
+    std::function<void(fake::FakeWindows&)> arrange;
     std::string reason;
     OnDisk on_disk;
     bool shortcut_changed;
     int updated;
   };
-  int reads_of_shortcut = 0;
-  const auto nth_read_of_shortcut_fails = [&](int nth, std::uint32_t code) {
-    return [&, nth, code](fake::FakeWindows&, fake::InterceptingFileSystem& files) {
-      files.before = [&, nth, code](std::string_view op,
-                                    std::string_view p) -> std::optional<Win32Error> {
-        if (op == "read_file" && p == path && ++reads_of_shortcut == nth) return Win32Error{code};
-        return std::nullopt;
-      };
-    };
-  };
   const Case cases[] = {
-      {"copy", [](auto& fw, auto&) { fw.files.faults().fail_nth("copy_file", 1, 32); },
+      {"copy", [](auto& fw) { fw.faults.fail_nth(Op::copy_file, 1, 32); },
        "The process cannot access the file because it is being used by another process. "
        "(os error 32)",
        OnDisk::no_journal, false, 0},
       // Its copy is read-only too and cannot be flushed; it still reaches the journal.
       {"read-only shortcut",
-       [&](auto& fw, auto&) { fw.files.add_file(path, link, file_attribute_readonly); },
+       [&](auto& fw) { fw.files.add_file(path, link, file_attribute_readonly); },
        "Access is denied. (0x80070005)", OnDisk::record_without_hash, false, 0},
       {"hash of the copy",
-       [](auto& fw, auto&) {
-         fw.files.faults().fail_on_path("read_file",
-                                        fake::FakeFileSystem::fold(original_copy("0.lnk")), 5);
-       },
+       [](auto& fw) { fw.faults.fail_on_path(Op::read_file, original_copy("0.lnk"), 5); },
        "Access is denied. (os error 5)", OnDisk::no_journal, false, 0},
-      {"hash of the shortcut", nth_read_of_shortcut_fails(1, 32),
+      {"hash of the shortcut", [&](auto& fw) { fw.faults.fail_nth(Op::read_file, 1, 32, path); },
        "The process cannot access the file because it is being used by another process. "
        "(os error 32)",
        OnDisk::no_journal, false, 0},
       {"changed during backup",
-       [&](auto& fw, auto& files) {
-         files.after = [&](std::string_view op, std::string_view) {
-           if (op == "copy_file") fw.files.add_file(path, link_to("C:\\other.exe"));
-         };
+       [&](auto& fw) {
+         fw.faults.after(Op::copy_file, path,
+                         [&] { fw.files.add_file(path, link_to("C:\\other.exe")); });
        },
        "原快捷方式在备份过程中发生变化，已保留原文件", OnDisk::no_journal, true, 0},
       {"journal save",
-       [](auto& fw, auto&) {
-         fw.files.faults().fail_on_path("write_file",
-                                        fake::FakeFileSystem::fold(in_data("backup.tmp")), 112);
-       },
+       [](auto& fw) { fw.faults.fail_on_path(Op::write_file, in_data("backup.tmp"), 112); },
        "There is not enough space on the disk. (os error 112)", OnDisk::no_journal, false, 0},
       {"icon change",
-       [](auto& fw, auto&) { fw.shell.faults().fail_nth("link_bytes_with_icon", 1, 0x80070005u); },
+       [](auto& fw) { fw.faults.fail_nth(Op::link_bytes_with_icon, 1, 0x80070005u); },
        "Access is denied. (0x80070005)", OnDisk::record_without_hash, false, 0},
       {"writing the changed copy",
-       [&](auto&, auto& files) {
-         files.before = [&](std::string_view op, std::string_view p) -> std::optional<Win32Error> {
-           if (op == "write_file" && p == path + ".mossglow-tmp") return Win32Error{112};
-           return std::nullopt;
-         };
-       },
+       [&](auto& fw) { fw.faults.fail_on_path(Op::write_file, path + ".mossglow-tmp", 112); },
        "There is not enough space on the disk. (os error 112)", OnDisk::record_without_hash, false,
        0},
-      {"save after the change",
-       [](auto& fw, auto&) { fw.files.faults().fail_nth("write_file", 3, 112); },
+      {"save after the change", [](auto& fw) { fw.faults.fail_nth(Op::write_file, 3, 112); },
        "There is not enough space on the disk. (os error 112)", OnDisk::record_without_hash, false,
        0},
-      {"flush of the copy", [](auto& fw, auto&) { fw.files.faults().fail_nth("flush_file", 1, 5); },
+      {"flush of the copy", [](auto& fw) { fw.faults.fail_nth(Op::flush_file, 1, 5); },
        "Access is denied. (os error 5)", OnDisk::no_journal, false, 0},
       {"temporary name taken by the user",
-       [&](auto& fw, auto&) {
-         fw.files.add_file(path + ".mossglow-tmp", "mine", file_attribute_hidden);
-       },
+       [&](auto& fw) { fw.files.add_file(path + ".mossglow-tmp", "mine", file_attribute_hidden); },
        "临时文件名已被占用：" + path + ".mossglow-tmp", OnDisk::no_journal, false, 0},
-      {"rename into place",
-       [](auto& fw, auto&) { fw.files.faults().fail_nth("rename_replace", 2, 32); },
+      {"rename into place", [](auto& fw) { fw.faults.fail_nth(Op::rename_replace, 2, 32); },
        "The process cannot access the file because it is being used by another process. "
        "(os error 32)",
        OnDisk::record_with_hash, false, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    reads_of_shortcut = 0;
     fake::FakeWindows fw;
-    fake::InterceptingFileSystem files(fw.files);
     fw.files.add_file(path, link);
-    c.arrange(fw, files);
-    System sys{files, fw.shell, fw.env, fw.messages, fw.registry};
-    const auto outcome = apply_skin(sys, both_desktops(), data_dir);
+    c.arrange(fw);
+    const auto outcome = apply_skin(fw.system(), both_desktops(), data_dir);
     ASSERT_TRUE(outcome) << outcome.error();
     EXPECT_TRUE(outcome->needs_attention);
     const std::string line = path + "：" + c.reason;

@@ -126,12 +126,11 @@ TEST(BackupJournal, LoadTellsAbsentFromUnreadableFromDamaged) {
 
   // Metadata that cannot be read is not absence: the journal may well be there.
   w.files.add_file(in_data("backup.json"), written_journal);
-  w.files.faults().fail_on_path(
-      "get_attributes", fake::FakeFileSystem::fold(in_data("backup.json")), error_access_denied);
+  w.faults.fail_on_path(fake::Op::get_attributes, in_data("backup.json"), error_access_denied);
   EXPECT_EQ(load_backup_journal(w.system(), data_dir).error(), "Access is denied. (os error 5)");
-  w.files.faults().clear();
+  w.faults.clear();
 
-  w.files.faults().fail_nth("read_file", 1, error_sharing_violation);
+  w.faults.fail_nth(fake::Op::read_file, 1, error_sharing_violation);
   EXPECT_EQ(load_backup_journal(w.system(), data_dir).error(),
             "The process cannot access the file because it is being used by another process. "
             "(os error 32)");

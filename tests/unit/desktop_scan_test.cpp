@@ -63,8 +63,7 @@ TEST_F(DesktopScan, UserDesktopComesFirst) {
 
 TEST_F(DesktopScan, AnUnlistableFolderFailsTheWholeScan) {
   w.files.add_file(on_user("mine.lnk"), "x");
-  w.files.faults().fail_on_path("list_directory", fake::FakeFileSystem::fold(public_desktop),
-                                error_access_denied);
+  w.faults.fail_on_path(fake::Op::list_directory, public_desktop, error_access_denied);
   const auto list = scan();
   ASSERT_FALSE(list);
   EXPECT_EQ(list.error(), "Access is denied. (os error 5)");

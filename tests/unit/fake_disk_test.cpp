@@ -7,6 +7,7 @@
 #include <array>
 #include <functional>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@ namespace mossglow {
 namespace {
 
 using fake::FakeWindows;
+using fake::Op;
 using fake::Stop;
 
 constexpr std::string_view dir = "C:\\t";
@@ -59,6 +61,15 @@ struct Disk {
     return *w.registry.open_key(RegistryRoot::current_user, key_path, key_all_access);
   }
 };
+
+// A call's result as its code: 0 for success, else the Win32 code or the HRESULT.
+std::uint32_t code_of(const auto& result) {
+  if (result) return 0;
+  if constexpr (requires { result.error().code; })
+    return result.error().code;
+  else
+    return result.error().value;
+}
 
 const std::string link = fake::FakeShell::link_bytes(LinkInfo{"C:\\x.exe", "", "", "C:\\i.ico", 0});
 
@@ -342,36 +353,29 @@ struct Script {
   // The code of each mutating call's result in order (0: success; HRESULTs as such).
   std::vector<std::uint32_t> run(std::function<void()> between) {
     auto& files = d.w.files;
-    const auto code = [](const auto& result) -> std::uint32_t {
-      if (result) return 0;
-      if constexpr (requires { result.error().code; })
-        return result.error().code;
-      else
-        return result.error().value;
-    };
     std::vector<std::function<std::uint32_t()>> calls{
-        [&] { return code(files.set_attributes(at("a"), file_attribute_hidden)); },
-        [&] { return code(files.write_file(at("b"), "bb", false)); },
-        [&] { return code(files.flush_file(at("b"))); },
-        [&] { return code(files.create_new_file(at("c"), "cc", true)); },
-        [&] { return code(files.copy_file(at("c"), at("d"))); },
-        [&] { return code(files.rename_replace(at("d"), at("e"))); },
-        [&] { return code(files.rename_new(at("e"), at("f"))); },
-        [&] { return code(files.replace_file(at("c"), at("f"))); },
-        [&] { return code(files.delete_file(at("b"))); },
-        [&] { return code(files.create_directories(at("x"))); },
+        [&] { return code_of(files.set_attributes(at("a"), file_attribute_hidden)); },
+        [&] { return code_of(files.write_file(at("b"), "bb", false)); },
+        [&] { return code_of(files.flush_file(at("b"))); },
+        [&] { return code_of(files.create_new_file(at("c"), "cc", true)); },
+        [&] { return code_of(files.copy_file(at("c"), at("d"))); },
+        [&] { return code_of(files.rename_replace(at("d"), at("e"))); },
+        [&] { return code_of(files.rename_new(at("e"), at("f"))); },
+        [&] { return code_of(files.replace_file(at("c"), at("f"))); },
+        [&] { return code_of(files.delete_file(at("b"))); },
+        [&] { return code_of(files.create_directories(at("x"))); },
         [&] {
-          return code(d.w.shell.create_link(at("g.lnk"), NewLink{"C:\\x.exe", {}, {}, ""}));
+          return code_of(d.w.shell.create_link(at("g.lnk"), NewLink{"C:\\x.exe", {}, {}, ""}));
         },
-        [&] { return code(d.w.shell.set_link_icon(at("g.lnk"), "C:\\i.ico")); },
-        [&] { return code(d.w.shell.set_url_icon(at("h.url"), "C:\\i.ico")); },
+        [&] { return code_of(d.w.shell.set_link_icon(at("g.lnk"), "C:\\i.ico")); },
+        [&] { return code_of(d.w.shell.set_url_icon(at("h.url"), "C:\\i.ico")); },
         [&] {
-          return code(d.w.registry.create_key(RegistryRoot::current_user, "Software\\T\\S",
-                                              key_all_access));
+          return code_of(d.w.registry.create_key(RegistryRoot::current_user, "Software\\T\\S",
+                                                 key_all_access));
         },
-        [&] { return code(d.w.registry.set_value(key, "v", reg_binary, raw("2"))); },
-        [&] { return code(d.w.registry.delete_value(key, "v")); },
-        [&] { return code(d.w.registry.flush_key(key)); },
+        [&] { return code_of(d.w.registry.set_value(key, "v", reg_binary, raw("2"))); },
+        [&] { return code_of(d.w.registry.delete_value(key, "v")); },
+        [&] { return code_of(d.w.registry.flush_key(key)); },
     };
     std::vector<std::uint32_t> codes;
     for (const auto& call : calls) {
@@ -396,19 +400,20 @@ TEST(FakeDisk, TheNthMutatingCallFailsWhateverItIsAndChangesNothing) {
   for (std::size_t n = 1; n <= total; ++n) {
     SCOPED_TRACE("call " + std::to_string(n));
     Script s;
-    s.d.w.fail_mutation(static_cast<int>(n), error_access_denied);
+    s.d.w.faults.fail_mutation(static_cast<int>(n), error_access_denied);
     std::vector<std::string> states{listing(s.d.w)};
     const auto codes = s.run([&] { states.push_back(listing(s.d.w)); });
-    ASSERT_EQ(static_cast<std::size_t>(s.d.w.mutations()), total);
+    const auto& calls = s.d.w.faults.mutating_calls();
+    ASSERT_EQ(calls.size(), total);
     const std::size_t failed = n - 1;
-    const std::string& call = s.d.w.mutating_calls()[failed];
-    const bool shell = call.starts_with("set_link_icon") || call.starts_with("create_link") ||
-                       call.starts_with("set_url_icon");
+    const std::string call = calls[failed].describe();
+    const bool shell = calls[failed].op == Op::set_link_icon ||
+                       calls[failed].op == Op::create_link || calls[failed].op == Op::set_url_icon;
     EXPECT_EQ(codes[failed],
               shell ? hresult_from_win32(error_access_denied).value : error_access_denied)
         << call;
     EXPECT_EQ(states[failed + 1], states[failed]) << call << " changed something";
-    for (std::size_t i = 0; i < failed; ++i) EXPECT_EQ(codes[i], 0u) << s.d.w.mutating_calls()[i];
+    for (std::size_t i = 0; i < failed; ++i) EXPECT_EQ(codes[i], 0u) << calls[i].describe();
   }
 }
 
@@ -418,9 +423,9 @@ TEST(FakeDisk, AReplaceThatCannotMoveTheReplacementHasRemovedTheReplacedFile) {
     Disk d;
     d.w.files.add_file(at("b"), "new");
     if (by_plan) {
-      d.w.files.faults().fail_nth("replace_file", 1, error_unable_to_move_replacement);
+      d.w.faults.fail_nth(Op::replace_file, 1, error_unable_to_move_replacement);
     } else {
-      d.w.fail_mutation(1, error_unable_to_move_replacement);
+      d.w.faults.fail_mutation(1, error_unable_to_move_replacement);
     }
     d.w.record_history(true);
     EXPECT_EQ(d.w.files.replace_file(at("a"), at("b")).error().code,
@@ -431,10 +436,65 @@ TEST(FakeDisk, AReplaceThatCannotMoveTheReplacementHasRemovedTheReplacedFile) {
   }
   // Where the call fails anyway, the planned code still comes back and nothing changes.
   Disk d;
-  d.w.files.faults().fail_nth("replace_file", 1, error_unable_to_move_replacement);
+  d.w.faults.fail_nth(Op::replace_file, 1, error_unable_to_move_replacement);
   EXPECT_EQ(d.w.files.replace_file(at("a"), at("missing")).error().code,
             error_unable_to_move_replacement);
   EXPECT_EQ(listing(d.w), "a=old v:1");
+}
+
+// One plan serves files, shell and registry: it fails the calls asked for, comparing
+// paths as the part answering does, counts every call the program makes, and counts
+// a rule's calls from when it is set.
+TEST(FaultPlan, FailsTheCallsAskedForAndCountsEveryCall) {
+  Disk d;
+  auto& files = d.w.files;
+  auto& plan = d.w.faults;
+  plan.fail_nth(Op::read_file, 2, error_sharing_violation, "c:/T/A");
+  plan.fail_on_path(Op::write_file, at("b"), 112);
+  plan.fail_on_path(Op::set_value, "V", error_access_denied);
+  plan.fail_nth(Op::create_link, 2, 0x80004005u);
+  EXPECT_EQ(code_of(files.read_file(at("a"))), 0u);
+  EXPECT_EQ(code_of(files.read_file(at("c"))), error_file_not_found);
+  EXPECT_EQ(code_of(files.read_file(at("a"))), error_sharing_violation);
+  EXPECT_EQ(code_of(files.read_file(at("a"))), 0u);
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(code_of(files.write_file(at("b"), "x", false)), 112u);
+  EXPECT_EQ(code_of(files.write_file(at("c"), "x", false)), 0u);
+  EXPECT_EQ(code_of(d.w.registry.set_value(d.key(), "v", reg_binary, raw("2"))), 5u);
+  const NewLink new_link{"C:\\x.exe", {}, {}, ""};
+  EXPECT_EQ(code_of(d.w.shell.create_link(at("l.lnk"), new_link)), 0u);
+  EXPECT_EQ(code_of(d.w.shell.create_link(at("l.lnk"), new_link)), 0x80004005u);
+  // The shell loading a link reads no file of the program's.
+  ASSERT_TRUE(d.w.shell.read_link(at("l.lnk")));
+  EXPECT_EQ(plan.calls(Op::read_file), 4);
+  EXPECT_EQ(plan.calls(Op::write_file), 3);
+
+  plan.clear();
+  EXPECT_EQ(code_of(files.write_file(at("b"), "x", false)), 0u);
+  EXPECT_EQ(plan.calls(Op::write_file), 4);
+  plan.fail_nth(Op::write_file, 1, 112);
+  EXPECT_EQ(code_of(files.write_file(at("b"), "x", false)), 112u);
+  EXPECT_THROW(plan.fail_nth(Op::change_notify, 1, 5), std::invalid_argument);
+}
+
+TEST(FaultPlan, HooksActJustBeforeACallOrOnceItSucceeded) {
+  Disk d;
+  auto& files = d.w.files;
+  auto& plan = d.w.faults;
+  std::vector<std::string> seen;
+  plan.before(Op::copy_file, at("A"), [&] { files.add_file(at("a"), "raced in"); });
+  plan.before(Op::delete_file, at("keep"), [] { return fake::Failure(error_access_denied); });
+  plan.after(Op::delete_file, std::nullopt, [&] { seen.push_back("deleted"); });
+  plan.before(Op::read_file, at("a"), [&] { seen.push_back(*files.read_file(at("a"))); });
+
+  ASSERT_TRUE(files.copy_file(at("a"), at("c")));
+  EXPECT_EQ(files.content(at("c")), "raced in");
+  files.add_file(at("keep"), "k");
+  EXPECT_EQ(code_of(files.delete_file(at("keep"))), error_access_denied);
+  EXPECT_TRUE(files.exists(at("keep")));
+  ASSERT_TRUE(files.delete_file(at("c")));
+  ASSERT_TRUE(files.read_file(at("a")));
+  EXPECT_EQ(seen, (std::vector<std::string>{"deleted", "raced in"}));
+  EXPECT_EQ(plan.calls(Op::read_file), 2) << "a hook's own call runs no hooks, yet counts";
 }
 
 TEST(FakeDisk, SnapshotsShareFileContent) {

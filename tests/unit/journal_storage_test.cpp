@@ -7,12 +7,12 @@
 
 #include "shortcut_fixture.hpp"
 #include "state/data_directory.hpp"
-#include "support/intercepting_file_system.hpp"
 
 namespace mossglow {
 namespace {
 
 using namespace testing_support;
+using fake::Op;
 
 class JournalStorage : public ::testing::Test {
  protected:
@@ -43,14 +43,14 @@ TEST_F(JournalStorage, FirstSaveRenamesLaterSavesReplace) {
   ASSERT_TRUE(save("[1]"));
   EXPECT_EQ(journal(), "[1]");
   EXPECT_FALSE(temporary());
-  EXPECT_EQ(w.files.faults().calls("rename_replace"), 1);
-  EXPECT_EQ(w.files.faults().calls("replace_file"), 0);
+  EXPECT_EQ(w.faults.calls(Op::rename_replace), 1);
+  EXPECT_EQ(w.faults.calls(Op::replace_file), 0);
 
   ASSERT_TRUE(save("[]"));
   EXPECT_EQ(journal(), "[]");
   EXPECT_FALSE(temporary());
-  EXPECT_EQ(w.files.faults().calls("rename_replace"), 1);
-  EXPECT_EQ(w.files.faults().calls("replace_file"), 1);
+  EXPECT_EQ(w.faults.calls(Op::rename_replace), 1);
+  EXPECT_EQ(w.faults.calls(Op::replace_file), 1);
 }
 
 TEST_F(JournalStorage, SerialisationErrorTouchesNoFile) {
@@ -60,7 +60,7 @@ TEST_F(JournalStorage, SerialisationErrorTouchesNoFile) {
             "path contains invalid UTF-8 characters");
   EXPECT_EQ(w.files.tree(), before);
   EXPECT_EQ(journal(), "[1]");
-  EXPECT_EQ(w.files.faults().calls("write_file"), 0);
+  EXPECT_EQ(w.faults.calls(Op::write_file), 0);
 }
 
 // A failure at any step leaves the previous journal as it was; a failed swap leaves
@@ -69,21 +69,21 @@ TEST_F(JournalStorage, FailureAtEachStepKeepsTheOldJournal) {
   struct Step {
     const char* name;
     bool journal_before;
-    const char* operation;
+    Op operation;
     std::uint32_t code;
     std::string error;
     bool temporary_left;
   };
   const std::vector<Step> steps{
-      {"write, first save", false, "write_file", 112,
+      {"write, first save", false, Op::write_file, 112,
        "There is not enough space on the disk. (os error 112)", false},
-      {"write, later save", true, "write_file", error_access_denied,
+      {"write, later save", true, Op::write_file, error_access_denied,
        "Access is denied. (os error 5)", false},
-      {"rename", false, "rename_replace", error_access_denied, "Access is denied. (os error 5)",
+      {"rename", false, Op::rename_replace, error_access_denied, "Access is denied. (os error 5)",
        true},
-      {"replace", true, "replace_file", 1175,
+      {"replace", true, Op::replace_file, 1175,
        "Unable to remove the file to be replaced. (0x80070497)", true},
-      {"replace, sharing", true, "replace_file", error_sharing_violation,
+      {"replace, sharing", true, Op::replace_file, error_sharing_violation,
        "The process cannot access the file because it is being used by another process. "
        "(0x80070020)",
        true},
@@ -93,7 +93,7 @@ TEST_F(JournalStorage, FailureAtEachStepKeepsTheOldJournal) {
     fake::FakeWindows fresh;
     fresh.files.add_directory(data_dir);
     if (step.journal_before) fresh.files.add_file(in_data("overlay.json"), "[\"old\"]");
-    fresh.files.faults().fail_nth(step.operation, 1, step.code);
+    fresh.faults.fail_nth(step.operation, 1, step.code);
     const auto saved =
         save_journal(fresh.system(), data_dir, "overlay.json", "overlay.tmp", "[\"new\"]");
     ASSERT_FALSE(saved);
@@ -181,24 +181,17 @@ TEST_F(JournalStorage, ASwapThatRemovedTheJournalLosesNothing) {
     fake::FakeWindows fresh;
     fresh.files.add_directory(data_dir);
     fresh.files.add_file(in_data("overlay.json"), "[\"old\"]");
-    fake::InterceptingFileSystem files(fresh.files);
-    files.before = [&](std::string_view operation, std::string_view) -> std::optional<Win32Error> {
-      if (operation == "replace_file") {
-        (void)fresh.files.delete_file(in_data("overlay.json"));
-        return Win32Error{error_unable_to_move_replacement};
-      }
-      if (operation == "rename_new" && rename_fails) return Win32Error{error_access_denied};
-      return std::nullopt;
-    };
-    System sys{files, fresh.shell, fresh.env, fresh.messages, fresh.registry};
+    fresh.faults.fail_nth(Op::replace_file, 1, error_unable_to_move_replacement);
+    if (rename_fails) fresh.faults.fail_nth(Op::rename_new, 1, error_access_denied);
+    const System sys = fresh.system();
     const auto saved = save_journal(sys, data_dir, "overlay.json", "overlay.tmp", "[\"new\"]");
     EXPECT_EQ(saved.has_value(), !rename_fails);
+    EXPECT_EQ(fresh.faults.calls(Op::rename_new), 1) << "the temporary file is put in place";
     const auto where = rename_fails ? "overlay.tmp" : "overlay.json";
     EXPECT_EQ(fresh.files.content(in_data(where)), "[\"new\"]");
     EXPECT_EQ(journal_pending(sys, data_dir, "overlay.json", "overlay.tmp"), true);
     if (!rename_fails) continue;
 
-    files.before = nullptr;
     ASSERT_TRUE(save_journal(sys, data_dir, "overlay.json", "overlay.tmp", "[\"newer\"]"));
     EXPECT_EQ(fresh.files.content(in_data("overlay.json")), "[\"newer\"]");
     EXPECT_FALSE(fresh.files.exists(in_data("overlay.tmp")));
@@ -213,8 +206,7 @@ TEST_F(JournalStorage, UnreadableMetadataIsAnErrorNotAbsence) {
     SCOPED_TRACE(unseen);
     fake::FakeWindows fresh;
     fresh.files.add_directory(data_dir);
-    fresh.files.faults().fail_on_path("get_attributes", fake::FakeFileSystem::fold(in_data(unseen)),
-                                      error_access_denied);
+    fresh.faults.fail_on_path(Op::get_attributes, in_data(unseen), error_access_denied);
     EXPECT_EQ(journal_pending(fresh.system(), data_dir, "overlay.json", "overlay.tmp").error(),
               denied);
     EXPECT_EQ(load_journal_bytes(fresh.system(), data_dir, "overlay.json", "overlay.tmp").error(),

@@ -11,13 +11,12 @@
 #include "platform/text.hpp"
 #include "shortcut_fixture.hpp"
 #include "state/content_hash.hpp"
-#include "support/intercepting_file_system.hpp"
 
 namespace mossglow {
 namespace {
 
 using namespace testing_support;
-using fake::FakeFileSystem;
+using fake::Op;
 
 constexpr std::uint32_t archive = file_attribute_archive;
 constexpr std::uint32_t folder = file_attribute_directory;
@@ -214,20 +213,18 @@ TEST_F(OverlayApply, AnItemTheJournalCannotNameFailsAlone) {
 TEST(OverlayApplyErrors, PreparationAndScanFailuresEndTheStepBeforeAnyItemIsTouched) {
   struct Case {
     const char* name;
-    std::function<void(FakeFileSystem&)> arrange;
+    std::function<void(fake::FaultPlan&)> arrange;
     std::string error;
   };
   const Case cases[] = {
       {"data directory",
-       [](auto& f) { f.faults().fail_nth("create_directories", 1, error_access_denied); },
+       [](auto& f) { f.fail_nth(Op::create_directories, 1, error_access_denied); },
        "Access is denied. (os error 5)"},
-      {"icon file",
-       [](auto& f) { f.faults().fail_on_path("write_file", FakeFileSystem::fold(icon_path), 112); },
+      {"icon file", [](auto& f) { f.fail_on_path(Op::write_file, icon_path, 112); },
        "There is not enough space on the disk. (os error 112)"},
       {"public desktop listing",
        [](auto& f) {
-         f.faults().fail_on_path("list_directory", FakeFileSystem::fold(fake::public_desktop),
-                                 error_access_denied);
+         f.fail_on_path(Op::list_directory, fake::public_desktop, error_access_denied);
        },
        "Access is denied. (os error 5)"},
   };
@@ -236,7 +233,7 @@ TEST(OverlayApplyErrors, PreparationAndScanFailuresEndTheStepBeforeAnyItemIsTouc
     fake::FakeWindows w;
     w.files.add_file(on_user("A.txt"), "a");
     w.files.add_file(on_public("B.txt"), "b");
-    c.arrange(w.files);
+    c.arrange(w.faults);
     EXPECT_EQ(apply_overlay(w.system(), both_desktops(), data_dir).error(), c.error);
     EXPECT_FALSE(w.files.exists(in_data("overlay.json")));
     for (const auto& item : {on_user("A.txt"), on_public("B.txt")}) {
@@ -258,87 +255,61 @@ TEST(OverlayApplyItemFailures, EachStepLeavesTheStateRestoreExpects) {
   enum class Shortcut { absent, link, someone_elses };
   struct Case {
     const char* name;
-    std::function<void(fake::FakeWindows&, fake::InterceptingFileSystem&)> arrange;
+    std::function<void(fake::FakeWindows&)> arrange;
     std::string reason;
     Shortcut shortcut;
     bool hash_recorded;
     bool hiding_tried;
     std::uint32_t attributes_after = archive;
   };
-  const auto fail_path = [](const char* operation, std::string path, std::uint32_t code) {
-    return [=](fake::FakeWindows& w, auto&) {
-      w.files.faults().fail_on_path(operation, FakeFileSystem::fold(path), code);
-    };
+  const auto fail_path = [](Op operation, std::string path, std::uint32_t code) {
+    return [=](fake::FakeWindows& w) { w.faults.fail_on_path(operation, path, code); };
   };
   const std::string denied = "Access is denied. (os error 5)";
   const std::string full = "There is not enough space on the disk. (os error 112)";
   const Case cases[] = {
-      {"first journal save",
-       [](auto& w, auto&) { w.files.faults().fail_nth("write_file", 2, 112); }, full,
+      {"first journal save", [](auto& w) { w.faults.fail_nth(Op::write_file, 2, 112); }, full,
        Shortcut::absent, false, false},
-      {"link save",
-       [](auto& w, auto&) { w.shell.faults().fail_nth("new_link_bytes", 1, 0x80070005u); },
+      {"link save", [](auto& w) { w.faults.fail_nth(Op::new_link_bytes, 1, 0x80070005u); },
        "Access is denied. (0x80070005)", Shortcut::absent, false, false},
-      {"flush of the link", fail_path("flush_file", a_temporary, error_access_denied), denied,
+      {"flush of the link", fail_path(Op::flush_file, a_temporary, error_access_denied), denied,
        Shortcut::absent, true, false},
-      {"writing the link", fail_path("write_file", a_temporary, error_access_denied), denied,
+      {"writing the link", fail_path(Op::write_file, a_temporary, error_access_denied), denied,
        Shortcut::absent, false, false},
       // The hash stays in the list and reaches the disk with B's save; the link never
       // appeared, so a restore finds nothing to undo.
       {"second journal save",
-       [&](auto&, auto& files) {
-         files.before = [saves = 0](std::string_view op,
-                                    std::string_view path) mutable -> std::optional<Win32Error> {
-           if (op == "write_file" && path.ends_with("overlay.tmp") && ++saves == 2) {
-             return Win32Error{112};
-           }
-           return std::nullopt;
-         };
-       },
-       full, Shortcut::absent, true, false},
+       [](auto& w) { w.faults.fail_nth(Op::write_file, 2, 112, in_data("overlay.tmp")); }, full,
+       Shortcut::absent, true, false},
       {"name taken after the existence test",
-       [&](fake::FakeWindows& w, fake::InterceptingFileSystem& files) {
-         files.before = [&, fs = &w.files](std::string_view op, std::string_view path) {
-           if (op == "rename_new" && path == a_temporary) fs->add_file(a_link, "raced in");
-           return std::optional<Win32Error>{};
-         };
+       [&](fake::FakeWindows& w) {
+         w.faults.before(Op::rename_new, a_temporary,
+                         [&] { w.files.add_file(a_link, "raced in"); });
        },
        "Cannot create a file when that file already exists. (os error 183)",
        Shortcut::someone_elses, true, false},
-      {"attributes unreadable", fail_path("get_attributes", a, error_access_denied), denied,
+      {"attributes unreadable", fail_path(Op::get_attributes, a, error_access_denied), denied,
        Shortcut::link, true, false},
       {"hidden by someone since the scan",
-       [&](fake::FakeWindows& w, fake::InterceptingFileSystem& files) {
-         files.before = [&a, fs = &w.files](std::string_view op, std::string_view path) {
-           if (op == "get_attributes" && path == a) {
-             EXPECT_TRUE(fs->set_attributes(a, archive | file_attribute_hidden));
-           }
-           return std::optional<Win32Error>{};
-         };
+       [&](fake::FakeWindows& w) {
+         w.faults.before(Op::get_attributes, a,
+                         [&] { w.files.add_file(a, "a", archive | file_attribute_hidden); });
        },
        "原项目状态已变化", Shortcut::link, true, false, archive | file_attribute_hidden},
-      {"hiding refused", fail_path("set_attributes", a, error_access_denied), denied,
+      {"hiding refused", fail_path(Op::set_attributes, a, error_access_denied), denied,
        Shortcut::link, true, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     fake::FakeWindows w;
-    fake::InterceptingFileSystem files(w.files);
     w.files.add_file(a, "a");
     w.files.add_file(b, "b");
-    c.arrange(w, files);
-    // Counts the step's own attempts to write A's attributes.
-    int hide_attempts = 0;
-    files.before = [&, arranged = files.before](std::string_view op, std::string_view path) {
-      if (op == "set_attributes" && path == a) ++hide_attempts;
-      return arranged ? arranged(op, path) : std::nullopt;
-    };
-    System sys{files, w.shell, w.env, w.messages, w.registry};
-
-    ASSERT_EQ(text_of(apply_overlay(sys, both_desktops(), data_dir)),
+    c.arrange(w);
+    int hide_attempts = 0;  // the step's own attempts to write A's attributes
+    w.faults.before(Op::set_attributes, a, [&] { ++hide_attempts; });
+    ASSERT_EQ(text_of(apply_overlay(w.system(), both_desktops(), data_dir)),
               summary(1, 1) + "\n" + a + "：" + c.reason);
-    files.before = nullptr;
-    w.files.faults().clear();
+    w.faults.clear();
 
     const auto records = journal_of(w);
     ASSERT_EQ(records.size(), 2u);

@@ -140,11 +140,10 @@ TEST(OverlayJournal, LoadTellsAbsentFromUnreadableFromDamaged) {
   ASSERT_TRUE(loaded) << loaded.error();
   EXPECT_EQ(**loaded, (std::vector<Overlay>{finished, unfinished}));
 
-  w.files.faults().fail_on_path("read_file", fake::FakeFileSystem::fold(in_data("overlay.json")),
-                                error_access_denied);
+  w.faults.fail_on_path(fake::Op::read_file, in_data("overlay.json"), error_access_denied);
   EXPECT_EQ(load_overlay_journal(w.system(), data_dir).error(), "Access is denied. (os error 5)");
 
-  w.files.faults().clear();
+  w.faults.clear();
   w.files.add_file(in_data("overlay.json"), "[");
   EXPECT_EQ(load_overlay_journal(w.system(), data_dir).error(),
             "syntax error while parsing value - unexpected end of input; expected '[', '{', or a "

@@ -14,7 +14,7 @@ namespace mossglow {
 namespace {
 
 using namespace testing_support;
-using fake::FakeFileSystem;
+using fake::Op;
 
 constexpr std::uint32_t archive = file_attribute_archive;
 constexpr std::uint32_t hidden_bit = file_attribute_hidden;
@@ -62,7 +62,7 @@ TEST(OverlayRestore, EachSituationHasItsOutcome) {
     Link link;
     bool hash_recorded;
     // A file operation that fails on the link's or the item's path, or nothing.
-    std::pair<const char*, bool> failing;
+    std::pair<std::optional<Op>, bool> failing;
     bool restored;
     bool shown_after;  // the item ends without the hidden bit
     bool link_deleted;
@@ -107,7 +107,7 @@ TEST(OverlayRestore, EachSituationHasItsOutcome) {
        Item::hidden,
        Link::missing,
        false,
-       {"get_attributes", false},
+       {Op::get_attributes, false},
        false,
        false,
        false,
@@ -140,7 +140,7 @@ TEST(OverlayRestore, EachSituationHasItsOutcome) {
        Item::visible,
        Link::apply_wrote,
        true,
-       {"read_file", true},
+       {Op::read_file, true},
        false,
        true,
        false,
@@ -150,7 +150,7 @@ TEST(OverlayRestore, EachSituationHasItsOutcome) {
        Item::hidden,
        Link::apply_wrote,
        true,
-       {"read_file", true},
+       {Op::read_file, true},
        false,
        false,
        false,
@@ -190,7 +190,7 @@ TEST(OverlayRestore, EachSituationHasItsOutcome) {
        Item::hidden,
        Link::apply_wrote,
        true,
-       {"get_attributes", false},
+       {Op::get_attributes, false},
        false,
        false,
        false,
@@ -200,7 +200,7 @@ TEST(OverlayRestore, EachSituationHasItsOutcome) {
        Item::hidden,
        Link::apply_wrote,
        true,
-       {"set_attributes", false},
+       {Op::set_attributes, false},
        false,
        false,
        false,
@@ -210,7 +210,7 @@ TEST(OverlayRestore, EachSituationHasItsOutcome) {
        Item::hidden,
        Link::apply_wrote,
        true,
-       {"delete_file", true},
+       {Op::delete_file, true},
        false,
        true,
        false,
@@ -243,9 +243,8 @@ TEST(OverlayRestore, EachSituationHasItsOutcome) {
     const Overlay record{item, shortcut, c.hash_recorded ? std::optional(link_hash) : std::nullopt};
     put_journal(w, {record});
     const auto journal_before = w.files.content(in_data("overlay.json"));
-    if (const auto [operation, on_link] = c.failing; operation != nullptr) {
-      w.files.faults().fail_on_path(operation, FakeFileSystem::fold(on_link ? shortcut : item),
-                                    error_access_denied);
+    if (const auto [operation, on_link] = c.failing; operation) {
+      w.faults.fail_on_path(*operation, on_link ? shortcut : item, error_access_denied);
     }
 
     const auto section = restore_overlay(w.system(), both_desktops(), data_dir);
@@ -253,7 +252,7 @@ TEST(OverlayRestore, EachSituationHasItsOutcome) {
     EXPECT_EQ(section->text,
               summary(c.restored, !c.restored) + (c.restored ? "" : "\n" + item + "：" + c.reason));
     EXPECT_EQ(section->left_undone, !c.restored);
-    EXPECT_EQ(w.files.faults().calls("set_attributes") > 0, c.attributes_written);
+    EXPECT_EQ(w.faults.calls(Op::set_attributes) > 0, c.attributes_written);
     if (c.restored) {
       EXPECT_FALSE(w.files.exists(in_data("overlay.json")));
     } else {
@@ -360,16 +359,11 @@ TEST(OverlayRestore, AnUnreadableJournalEndsTheStepAndChangesNothing) {
     w.files.add_file(on_user("Item.txt.lnk"), overlay_link(on_user("Item.txt")));
     w.files.add_file(in_data("overlay.json"), c.bytes);
     if (c.read_fails) {
-      w.files.faults().fail_on_path("read_file", FakeFileSystem::fold(in_data("overlay.json")),
-                                    error_access_denied);
+      w.faults.fail_on_path(Op::read_file, in_data("overlay.json"), error_access_denied);
     }
-    const auto before = w.files.state();
+    const auto before = w.files.tree();
     EXPECT_EQ(restore_overlay(w.system(), both_desktops(), data_dir).error(), c.error);
-    EXPECT_EQ(w.files.tree(), [&] {
-      fake::FakeFileSystem copy;
-      copy.load_state(before);
-      return copy.tree();
-    }());
+    EXPECT_EQ(w.files.tree(), before);
     EXPECT_EQ(w.files.content(in_data("overlay.json")), c.bytes);
     EXPECT_EQ(w.files.attributes(on_user("Item.txt")), archive | hidden_bit);
   }
@@ -381,12 +375,12 @@ TEST(OverlayRestore, AFailedJournalUpdateIsFinishedByTheNextRestore) {
   struct Case {
     const char* name;
     int records;
-    const char* operation;
+    Op operation;
     std::string error;
   };
   const Case cases[] = {
-      {"deleting the journal", 1, "delete_file", "Access is denied. (os error 5)"},
-      {"saving the kept records", 2, "write_file",
+      {"deleting the journal", 1, Op::delete_file, "Access is denied. (os error 5)"},
+      {"saving the kept records", 2, Op::write_file,
        "There is not enough space on the disk. (os error 112)"},
   };
   for (const auto& c : cases) {
@@ -404,15 +398,14 @@ TEST(OverlayRestore, AFailedJournalUpdateIsFinishedByTheNextRestore) {
     put_journal(w, records);
     const auto journal = w.files.content(in_data("overlay.json"));
     const std::string path = c.records == 1 ? in_data("overlay.json") : in_data("overlay.tmp");
-    w.files.faults().fail_on_path(c.operation, FakeFileSystem::fold(path),
-                                  c.records == 1 ? error_access_denied : 112);
+    w.faults.fail_on_path(c.operation, path, c.records == 1 ? error_access_denied : 112);
 
     EXPECT_EQ(restore_overlay(w.system(), both_desktops(), data_dir).error(), c.error);
     EXPECT_EQ(w.files.content(in_data("overlay.json")), journal);
     EXPECT_EQ(w.files.attributes(records[0].original), archive);
     EXPECT_FALSE(w.files.exists(records[0].shortcut));
 
-    w.files.faults().clear();
+    w.faults.clear();
     const auto again = restore_overlay(w.system(), both_desktops(), data_dir);
     ASSERT_TRUE(again) << again.error();
     EXPECT_TRUE(again->text.starts_with(summary(1, c.records - 1))) << again->text;

@@ -36,7 +36,7 @@ TEST(Placement, AFileIsPutInPlaceWholeOrNotAtAll) {
     const std::string destination = on_user("App.lnk");
     w.files.add_file(source, "original", file_attribute_archive | file_attribute_readonly);
     w.files.add_file(destination, "applied", file_attribute_archive | file_attribute_hidden);
-    if (rename_fails) w.files.faults().fail_nth("rename_replace", 1, error_sharing_violation);
+    if (rename_fails) w.faults.fail_nth(fake::Op::rename_replace, 1, error_sharing_violation);
 
     const auto placed =
         place_copy(w.system(), source, destination, file_attribute_archive | file_attribute_hidden,

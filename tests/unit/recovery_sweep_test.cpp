@@ -20,7 +20,9 @@ namespace {
 
 using namespace testing_support;
 using fake::FakeWindows;
+using fake::Op;
 using fake::Snapshot;
+using Call = fake::FaultPlan::Call;
 using fake::Stop;
 
 constexpr std::uint32_t archive = file_attribute_archive;
@@ -99,18 +101,16 @@ class RecoverySweep : public ::testing::Test {
     const auto applied = apply_skin(w.system(), both_desktops(), data_dir);
     ASSERT_TRUE(applied) << applied.error();
     apply_ = new std::vector<Snapshot>(w.history());
-    apply_calls_ = new std::vector<std::string>(w.mutating_calls());
+    apply_calls_ = new std::vector<Call>(w.faults.mutating_calls());
 
     w.record_history(false);
     applied_ = new Snapshot(w.snapshot("applied"));
     FakeWindows restoring;
     restoring.load(*applied_, Stop::crash);
-    const int before = restoring.mutations();
     restoring.record_history(true);
     press_restore(restoring);
     restore_ = new std::vector<Snapshot>(restoring.history());
-    restore_calls_ = new std::vector<std::string>(restoring.mutating_calls().begin() + before,
-                                                  restoring.mutating_calls().end());
+    restore_calls_ = new std::vector<Call>(restoring.faults.mutating_calls());
   }
   static void TearDownTestSuite() {
     delete start_;
@@ -148,20 +148,21 @@ class RecoverySweep : public ::testing::Test {
   // The n-th mutating call fails (ReplaceFileW after it removed the journal, anything
   // else before it changed anything); the run goes on, and is stopped by a crash at each
   // of the next few changes, or not at all.
-  static void sweep_failures(const std::vector<std::string>& calls,
+  static void sweep_failures(const std::vector<Call>& calls,
                              const std::function<void(FakeWindows&)>& prepare,
                              const std::function<void(FakeWindows&)>& run, std::string_view what) {
     for (std::size_t nth = 1; nth <= calls.size(); ++nth) {
-      const std::string& call = calls[nth - 1];
+      const Call& call = calls[nth - 1];
       FakeWindows w;
       prepare(w);
-      const int failing = w.mutations() + static_cast<int>(nth);
-      w.fail_mutation(failing, call.starts_with("replace_file") ? error_unable_to_move_replacement
-                                                                : error_access_denied);
+      const int failing = w.faults.mutations() + static_cast<int>(nth);
+      w.faults.fail_mutation(static_cast<int>(nth), call.op == Op::replace_file
+                                                        ? error_unable_to_move_replacement
+                                                        : error_access_denied);
       w.record_history(true);
       run(w);
-      const std::string moment =
-          std::string(what) + " whose call " + std::to_string(nth) + " (" + call + ") failed";
+      const std::string moment = std::string(what) + " whose call " + std::to_string(nth) + " (" +
+                                 call.describe() + ") failed";
       for (const Snapshot& snapshot : w.history()) {
         if (snapshot.call < failing || snapshot.call > failing + 3) continue;
         expect_recovered(snapshot, Stop::crash, moment + ", crash after " + snapshot.describe());
@@ -174,16 +175,16 @@ class RecoverySweep : public ::testing::Test {
   static std::vector<Snapshot>* apply_;
   static std::vector<Snapshot>* restore_;
   static Snapshot* applied_;
-  static std::vector<std::string>* apply_calls_;
-  static std::vector<std::string>* restore_calls_;
+  static std::vector<Call>* apply_calls_;
+  static std::vector<Call>* restore_calls_;
 };
 
 std::string* RecoverySweep::start_ = nullptr;
 std::vector<Snapshot>* RecoverySweep::apply_ = nullptr;
 std::vector<Snapshot>* RecoverySweep::restore_ = nullptr;
 Snapshot* RecoverySweep::applied_ = nullptr;
-std::vector<std::string>* RecoverySweep::apply_calls_ = nullptr;
-std::vector<std::string>* RecoverySweep::restore_calls_ = nullptr;
+std::vector<Call>* RecoverySweep::apply_calls_ = nullptr;
+std::vector<Call>* RecoverySweep::restore_calls_ = nullptr;
 
 TEST_F(RecoverySweep, AnApplyStoppedAnywhereIsUndoneExactly) {
   ASSERT_GT(apply_->size(), 100u);

@@ -15,6 +15,7 @@ namespace mossglow {
 namespace {
 
 using namespace testing_support;
+using fake::Op;
 using fake::StoredValue;
 
 constexpr RegistryRoot hkcu = RegistryRoot::current_user;
@@ -70,10 +71,7 @@ class RecycleIcon : public ::testing::Test {
   void write_journal(const std::vector<Value>& records) {
     w.files.add_file(in_data("recycle.json"), *serialize_recycle_journal(records));
   }
-  static std::string temporary_key() { return fake::FakeFileSystem::fold(in_data("recycle.tmp")); }
-  int registry_writes() {
-    return w.registry.faults().calls("set_value") + w.registry.faults().calls("delete_value");
-  }
+  int registry_writes() { return w.faults.calls(Op::set_value) + w.faults.calls(Op::delete_value); }
 };
 
 TEST_F(RecycleIcon, FreshUserGetsTheKeyAndLosesTheValuesAgainOnRestore) {
@@ -166,7 +164,7 @@ TEST_F(RecycleIcon, KeptValuesAreListedAndOnlyTheIconValuesAreEverWritten) {
 
 TEST_F(RecycleIcon, RestoreWithoutJournalLeavesTheRegistryAlone) {
   EXPECT_EQ(restore(), nothing_pending);
-  EXPECT_EQ(w.registry.faults().calls("open_key"), 0);
+  EXPECT_EQ(w.faults.calls(Op::open_key), 0);
   EXPECT_FALSE(w.registry.key_exists(hkcu, recycle_icon_subkey));
 }
 
@@ -180,7 +178,7 @@ TEST_F(RecycleIcon, EmptyJournalIsRemoved) {
 TEST_F(RecycleIcon, FailedWriteDuringApplyIsUndoneByALaterRestore) {
   put("", expand_default);
   put("full", full_icon);
-  w.registry.faults().fail_on_path("set_value", "empty", error_access_denied);
+  w.faults.fail_on_path(Op::set_value, "empty", error_access_denied);
 
   EXPECT_EQ(apply(), std::unexpected(sys.os_text(Win32Error{error_access_denied})));
   EXPECT_EQ(live(""), stored(icon));
@@ -190,7 +188,7 @@ TEST_F(RecycleIcon, FailedWriteDuringApplyIsUndoneByALaterRestore) {
                                            {"empty", std::nullopt, icon},
                                            {"full", full_icon, icon}}));
 
-  w.registry.faults().clear();
+  w.faults.clear();
   EXPECT_EQ(restore(), summary(3, 0));
   EXPECT_EQ(live(""), stored(expand_default));
   EXPECT_EQ(live("empty"), std::nullopt);
@@ -202,12 +200,12 @@ TEST_F(RecycleIcon, ApplyRefusesWhileAJournalIsPending) {
   put("", expand_default);
   write_journal({{"", std::nullopt, icon}});
   EXPECT_EQ(apply(), std::unexpected(std::string("回收站有待还原的设置。")));
-  EXPECT_EQ(w.registry.faults().calls("create_key"), 0);
+  EXPECT_EQ(w.faults.calls(Op::create_key), 0);
   EXPECT_EQ(live(""), stored(expand_default));
 }
 
 TEST_F(RecycleIcon, ApplyFailuresBeforeTheJournalWriteNothing) {
-  w.registry.faults().fail_nth("create_key", 1, error_access_denied);
+  w.faults.fail_nth(Op::create_key, 1, error_access_denied);
   EXPECT_EQ(apply(), std::unexpected(sys.os_text(Win32Error{error_access_denied})));
   EXPECT_FALSE(w.registry.key_exists(hkcu, recycle_icon_subkey));
 
@@ -220,13 +218,13 @@ TEST_F(RecycleIcon, ApplyFailuresBeforeTheJournalWriteNothing) {
   EXPECT_EQ(live("full"), std::nullopt);
 
   put("empty", empty_icon);
-  w.registry.faults().clear();
-  w.registry.faults().fail_on_path("query_value", "full", error_access_denied);
+  w.faults.clear();
+  w.faults.fail_on_path(Op::query_value, "full", error_access_denied);
   EXPECT_EQ(apply(), std::unexpected(sys.os_text(Win32Error{error_access_denied})));
   EXPECT_FALSE(journal_text());
 
-  w.registry.faults().clear();
-  w.files.faults().fail_on_path("write_file", temporary_key(), 112);
+  w.faults.clear();
+  w.faults.fail_on_path(Op::write_file, in_data("recycle.tmp"), 112);
   EXPECT_EQ(apply(), std::unexpected(sys.os_text(Win32Error{112})));
   EXPECT_FALSE(journal_text());
   EXPECT_EQ(registry_writes(), 0);
@@ -239,10 +237,9 @@ TEST_F(RecycleIcon, RestoreFailuresThatEndTheStep) {
   w.files.add_file(in_data("recycle.json"), "[{\"name\":\"\"}]");
   EXPECT_EQ(restore(),
             std::unexpected(std::string("missing field `replacement` at line 1 column 12")));
-  w.files.faults().fail_on_path("read_file", fake::FakeFileSystem::fold(in_data("recycle.json")),
-                                error_sharing_violation);
+  w.faults.fail_on_path(Op::read_file, in_data("recycle.json"), error_sharing_violation);
   EXPECT_EQ(restore(), std::unexpected(sys.os_text(Win32Error{error_sharing_violation})));
-  w.files.faults().clear();
+  w.faults.clear();
 
   // The key is gone: the journal stays as it was.
   const std::vector<Value> records{{"", expand_default, icon}, {"full", std::nullopt, icon}};
@@ -254,7 +251,7 @@ TEST_F(RecycleIcon, RestoreFailuresThatEndTheStep) {
   // Saving what is kept fails: the value already put back stays put back.
   put("", icon);
   put("full", users_own);
-  w.files.faults().fail_on_path("write_file", temporary_key(), 112);
+  w.faults.fail_on_path(Op::write_file, in_data("recycle.tmp"), 112);
   EXPECT_EQ(restore(), std::unexpected(sys.os_text(Win32Error{112})));
   EXPECT_EQ(live(""), stored(expand_default));
   EXPECT_EQ(journal_text(), before);
@@ -263,15 +260,14 @@ TEST_F(RecycleIcon, RestoreFailuresThatEndTheStep) {
   // is kept, so a power cut cannot leave the icon set with nothing to undo it.
   put("", icon);
   put("full", icon);
-  w.files.faults().clear();
-  w.registry.faults().fail_nth("flush_key", w.registry.faults().calls("flush_key") + 1, 1021);
+  w.faults.clear();
+  w.faults.fail_nth(Op::flush_key, 1, 1021);
   EXPECT_EQ(restore(), std::unexpected(sys.os_text(Win32Error{1021})));
   EXPECT_EQ(journal_text(), before);
 
   // Deleting the finished journal fails.
   put("full", icon);
-  w.files.faults().fail_on_path("delete_file", fake::FakeFileSystem::fold(in_data("recycle.json")),
-                                error_access_denied);
+  w.faults.fail_on_path(Op::delete_file, in_data("recycle.json"), error_access_denied);
   EXPECT_EQ(restore(), std::unexpected(sys.os_text(Win32Error{error_access_denied})));
   EXPECT_EQ(live("full"), std::nullopt);
 }
@@ -279,7 +275,7 @@ TEST_F(RecycleIcon, RestoreFailuresThatEndTheStep) {
 TEST_F(RecycleIcon, RestoreOpensTheKeyForReadingAndWriting) {
   write_journal({{"", std::nullopt, icon}});
   put("", icon);
-  w.registry.faults().fail_nth("open_key", 1, error_access_denied);
+  w.faults.fail_nth(Op::open_key, 1, error_access_denied);
   EXPECT_EQ(restore(), std::unexpected(sys.os_text(Win32Error{error_access_denied})));
   EXPECT_EQ(live(""), stored(icon));
   EXPECT_EQ(restore(), summary(1, 0));
@@ -291,7 +287,7 @@ struct Row {
   std::optional<Raw> original;
   std::optional<StoredValue> live;
   // A failure of the registry call named, with its code.
-  const char* failing = nullptr;
+  std::optional<Op> failing;
   std::uint32_t code = 0;
   bool restored;
   std::optional<StoredValue> after;
@@ -304,7 +300,7 @@ TEST_P(RestoreRule, DecidesAndActs) {
   const Row& row = GetParam();
   w.registry.add_key(hkcu, recycle_icon_subkey);
   if (row.live) w.registry.put_value(hkcu, recycle_icon_subkey, "full", *row.live);
-  if (row.failing != nullptr) w.registry.faults().fail_nth(row.failing, 1, row.code);
+  if (row.failing) w.faults.fail_nth(*row.failing, 1, row.code);
   const Value record{"full", row.original, icon};
   write_journal({record});
 
@@ -324,40 +320,42 @@ const StoredValue odd_type{12, {7}};
 INSTANTIATE_TEST_SUITE_P(
     Table, RestoreRule,
     ::testing::Values(
-        Row{"LiveUnreadable", std::nullopt, icon_value, "query_value", error_access_denied, false,
+        Row{"LiveUnreadable", std::nullopt, icon_value, Op::query_value, error_access_denied, false,
             icon_value, 0},
-        Row{"LiveOfUnknownType", full_icon, odd_type, nullptr, 0, false, odd_type, 0},
-        Row{"AbsentAndWasAbsent", std::nullopt, std::nullopt, nullptr, 0, true, std::nullopt, 0},
-        Row{"AbsentButExistedBefore", full_icon, std::nullopt, nullptr, 0, false, std::nullopt, 0},
-        Row{"AlreadyOriginal", full_icon, stored(full_icon), nullptr, 0, true, stored(full_icon),
+        Row{"LiveOfUnknownType", full_icon, odd_type, std::nullopt, 0, false, odd_type, 0},
+        Row{"AbsentAndWasAbsent", std::nullopt, std::nullopt, std::nullopt, 0, true, std::nullopt,
             0},
-        Row{"OursAndWasAbsent", std::nullopt, icon_value, nullptr, 0, true, std::nullopt, 1},
-        Row{"OursDeleteFindsNothing", std::nullopt, icon_value, "delete_value",
+        Row{"AbsentButExistedBefore", full_icon, std::nullopt, std::nullopt, 0, false, std::nullopt,
+            0},
+        Row{"AlreadyOriginal", full_icon, stored(full_icon), std::nullopt, 0, true,
+            stored(full_icon), 0},
+        Row{"OursAndWasAbsent", std::nullopt, icon_value, std::nullopt, 0, true, std::nullopt, 1},
+        Row{"OursDeleteFindsNothing", std::nullopt, icon_value, Op::delete_value,
             error_file_not_found, true, icon_value, 1},
-        Row{"OursDeleteNotFoundFamily", std::nullopt, icon_value, "delete_value", 67, true,
+        Row{"OursDeleteNotFoundFamily", std::nullopt, icon_value, Op::delete_value, 67, true,
             icon_value, 1},
-        Row{"OursDeleteRefused", std::nullopt, icon_value, "delete_value", error_access_denied,
+        Row{"OursDeleteRefused", std::nullopt, icon_value, Op::delete_value, error_access_denied,
             false, icon_value, 1},
-        Row{"OursOriginalOfUnknownType", Raw{12, {1, 2}}, icon_value, nullptr, 0, false, icon_value,
-            0},
-        Row{"OursOriginalWrittenBack", expand_default, icon_value, nullptr, 0, true,
+        Row{"OursOriginalOfUnknownType", Raw{12, {1, 2}}, icon_value, std::nullopt, 0, false,
+            icon_value, 0},
+        Row{"OursOriginalWrittenBack", expand_default, icon_value, std::nullopt, 0, true,
             stored(expand_default), 1},
-        Row{"OursOriginalEmptyBinary", Raw{reg_binary, {}}, icon_value, nullptr, 0, true,
+        Row{"OursOriginalEmptyBinary", Raw{reg_binary, {}}, icon_value, std::nullopt, 0, true,
             StoredValue{reg_binary, {}}, 1},
-        Row{"OursWriteRefused", full_icon, icon_value, "set_value", error_access_denied, false,
+        Row{"OursWriteRefused", full_icon, icon_value, Op::set_value, error_access_denied, false,
             icon_value, 1},
-        Row{"NeitherOriginalNorOurs", full_icon, stored(users_own), nullptr, 0, false,
+        Row{"NeitherOriginalNorOurs", full_icon, stored(users_own), std::nullopt, 0, false,
             stored(users_own), 0},
-        Row{"NeitherAndWasAbsent", std::nullopt, stored(users_own), nullptr, 0, false,
+        Row{"NeitherAndWasAbsent", std::nullopt, stored(users_own), std::nullopt, 0, false,
             stored(users_own), 0},
         // Type counts: our bytes under another type are not ours.
-        Row{"OurBytesOtherType", std::nullopt, StoredValue{reg_expand_sz, icon.bytes}, nullptr, 0,
-            false, StoredValue{reg_expand_sz, icon.bytes}, 0},
+        Row{"OurBytesOtherType", std::nullopt, StoredValue{reg_expand_sz, icon.bytes}, std::nullopt,
+            0, false, StoredValue{reg_expand_sz, icon.bytes}, 0},
         Row{"OurTextWithoutNul", std::nullopt,
-            StoredValue{reg_sz, {icon.bytes.begin(), icon.bytes.end() - 2}}, nullptr, 0, false,
+            StoredValue{reg_sz, {icon.bytes.begin(), icon.bytes.end() - 2}}, std::nullopt, 0, false,
             StoredValue{reg_sz, {icon.bytes.begin(), icon.bytes.end() - 2}}, 0},
         // The original was the icon itself: equal to both, restored without a write.
-        Row{"OriginalWasOurs", icon, icon_value, nullptr, 0, true, icon_value, 0}),
+        Row{"OriginalWasOurs", icon, icon_value, std::nullopt, 0, true, icon_value, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -179,13 +179,11 @@ TEST_F(ReadValueState, TypeAboveElevenIsAnErrorNotAbsence) {
 TEST_F(ReadValueState, OnlyTheNotFoundFamilyCountsAsAbsent) {
   w.registry.put_value(RegistryRoot::current_user, key_path, "v", {reg_sz, {0, 0}});
   for (const std::uint32_t code : {2u, 3u, 15u, 53u, 67u}) {
-    w.registry.faults().clear();
-    w.registry.faults().fail_nth("query_value", 1, code);
+    w.faults.fail_nth(fake::Op::query_value, 1, code);
     EXPECT_EQ(state("v"), ok(std::optional<Raw>{})) << code;
   }
   for (const std::uint32_t code : {1u, 5u, 6u, 87u, 1018u}) {
-    w.registry.faults().clear();
-    w.registry.faults().fail_nth("query_value", 1, code);
+    w.faults.fail_nth(fake::Op::query_value, 1, code);
     EXPECT_EQ(state("v"), std::unexpected(sys.os_text(Win32Error{code}))) << code;
   }
   EXPECT_EQ(w.registry.open_keys(), 0u);

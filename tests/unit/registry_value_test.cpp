@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "support/fake_registry.hpp"
+#include "support/fake_windows.hpp"
 
 namespace mossglow {
 namespace {
@@ -26,7 +26,8 @@ Bytes utf16le(std::u16string_view text) {
 
 class ReadRegistryValue : public ::testing::Test {
  protected:
-  fake::FakeRegistry registry;
+  fake::FakeWindows w;
+  fake::FakeRegistry& registry = w.registry;
 
   void SetUp() override { registry.add_key(RegistryRoot::current_user, key_path); }
 
@@ -74,7 +75,7 @@ TEST_F(ReadRegistryValue, EveryKnownTypeIsReadAndUnknownTypesAreRefused) {
 TEST_F(ReadRegistryValue, QueryErrorsAreReturnedAsTheirCodes) {
   EXPECT_EQ(read("missing"), std::unexpected(Win32Error{error_file_not_found}));
   put("v", reg_sz, {});
-  registry.faults().fail_on_path("query_value", "v", error_access_denied);
+  w.faults.fail_on_path(fake::Op::query_value, "v", error_access_denied);
   EXPECT_EQ(read("v"), std::unexpected(Win32Error{error_access_denied}));
 }
 

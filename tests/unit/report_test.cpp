@@ -70,7 +70,7 @@ TEST_F(DetailedRecord, OverwritesALongerEarlierRecord) {
 }
 
 TEST_F(DetailedRecord, FailedWriteListsEveryFailureAndTheError) {
-  w.files.faults().fail_nth("write_file", 1, 5);
+  w.faults.fail_nth(fake::Op::write_file, 1, 5);
   const auto f = lines(6);
   std::string expected;
   for (const auto& line : f) expected += "\n" + line;
@@ -80,7 +80,7 @@ TEST_F(DetailedRecord, FailedWriteListsEveryFailureAndTheError) {
 }
 
 TEST_F(DetailedRecord, FailedWriteWithoutFailuresStillReportsTheError) {
-  w.files.faults().fail_nth("write_file", 1, 5);
+  w.faults.fail_nth(fake::Op::write_file, 1, 5);
   EXPECT_EQ(write(apply_record_title, {}), "\n\n无法写入详细记录：Access is denied. (os error 5)");
 }
 

@@ -130,7 +130,7 @@ TEST_F(RestoreShortcuts, DecidesEachRecordByItsHashes) {
        },
        true, "", original},
       {"exactly what the apply wrote", [](auto&, Record&) {}, true, "", original},
-      {"copy back fails", [](auto& fw, Record&) { fw.files.faults().fail_nth("copy_file", 1, 5); },
+      {"copy back fails", [](auto& fw, Record&) { fw.faults.fail_nth(fake::Op::copy_file, 1, 5); },
        false, "Access is denied. (os error 5)", skinned},
       {"changed by the user after the apply",
        [&](auto& fw, Record& r) { fw.files.add_file(r.path, user_edit); }, false,
@@ -142,7 +142,7 @@ TEST_F(RestoreShortcuts, DecidesEachRecordByItsHashes) {
     SCOPED_TRACE(row.name);
     fake::FakeWindows fw;
     w.files.load_state(fw.files.state());
-    w.files.faults().clear();
+    w.faults.clear();
     Record record = skinned_shortcut("快捷方式.lnk", 0);
     row.arrange(w, record);
     write_journal({record});
@@ -224,7 +224,7 @@ TEST_F(RestoreShortcuts, AFailedSaveOfTheKeptListIsTheStepsError) {
   w.files.add_file(b.path, "edited");
   write_journal({a, b});
   const std::string before = *w.files.content(in_data("backup.json"));
-  w.files.faults().fail_nth("write_file", 1, 112);
+  w.faults.fail_nth(fake::Op::write_file, 1, 112);
 
   const auto section = restore();
   ASSERT_FALSE(section);
@@ -240,7 +240,7 @@ TEST_F(RestoreShortcuts, AFailedSaveOfTheKeptListIsTheStepsError) {
 
 TEST_F(RestoreShortcuts, AFailedDeleteOfTheJournalIsTheStepsError) {
   write_journal({skinned_shortcut("a.lnk", 0)});
-  w.files.faults().fail_nth("delete_file", 1, 5);
+  w.faults.fail_nth(fake::Op::delete_file, 1, 5);
   const auto section = restore();
   ASSERT_FALSE(section);
   EXPECT_EQ(section.error(), "Access is denied. (os error 5)");

@@ -8,12 +8,12 @@
 #include "state/content_hash.hpp"
 #include "steam/conversion.hpp"
 #include "steam_fixture.hpp"
-#include "support/intercepting_file_system.hpp"
 
 namespace mossglow {
 namespace {
 
 using namespace testing_support;
+using fake::Op;
 using N = fake::FakeShell::Notification;
 
 constexpr std::string_view game_address = "steam://rungameid/10";
@@ -150,74 +150,59 @@ TEST_F(SteamConversion, EachFailureKeepsTheUrlAndJournalsHowFarItGot) {
   enum class Journal { none, no_replacement, replacement };
   struct Case {
     const char* name;
-    std::function<void(fake::FakeWindows&, fake::InterceptingFileSystem&)> arrange;
+    std::function<void(fake::FakeWindows&)> arrange;
     std::string reason;
     Journal journal;
     bool staging_exists;
     bool link_exists;
   };
-  int count = 0;
-  // Fails the n-th call of an operation on a path (counted per test case).
-  const auto nth_call_fails = [&](std::string op, std::string path, int nth, std::uint32_t code) {
-    return [&count, op, path, nth, code](fake::FakeWindows&, fake::InterceptingFileSystem& files) {
-      files.before = [&count, op, path, nth, code](
-                         std::string_view o, std::string_view p) -> std::optional<Win32Error> {
-        if (o == op && p == path && ++count == nth) return Win32Error{code};
-        return std::nullopt;
-      };
-    };
+  const auto nth_call_fails = [](Op op, std::string path, int nth, std::uint32_t code) {
+    return [=](fake::FakeWindows& fw) { fw.faults.fail_nth(op, nth, code, path); };
   };
   // Changes a file on disk right after the desktop link has been written.
-  const auto after_link_copy_rewrite = [&](std::string path, std::string bytes) {
-    return [path, bytes](fake::FakeWindows& fw, fake::InterceptingFileSystem& files) {
-      files.after = [&fw, path, bytes](std::string_view op, std::string_view) {
-        if (op == "rename_new") fw.files.add_file(path, bytes);
-      };
+  const auto after_link_copy_rewrite = [](std::string path, std::string bytes) {
+    return [=](fake::FakeWindows& fw) {
+      fw.faults.after(Op::rename_new, std::nullopt,
+                      [&fw, path, bytes] { fw.files.add_file(path, bytes); });
     };
   };
   const std::string read_back = "Windows 未能回读Brambun图标，已保留原快捷方式";
   const Case cases[] = {
       {"invalid address",
-       [&](auto& fw, auto&) { fw.files.add_file(url_path, url_to("steam://run/1\"x")); },
+       [&](auto& fw) { fw.files.add_file(url_path, url_to("steam://run/1\"x")); },
        "Steam 游戏地址包含无效字符，已保留原快捷方式", Journal::none, false, false},
       {"Steam not installed",
-       [](auto& fw, auto&) { fw.registry.remove_key(RegistryRoot::classes_root, "steam"); },
+       [](auto& fw) { fw.registry.remove_key(RegistryRoot::classes_root, "steam"); },
        "无法读取 Steam 启动命令：The system cannot find the file specified. (os error 2)",
        Journal::no_replacement, false, false},
-      {"steam.exe missing", [](auto& fw, auto&) { (void)fw.files.delete_file(steam_exe); },
+      {"steam.exe missing", [](auto& fw) { (void)fw.files.delete_file(steam_exe); },
        "Steam 启动程序不存在或不是 steam.exe，已保留原快捷方式", Journal::no_replacement, false,
        false},
-      {"link object fails",
-       [](auto& fw, auto&) { fw.shell.faults().fail_nth("create_link", 1, 0x80070005u); },
+      {"link object fails", [](auto& fw) { fw.faults.fail_nth(Op::create_link, 1, 0x80070005u); },
        "Access is denied. (0x80070005)", Journal::no_replacement, false, false},
       {"staging link not read back",
-       [&](auto& fw, auto&) { fw.shell.override_icon_location(staging, std::nullopt); }, read_back,
+       [&](auto& fw) { fw.shell.override_icon_location(staging, std::nullopt); }, read_back,
        Journal::no_replacement, true, false},
-      {"staging link unreadable", nth_call_fails("read_file", staging, 1, 5),
+      {"staging link unreadable", nth_call_fails(Op::read_file, staging, 1, 5),
        "Access is denied. (os error 5)", Journal::no_replacement, true, false},
-      {"second journal save", nth_call_fails("write_file", in_data("backup.tmp"), 2, 112),
+      {"second journal save", nth_call_fails(Op::write_file, in_data("backup.tmp"), 2, 112),
        "There is not enough space on the disk. (os error 112)", Journal::no_replacement, true,
        false},
       // The link appears in one rename that refuses a name taken meanwhile; the copy
       // made for it beside the .url is removed again.
       {"desktop link name taken meanwhile",
-       [](auto& fw, auto&) { fw.files.faults().fail_nth("rename_new", 1, 183); },
+       [](auto& fw) { fw.faults.fail_nth(Op::rename_new, 1, 183); },
        "Cannot create a file when that file already exists. (os error 183)", Journal::replacement,
        true, false},
       {"desktop link's copy cannot be flushed",
-       [&](auto&, auto& files) {
-         files.before = [&](std::string_view op, std::string_view p) -> std::optional<Win32Error> {
-           if (op == "flush_file" && p == link_path + ".mossglow-tmp") return Win32Error{112};
-           return std::nullopt;
-         };
-       },
+       [&](auto& fw) { fw.faults.fail_on_path(Op::flush_file, link_path + ".mossglow-tmp", 112); },
        "There is not enough space on the disk. (os error 112)", Journal::replacement, true, false},
       {"desktop link not read back",
-       [&](auto& fw, auto&) {
+       [&](auto& fw) {
          fw.shell.override_icon_location(link_path, IconLocation{std::string(icon_path), 1});
        },
        read_back, Journal::replacement, true, true},
-      {"url unreadable before deletion", nth_call_fails("read_file", url_path, 2, 32),
+      {"url unreadable before deletion", nth_call_fails(Op::read_file, url_path, 2, 32),
        "The process cannot access the file because it is being used by another process. "
        "(os error 32)",
        Journal::replacement, true, true},
@@ -228,21 +213,18 @@ TEST_F(SteamConversion, EachFailureKeepsTheUrlAndJournalsHowFarItGot) {
        after_link_copy_rewrite(link_path, fake::FakeShell::link_bytes(LinkInfo{
                                               "C:\\x.exe", "", "", std::string(icon_path), 0})),
        "生成的快捷方式校验失败，已保留原文件", Journal::replacement, true, true},
-      {"url cannot be deleted", nth_call_fails("delete_file", url_path, 1, 5),
+      {"url cannot be deleted", nth_call_fails(Op::delete_file, url_path, 1, 5),
        "Access is denied. (os error 5)", Journal::replacement, true, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    count = 0;
     fake::FakeWindows fw;
     install_steam(fw);
     fw.files.add_file(url_path, url);
-    fake::InterceptingFileSystem files(fw.files);
-    c.arrange(fw, files);
+    c.arrange(fw);
     const auto url_before = *fw.files.content(url_path);
-    System sys{files, fw.shell, fw.env, fw.messages, fw.registry};
 
-    const auto outcome = apply_skin(sys, both_desktops(), data_dir);
+    const auto outcome = apply_skin(fw.system(), both_desktops(), data_dir);
     ASSERT_TRUE(outcome) << outcome.error();
     EXPECT_TRUE(outcome->text.starts_with("已更新快捷方式 0 个，失败 1 个。")) << outcome->text;
     EXPECT_TRUE(outcome->needs_attention);

@@ -123,7 +123,7 @@ TEST_F(SteamLauncher, RegistryFailuresGiveTheirOsTexts) {
   EXPECT_EQ(launcher.error(), sys.os_text(Win32Error{222}));
 
   put_command(reg_sz, utf16le(u"D:\\Steam\\steam.exe", 1));
-  w.registry.faults().fail_on_path("open_key", std::string(steam_command_key), 5);
+  w.faults.fail_on_path(fake::Op::open_key, steam_command_key, 5);
   launcher = find_steam_launcher(sys);
   ASSERT_FALSE(launcher);
   EXPECT_EQ(launcher.error(), "无法读取 Steam 启动命令：Access is denied. (os error 5)");

@@ -11,6 +11,7 @@ namespace mossglow {
 namespace {
 
 using namespace testing_support;
+using fake::Op;
 using N = fake::FakeShell::Notification;
 
 const std::string url = url_to("steam://rungameid/570");
@@ -97,22 +98,20 @@ TEST(SteamRestore, DecidesByWhatIsOnTheDesktop) {
       {"url unreadable",
        [](Converted& c) {
          c.w.files.add_file(c.record.path, url);
-         c.w.files.faults().fail_on_path("read_file", fake::FakeFileSystem::fold(c.record.path),
-                                         32);
+         c.w.faults.fail_on_path(Op::read_file, c.record.path, 32);
        },
        "The process cannot access the file because it is being used by another process. "
        "(os error 32)",
        url, generated},
       {"copy back fails",
-       [](Converted& c) { c.w.files.faults().fail_nth("rename_new", 1, 112); },
+       [](Converted& c) { c.w.faults.fail_nth(Op::rename_new, 1, 112); },
        "There is not enough space on the disk. (os error 112)",
        {},
        generated},
       // A link that cannot be looked at is not a link that is gone: it stays journalled.
       {"link's metadata unreadable",
        [](Converted& c) {
-         c.w.files.faults().fail_on_path("get_attributes",
-                                         fake::FakeFileSystem::fold(*c.record.replacement_path), 5);
+         c.w.faults.fail_on_path(Op::get_attributes, *c.record.replacement_path, 5);
        },
        "Access is denied. (os error 5)",
        {},
@@ -122,8 +121,7 @@ TEST(SteamRestore, DecidesByWhatIsOnTheDesktop) {
        "还原后的快捷方式校验失败，已保留Brambun快捷方式", "damaged copy", generated},
       {"link cannot be deleted",
        [](Converted& c) {
-         c.w.files.faults().fail_on_path("delete_file",
-                                         fake::FakeFileSystem::fold(*c.record.replacement_path), 5);
+         c.w.faults.fail_on_path(Op::delete_file, *c.record.replacement_path, 5);
        },
        "Access is denied. (os error 5)", url, generated},
   };

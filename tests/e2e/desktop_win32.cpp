@@ -177,7 +177,10 @@ void seed_mixed_desktop(Desktop& desktop) {
   const std::string read_only = join_path(at.public_desktop, "只读说明.txt");
   desktop.make_file(read_only, "请勿修改\r\n");
   desktop.add_attributes(read_only, file_attribute_readonly);
+  seed_steam_game(desktop);
+}
 
+void seed_steam_game(Desktop& desktop) {
   // Steam shortcuts are converted only when steam: addresses open a file named steam.exe.
   const std::string steam_folder = "C:\\Program Files (x86)\\Steam";
   const std::string steam_exe = join_path(steam_folder, "steam.exe");
@@ -195,7 +198,7 @@ void seed_mixed_desktop(Desktop& desktop) {
       setup_failed("cannot register the stand-in steam.exe");
     }
   }
-  desktop.make_file(join_path(at.user_desktop, "Dota 2.url"),
+  desktop.make_file(join_path(desktop.where().user_desktop, "Dota 2.url"),
                     "[{000214A0-0000-0000-C000-000000000046}]\r\nProp3=19,0\r\n"
                     "[InternetShortcut]\r\nIDList=\r\nIconIndex=0\r\nURL=steam://rungameid/570\r\n"
                     "IconFile=" +
@@ -232,9 +235,7 @@ std::string differences(const UserView& before, const UserView& after) {
   return out;
 }
 
-// One line per desktop entry ("F name attributes directory bytes") and per Recycle Bin
-// value present ("R index type bytes"), names and bytes in hex, "-" for none.
-bool save_view(const UserView& view, std::string_view path) {
+std::string view_text(const UserView& view) {
   const auto field = [](std::string_view bytes) { return bytes.empty() ? "-" : hex(bytes); };
   std::ostringstream out;
   for (const auto& [name, entry] : view.desktop) {
@@ -247,8 +248,12 @@ bool save_view(const UserView& view, std::string_view path) {
           << '\n';
     }
   }
+  return out.str();
+}
+
+bool save_view(const UserView& view, std::string_view path) {
   Win32FileSystem files;
-  return files.write_file(path, out.str(), true).has_value();
+  return files.write_file(path, view_text(view), true).has_value();
 }
 
 UserView load_view(std::string_view path) {

@@ -81,10 +81,19 @@ void seed_sample_desktop(Desktop& desktop);
 // addresses), plain files (one read-only), a folder, Chinese names.
 void seed_mixed_desktop(Desktop& desktop);
 
+// A Steam game's .url on the user's desktop, and a stand-in steam.exe registered for
+// steam: addresses (in the user's classes and in HKEY_CLASSES_ROOT).
+void seed_steam_game(Desktop& desktop);
+
 // Names of the entries that differ between two snapshots; empty when they agree.
 std::string differences(const Snapshot& before, const Snapshot& after);
 // The same for views, with the Recycle Bin values that differ.
 std::string differences(const UserView& before, const UserView& after);
+
+// A view as text: one line per desktop entry ("F name attributes directory bytes") and
+// per Recycle Bin value present ("R index type bytes"), names and bytes in hex, "-" for
+// none. Equal views give equal texts.
+std::string view_text(const UserView& view);
 
 // Keeps a view between two runs of the driver.
 bool save_view(const UserView& view, std::string_view path);

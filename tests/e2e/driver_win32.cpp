@@ -18,6 +18,7 @@
 #include "platform/path.hpp"
 #include "platform/text.hpp"
 #include "recycle_icons_win32.hpp"
+#include "showcase_win32.hpp"
 #include "window_probe_win32.hpp"
 
 namespace mossglow::e2e {
@@ -394,9 +395,12 @@ int wmain(int argc, wchar_t** argv) {
       {L"close", mossglow::e2e::close},         {L"wait-window", mossglow::e2e::wait_window},
       {L"seed-demo", mossglow::e2e::seed_demo}, {L"text", mossglow::e2e::show_text},
   };
-  if (const int status = mossglow::e2e::run_crash_command(argc, argv); status != -1) {
-    std::fflush(stdout);
-    return status;
+  for (auto* const steps :
+       {mossglow::e2e::run_crash_command, mossglow::e2e::run_showcase_command}) {
+    if (const int status = steps(argc, argv); status != -1) {
+      std::fflush(stdout);
+      return status;
+    }
   }
   if (argc == 3 && std::wstring_view(argv[1]) == L"press") {
     const int status = mossglow::e2e::press_named(argv[2]);
@@ -418,7 +422,10 @@ int wmain(int argc, wchar_t** argv) {
       "       e2e_driver press apply|restore|details\n"
       "       e2e_driver seed-mixed|recover\n"
       "       e2e_driver timed apply|restore\n"
-      "       e2e_driver post apply|restore [DELAY_MS]\n",
+      "       e2e_driver post apply|restore [DELAY_MS]\n"
+      "       e2e_driver seed-showcase\n"
+      "       e2e_driver shell hold\n"
+      "       e2e_driver operate apply|restore\n",
       stderr);
   return 2;
 }

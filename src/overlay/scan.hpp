@@ -18,8 +18,8 @@ inline constexpr std::uint32_t overlay_excluded_attributes =
 
 // The plain files and folders of both desktops that get an overlay shortcut, in
 // desktop order and then listing order, each judged by its own attributes. Hidden and
-// system items, links and junctions, and .lnk and .url files are left out without being
-// counted.
+// system items, links and junctions, .lnk and .url files, and the program's own
+// temporary files are left out without being counted.
 std::vector<std::string> overlay_candidates(const DesktopListing& listing);
 
 }  // namespace mossglow

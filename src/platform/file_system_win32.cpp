@@ -98,6 +98,23 @@ bool is_directory(const WidePath& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// MoveFileExW. A file the shell has just seen appear is opened for a moment to read its
+// icon (and a virus scanner does the same), which makes a rename fail with a sharing
+// violation; such a rename is tried again for up to about half a second.
+OsResult<void> move_file(std::string_view from, std::string_view to, DWORD flags) {
+  const WidePath source(from);
+  const WidePath target(to);
+  if (!source.valid() || !target.valid()) return invalid_name();
+  for (int attempt = 0;; ++attempt) {
+    if (MoveFileExW(source.get(), target.get(), flags)) return {};
+    const DWORD error = GetLastError();
+    if (error != ERROR_SHARING_VIOLATION || attempt == 24) {
+      return std::unexpected(Win32Error{error});
+    }
+    Sleep(20);
+  }
+}
+
 OsResult<void> create_directory_tree(std::string_view path) {
   const WidePath wide(path);
   if (CreateDirectoryW(wide.get(), nullptr)) return {};
@@ -223,19 +240,11 @@ OsResult<void> Win32FileSystem::copy_file(std::string_view from, std::string_vie
 }
 
 OsResult<void> Win32FileSystem::rename_replace(std::string_view from, std::string_view to) {
-  const WidePath source(from);
-  const WidePath target(to);
-  if (!source.valid() || !target.valid()) return invalid_name();
-  if (!MoveFileExW(source.get(), target.get(), MOVEFILE_REPLACE_EXISTING)) return last_error();
-  return {};
+  return move_file(from, to, MOVEFILE_REPLACE_EXISTING);
 }
 
 OsResult<void> Win32FileSystem::rename_new(std::string_view from, std::string_view to) {
-  const WidePath source(from);
-  const WidePath target(to);
-  if (!source.valid() || !target.valid()) return invalid_name();
-  if (!MoveFileExW(source.get(), target.get(), 0)) return last_error();
-  return {};
+  return move_file(from, to, 0);
 }
 
 OsResult<void> Win32FileSystem::replace_file(std::string_view replaced,

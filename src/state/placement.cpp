@@ -22,6 +22,8 @@ std::string placement_temporary(std::string_view destination) {
   return temporary;
 }
 
+bool is_placement_temporary(std::string_view path) { return path.ends_with(temporary_suffix); }
+
 Status require_free_temporary(const System& sys, std::string_view destination) {
   const std::string temporary = placement_temporary(destination);
   auto taken = entry_exists(sys.files, temporary);

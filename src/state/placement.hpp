@@ -21,6 +21,8 @@ namespace mossglow {
 
 // The temporary name beside `destination`.
 std::string placement_temporary(std::string_view destination);
+// Whether a path is such a temporary name: the program's own file, never a user's item.
+bool is_placement_temporary(std::string_view path);
 
 // Fails when the temporary name beside `destination` is taken by a file that is not
 // the program's (checked before anything is journalled for the destination).

@@ -123,6 +123,8 @@ TEST_F(OverlayApply, ChoosesItemsByTheirOwnAttributesAndOnlyFilesByExtension) {
       {"Hidden folder", Entry::directory, folder | file_attribute_hidden, false},
       {"link.txt", Entry::file_link, 0, false},
       {"Junction", Entry::folder_link, 0, false},
+      // A copy the program left beside a shortcut when its rename failed: its own.
+      {"Dota 2.lnk.mossglow-tmp", Entry::file, archive, false},
   };
   w.files.add_file("C:\\Elsewhere\\target.txt", "t");
   w.files.add_directory("C:\\Elsewhere\\Folder");

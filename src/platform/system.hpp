@@ -25,6 +25,13 @@ struct System {
     return os_text(error);
   }
   std::string windows_text(HResult result) const { return windows_error_text(messages, result); }
+  // Whether an entry exists, "not found" told apart from a failure to look, which
+  // comes back as its text.
+  Result<bool> exists(std::string_view path) const {
+    auto found = entry_exists(files, path);
+    if (!found) return std::unexpected(os_text(found.error()));
+    return *found;
+  }
 };
 
 }  // namespace mossglow

@@ -7,12 +7,6 @@
 namespace mossglow {
 namespace {
 
-Result<bool> exists(const System& sys, const std::string& path) {
-  auto found = entry_exists(sys.files, path);
-  if (!found) return std::unexpected(sys.os_text(found.error()));
-  return *found;
-}
-
 // A temporary file that holds a whole JSON text was flushed before any swap was tried;
 // anything else is a write that never finished.
 Result<bool> is_complete_json(const System& sys, const std::string& path) {
@@ -34,13 +28,29 @@ Result<bool> promote_lone_temporary(const System& sys, const std::string& journa
   return true;
 }
 
+// Settles what an interrupted save left: a lone temporary file that holds a whole
+// journal becomes the journal and a torn one is deleted. True when the journal stands.
+Result<bool> settle_interrupted_save(const System& sys, const std::string& journal,
+                                     const std::string& lone) {
+  auto journal_found = sys.exists(journal);
+  if (!journal_found || *journal_found) return journal_found;
+  auto lone_found = sys.exists(lone);
+  if (!lone_found || !*lone_found) return lone_found;
+  auto promoted = promote_lone_temporary(sys, journal, lone);
+  if (!promoted || *promoted) return promoted;
+  if (auto deleted = sys.files.delete_file(lone); !deleted) {
+    return std::unexpected(sys.os_text(deleted.error()));
+  }
+  return false;
+}
+
 }  // namespace
 
 Result<bool> journal_pending(const System& sys, std::string_view data_directory,
                              std::string_view name, std::string_view temporary) {
-  auto journal = exists(sys, join_path(data_directory, name));
+  auto journal = sys.exists(join_path(data_directory, name));
   if (!journal || *journal) return journal;
-  return exists(sys, join_path(data_directory, temporary));
+  return sys.exists(join_path(data_directory, temporary));
 }
 
 Result<std::optional<std::string>> load_journal_bytes(const System& sys,
@@ -49,21 +59,9 @@ Result<std::optional<std::string>> load_journal_bytes(const System& sys,
                                                       std::string_view temporary) {
   const std::string journal = join_path(data_directory, name);
   const std::string lone = join_path(data_directory, temporary);
-  auto journal_found = exists(sys, journal);
+  auto journal_found = settle_interrupted_save(sys, journal, lone);
   if (!journal_found) return std::unexpected(journal_found.error());
-  if (!*journal_found) {
-    auto lone_found = exists(sys, lone);
-    if (!lone_found) return std::unexpected(lone_found.error());
-    if (!*lone_found) return std::optional<std::string>{};
-    auto promoted = promote_lone_temporary(sys, journal, lone);
-    if (!promoted) return std::unexpected(promoted.error());
-    if (!*promoted) {
-      if (auto deleted = sys.files.delete_file(lone); !deleted) {
-        return std::unexpected(sys.os_text(deleted.error()));
-      }
-      return std::optional<std::string>{};
-    }
-  }
+  if (!*journal_found) return std::optional<std::string>{};
   auto bytes = sys.files.read_file(journal);
   if (!bytes) return std::unexpected(sys.read_text(bytes.error()));
   return std::optional<std::string>(std::move(*bytes));
@@ -75,17 +73,8 @@ Status save_journal(const System& sys, std::string_view data_directory, std::str
   const std::string journal = join_path(data_directory, name);
   const std::string lone = join_path(data_directory, temporary);
 
-  auto journal_found = exists(sys, journal);
+  auto journal_found = settle_interrupted_save(sys, journal, lone);
   if (!journal_found) return std::unexpected(journal_found.error());
-  if (!*journal_found) {
-    auto lone_found = exists(sys, lone);
-    if (!lone_found) return std::unexpected(lone_found.error());
-    if (*lone_found) {
-      auto promoted = promote_lone_temporary(sys, journal, lone);
-      if (!promoted) return std::unexpected(promoted.error());
-      *journal_found = *promoted;
-    }
-  }
 
   // Flushed before the swap: the rename itself is journalled by NTFS, the data is
   // not, and a power cut after an unflushed swap could leave an empty journal.
@@ -112,7 +101,7 @@ Status save_journal(const System& sys, std::string_view data_directory, std::str
 Status delete_journal(const System& sys, std::string_view data_directory, std::string_view name,
                       std::string_view temporary) {
   const std::string lone = join_path(data_directory, temporary);
-  auto lone_found = exists(sys, lone);
+  auto lone_found = sys.exists(lone);
   if (!lone_found) return std::unexpected(lone_found.error());
   if (*lone_found) {
     if (auto deleted = sys.files.delete_file(lone); !deleted) {

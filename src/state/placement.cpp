@@ -26,8 +26,8 @@ bool is_placement_temporary(std::string_view path) { return path.ends_with(tempo
 
 Status require_free_temporary(const System& sys, std::string_view destination) {
   const std::string temporary = placement_temporary(destination);
-  auto taken = entry_exists(sys.files, temporary);
-  if (!taken) return std::unexpected(sys.os_text(taken.error()));
+  auto taken = sys.exists(temporary);
+  if (!taken) return std::unexpected(taken.error());
   if (*taken) return std::unexpected(std::string(temporary_taken) + path_display_text(temporary));
   return {};
 }

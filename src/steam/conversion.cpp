@@ -55,8 +55,8 @@ Status check_steam_name_clash(const System& sys, std::string_view url_path,
   const std::string link = steam_link_path(url_path);
   for (const std::string_view desktop : distinct_desktops(desktops)) {
     // A dangling link of that name is taken too: writing over it would write through it.
-    auto taken = entry_exists(sys.files, join_path(desktop, file_name(link)));
-    if (!taken) return std::unexpected(sys.os_text(taken.error()));
+    auto taken = sys.exists(join_path(desktop, file_name(link)));
+    if (!taken) return std::unexpected(taken.error());
     if (*taken) return std::unexpected(std::string(name_taken) + link);
   }
   // The link is put in place through this name.

@@ -15,12 +15,6 @@ constexpr std::string_view link_modified = "生成的 Steam 快捷方式已被�
 constexpr std::string_view restored_differs = "还原后的快捷方式校验失败，已保留Brambun快捷方式";
 constexpr std::string_view link_misplaced = "记录的 Steam 快捷方式不在原快捷方式旁边，已保留记录";
 
-Result<bool> exists(const System& sys, std::string_view path) {
-  auto found = entry_exists(sys.files, path);
-  if (!found) return std::unexpected(sys.os_text(found.error()));
-  return *found;
-}
-
 }  // namespace
 
 Status restore_steam_shortcut(const System& sys, const std::optional<DesktopListing>& leftovers,
@@ -35,7 +29,7 @@ Status restore_steam_shortcut(const System& sys, const std::optional<DesktopList
   if (auto cleared = discard_listed_temporary(sys, leftovers, url); !cleared) return cleared;
   if (auto cleared = discard_listed_temporary(sys, leftovers, link); !cleared) return cleared;
 
-  auto url_there = exists(sys, url);
+  auto url_there = sys.exists(url);
   if (!url_there) return std::unexpected(url_there.error());
   if (*url_there) {
     if (auto same = expect_content_hash(sys, url, record.original_hash, other_file_in_place);
@@ -44,7 +38,7 @@ Status restore_steam_shortcut(const System& sys, const std::optional<DesktopList
     }
   }
   // Only a link proven to be the generated one may be deleted below.
-  auto link_there = exists(sys, link);
+  auto link_there = sys.exists(link);
   if (!link_there) return std::unexpected(link_there.error());
   if (*link_there) {
     if (auto same = expect_content_hash(sys, link, record.replacement_hash, link_modified); !same) {

@@ -39,7 +39,7 @@ Result<Section> skin_shortcuts(const System& sys, const DesktopFolders& desktops
               {},
               0};
   if (auto made = sys.files.create_directories(run.originals_directory); !made) {
-    return std::unexpected(sys.os_text(made.error()));
+    return sys.failure(made.error());
   }
   if (auto copies = sys.files.list_directory(run.originals_directory)) {
     for (const auto& entry : *copies) run.old_copies[ascii_lower(entry.name)] = entry.attributes;

@@ -42,10 +42,6 @@ struct Item {
   std::optional<std::string> failure;
 };
 
-Status os_failure(const System& sys, Win32Error error) {
-  return std::unexpected(sys.os_text(error));
-}
-
 Status save(OverlayRun& run) {
   return save_journal(run.sys, run.data_directory, overlay_journal.name, overlay_journal.temporary,
                       run.journal_text.text());
@@ -81,7 +77,7 @@ Status make_link(OverlayRun& run, Item& item) {
   if (!bytes) return std::unexpected(sys.windows_text(bytes.error()));
   if (auto written = sys.files.write_file(temporary, *bytes, /*flush=*/false); !written) {
     (void)discard_temporary(sys, item.shortcut);
-    return os_failure(sys, written.error());
+    return sys.failure(written.error());
   }
   // The link's bytes reach the desktop only through put_in_place, which flushes them
   // first; until then the journalled hash names a file that is not there yet.
@@ -103,7 +99,7 @@ Status cover(const System& sys, const Item& item) {
     return placed;
   }
   auto attributes = sys.files.get_attributes(item.path);
-  if (!attributes) return os_failure(sys, attributes.error());
+  if (!attributes) return sys.failure(attributes.error());
   // Hidden, a system item or replaced by a link since the scan: no longer an item this
   // step covers. Its shortcut and complete record stay for restore to settle.
   if ((*attributes & overlay_excluded_attributes) != 0) {
@@ -111,7 +107,7 @@ Status cover(const System& sys, const Item& item) {
   }
   if (auto hidden = sys.files.set_attributes(item.path, *attributes | file_attribute_hidden);
       !hidden) {
-    return os_failure(sys, hidden.error());
+    return sys.failure(hidden.error());
   }
   return {};
 }
@@ -154,7 +150,7 @@ void cover_batch(OverlayRun& run, std::vector<Item>& batch) {
 // The data directory and the icon the links point to; an icon already there is kept.
 Status prepare(const System& sys, std::string_view data_directory) {
   if (auto made = sys.files.create_directories(data_directory); !made) {
-    return os_failure(sys, made.error());
+    return sys.failure(made.error());
   }
   return write_icon(sys, data_directory, IconWrite::unless_present);
 }

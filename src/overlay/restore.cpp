@@ -37,7 +37,7 @@ Status restore_record(const System& sys, const DesktopFolders& desktops,
 
   auto attributes = sys.files.get_attributes(record.original);
   if (!attributes && is_not_found(attributes.error())) return keep(original_missing);
-  if (!attributes) return std::unexpected(sys.os_text(attributes.error()));
+  if (!attributes) return sys.failure(attributes.error());
 
   // The link's bytes are read whole anyway: reading them is also the existence test.
   // A link that cannot be read for any other reason is no sign that it is gone.
@@ -58,10 +58,10 @@ Status restore_record(const System& sys, const DesktopFolders& desktops,
 
   if ((*attributes & file_attribute_hidden) != 0) {
     auto shown = sys.files.set_attributes(record.original, *attributes & ~file_attribute_hidden);
-    if (!shown) return std::unexpected(sys.os_text(shown.error()));
+    if (!shown) return sys.failure(shown.error());
   }
   if (auto deleted = sys.files.delete_file(record.shortcut); !deleted) {
-    return std::unexpected(sys.os_text(deleted.error()));
+    return sys.failure(deleted.error());
   }
   return {};
 }

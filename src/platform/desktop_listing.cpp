@@ -9,7 +9,7 @@ Result<DesktopListing> DesktopListing::read(const System& sys, const DesktopFold
   DesktopListing listing;
   for (const std::string_view folder : distinct_desktops(desktops)) {
     auto entries = sys.files.list_directory(folder);
-    if (!entries) return std::unexpected(sys.os_text(entries.error()));
+    if (!entries) return sys.failure(entries.error());
     for (const DirectoryEntry& entry : *entries) {
       ListedEntry listed{join_path(folder, entry.name), entry.attributes};
       listing.by_name_.emplace(ascii_lower(listed.path), listed.attributes);

@@ -18,6 +18,10 @@ struct System {
   Registry& registry;
 
   std::string os_text(Win32Error error) const { return os_error_text(messages, error); }
+  // The usual way a failed call ends an operation: its OS error text as the error.
+  std::unexpected<std::string> failure(Win32Error error) const {
+    return std::unexpected(os_text(error));
+  }
   // A failed whole-file read: the OS error text, or for a file over the read limit a
   // plain statement of that (the system's own text for the code speaks of saving).
   std::string read_text(Win32Error error) const {
@@ -29,7 +33,7 @@ struct System {
   // comes back as its text.
   Result<bool> exists(std::string_view path) const {
     auto found = entry_exists(files, path);
-    if (!found) return std::unexpected(os_text(found.error()));
+    if (!found) return failure(found.error());
     return *found;
   }
 };

@@ -36,7 +36,7 @@ Result<std::string> apply_recycle_icon(const System& sys, std::string_view data_
   if (*pending) return std::unexpected(std::string("回收站有待还原的设置。"));
   auto key =
       sys.registry.create_key(RegistryRoot::current_user, recycle_icon_subkey, key_all_access);
-  if (!key) return std::unexpected(sys.os_text(key.error()));
+  if (!key) return sys.failure(key.error());
 
   const Raw replacement = icon_replacement(data_directory);
   std::vector<Value> records;
@@ -52,7 +52,7 @@ Result<std::string> apply_recycle_icon(const System& sys, std::string_view data_
   }
   for (const Value& record : records) {
     auto written = sys.registry.set_value(*key, record.name, reg_sz, record.replacement.bytes);
-    if (!written) return std::unexpected(sys.os_text(written.error()));
+    if (!written) return sys.failure(written.error());
   }
   return std::string("回收站：已设置Brambun图标。");
 }

@@ -22,7 +22,7 @@ Result<std::optional<Raw>> read_value_state(const System& sys, const RegistryKey
   auto value = read_registry_value(sys.registry, key, name);
   if (value) return std::optional<Raw>(Raw{value->type, std::move(value->bytes)});
   if (is_not_found_code(value.error())) return std::optional<Raw>{};
-  return std::unexpected(sys.os_text(value.error()));
+  return sys.failure(value.error());
 }
 
 }  // namespace mossglow

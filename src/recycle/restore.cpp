@@ -40,7 +40,7 @@ Result<Outcome> restore_value(const System& sys, const RegistryKey& key, const V
   if (!record.original) {
     auto deleted = sys.registry.delete_value(key, record.name);
     if (!deleted && !is_not_found_code(deleted.error())) {
-      return std::unexpected(sys.os_text(deleted.error()));
+      return sys.failure(deleted.error());
     }
     return Outcome::written;
   }
@@ -48,7 +48,7 @@ Result<Outcome> restore_value(const System& sys, const RegistryKey& key, const V
   if (record.original->kind > reg_qword) return std::unexpected(std::string(kind_unwritable));
   auto written =
       sys.registry.set_value(key, record.name, record.original->kind, record.original->bytes);
-  if (!written) return std::unexpected(sys.os_text(written.error()));
+  if (!written) return sys.failure(written.error());
   return Outcome::written;
 }
 
@@ -65,7 +65,7 @@ Result<Section> restore_recycle_icon(const System& sys, std::string_view data_di
 
   auto key =
       sys.registry.open_key(RegistryRoot::current_user, recycle_icon_subkey, key_read | key_write);
-  if (!key) return std::unexpected(sys.os_text(key.error()));
+  if (!key) return sys.failure(key.error());
 
   std::uint32_t restored = 0;
   bool wrote = false;
@@ -85,7 +85,7 @@ Result<Section> restore_recycle_icon(const System& sys, std::string_view data_di
   // that could put them back is rewritten or removed.
   if (wrote) {
     if (auto flushed = sys.registry.flush_key(*key); !flushed) {
-      return std::unexpected(sys.os_text(flushed.error()));
+      return sys.failure(flushed.error());
     }
   }
   const Status finished = kept.empty() ? delete_journal(sys, data_directory, recycle_journal.name,

@@ -110,7 +110,7 @@ Status restore_record(const RestoreRun& run, const Record& record) {
   if (auto cleared = discard_listed_temporary(sys, leftovers, record.path); !cleared) {
     return cleared;
   }
-  if (!attributes) return std::unexpected(sys.os_text(attributes.error()));
+  if (!attributes) return sys.failure(attributes.error());
   // A link put in the shortcut's place is not what the apply wrote, whatever it leads to.
   if ((*attributes & file_attribute_reparse_point) != 0) return keep(shortcut_changed);
   auto current_hash = content_hash(sys, record.path);

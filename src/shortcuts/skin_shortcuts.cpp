@@ -51,10 +51,6 @@ void release_old_copy(const SkinRun& run, const std::string& backup) {
   (void)run.sys.files.set_attributes(backup, rest != 0 ? rest : file_attribute_normal);
 }
 
-Status os_failure(const System& sys, Win32Error error) {
-  return std::unexpected(sys.os_text(error));
-}
-
 Status save(SkinRun& run) {
   return save_journal(run.sys, run.data_directory, backup_journal.name, backup_journal.temporary,
                       run.journal_text.text());
@@ -80,12 +76,12 @@ Status back_up(SkinRun& run, Item& item) {
 
   release_old_copy(run, backup);
   if (auto copied = sys.files.copy_file(item.path, backup); !copied) {
-    return os_failure(sys, copied.error());
+    return sys.failure(copied.error());
   }
   // The copy is the only other place the original lives once the shortcut is changed
   // or deleted: it is on disk, with its attributes, before the journal points at it.
   if (auto flushed = flush_durably(sys.files, backup); !flushed) {
-    return os_failure(sys, flushed.error());
+    return sys.failure(flushed.error());
   }
   auto original = sys.files.read_file(backup);
   if (!original) return std::unexpected(sys.read_text(original.error()));
@@ -125,7 +121,7 @@ Status change_icon_in_copy(SkinRun& run, Item& item) {
   const System& sys = run.sys;
   Record& record = run.journal[*item.record];
   const auto attributes = run.listing.attributes(item.path);
-  if (!attributes) return std::unexpected(sys.os_text(Win32Error{error_file_not_found}));
+  if (!attributes) return sys.failure(Win32Error{error_file_not_found});
   // The shortcut itself is what gets the icon; a read-only one refuses the change as
   // saving the link over it would.
   if ((*attributes & file_attribute_readonly) != 0) {
@@ -153,12 +149,12 @@ Status change_icon_in_copy(SkinRun& run, Item& item) {
     auto changed = sys.shell.link_bytes_with_icon(original, run.icon_path);
     if (!changed) return std::unexpected(sys.windows_text(changed.error()));
     if (auto written = sys.files.write_file(scratch, *changed, /*flush=*/false); !written) {
-      return fail(os_failure(sys, written.error()));
+      return fail(sys.failure(written.error()));
     }
     applied_hash = sha256_hex(*changed);
   } else {
     if (auto written = sys.files.write_file(scratch, original, /*flush=*/false); !written) {
-      return fail(os_failure(sys, written.error()));
+      return fail(sys.failure(written.error()));
     }
     if (auto changed = sys.shell.set_url_icon(scratch, run.icon_path); !changed) {
       return fail(std::unexpected(sys.windows_text(changed.error())));

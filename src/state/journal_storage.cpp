@@ -23,7 +23,7 @@ Result<bool> promote_lone_temporary(const System& sys, const std::string& journa
   if (!complete) return std::unexpected(complete.error());
   if (!*complete) return false;
   if (auto moved = sys.files.rename_new(temporary, journal); !moved) {
-    return std::unexpected(sys.os_text(moved.error()));
+    return sys.failure(moved.error());
   }
   return true;
 }
@@ -39,7 +39,7 @@ Result<bool> settle_interrupted_save(const System& sys, const std::string& journ
   auto promoted = promote_lone_temporary(sys, journal, lone);
   if (!promoted || *promoted) return promoted;
   if (auto deleted = sys.files.delete_file(lone); !deleted) {
-    return std::unexpected(sys.os_text(deleted.error()));
+    return sys.failure(deleted.error());
   }
   return false;
 }
@@ -79,11 +79,11 @@ Status save_journal(const System& sys, std::string_view data_directory, std::str
   // Flushed before the swap: the rename itself is journalled by NTFS, the data is
   // not, and a power cut after an unflushed swap could leave an empty journal.
   if (auto written = sys.files.write_file(lone, *serialized, /*flush=*/true); !written) {
-    return std::unexpected(sys.os_text(written.error()));
+    return sys.failure(written.error());
   }
   if (!*journal_found) {
     if (auto renamed = sys.files.rename_replace(lone, journal); !renamed) {
-      return std::unexpected(sys.os_text(renamed.error()));
+      return sys.failure(renamed.error());
     }
     return {};
   }
@@ -105,11 +105,11 @@ Status delete_journal(const System& sys, std::string_view data_directory, std::s
   if (!lone_found) return std::unexpected(lone_found.error());
   if (*lone_found) {
     if (auto deleted = sys.files.delete_file(lone); !deleted) {
-      return std::unexpected(sys.os_text(deleted.error()));
+      return sys.failure(deleted.error());
     }
   }
   if (auto deleted = sys.files.delete_file(join_path(data_directory, name)); !deleted) {
-    return std::unexpected(sys.os_text(deleted.error()));
+    return sys.failure(deleted.error());
   }
   return {};
 }

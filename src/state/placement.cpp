@@ -37,14 +37,14 @@ Status discard_temporary(const System& sys, std::string_view destination) {
   auto attributes = sys.files.get_attributes(temporary);
   if (!attributes) {
     if (is_not_found(attributes.error())) return {};
-    return std::unexpected(sys.os_text(attributes.error()));
+    return sys.failure(attributes.error());
   }
   if ((*attributes & file_attribute_readonly) != 0) {
     (void)sys.files.set_attributes(temporary,
                                    attribute_word(*attributes & ~file_attribute_readonly));
   }
   if (auto deleted = sys.files.delete_file(temporary); !deleted) {
-    return std::unexpected(sys.os_text(deleted.error()));
+    return sys.failure(deleted.error());
   }
   return {};
 }
@@ -98,7 +98,7 @@ Status put_in_place(const System& sys, std::string_view destination,
   }();
   if (!moved) {
     (void)discard_temporary(sys, destination);
-    return std::unexpected(sys.os_text(moved.error()));
+    return sys.failure(moved.error());
   }
   return {};
 }
@@ -108,7 +108,7 @@ Status place_copy(const System& sys, std::string_view source, std::string_view d
                   std::optional<std::uint32_t> source_has) {
   if (auto copied = sys.files.copy_file(source, placement_temporary(destination)); !copied) {
     (void)discard_temporary(sys, destination);
-    return std::unexpected(sys.os_text(copied.error()));
+    return sys.failure(copied.error());
   }
   return put_in_place(sys, destination, attributes, placement, source_has);
 }

@@ -100,7 +100,7 @@ Status convert_steam_shortcut(const System& sys, const SteamEntry& entry, Record
     return same;
   }
   if (auto deleted = sys.files.delete_file(entry.url_path); !deleted) {
-    return std::unexpected(sys.os_text(deleted.error()));
+    return sys.failure(deleted.error());
   }
   return {};
 }

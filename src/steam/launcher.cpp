@@ -54,9 +54,9 @@ Result<std::string> read_command(const System& sys) {
   auto key = sys.registry.open_key(RegistryRoot::classes_root, command_key, key_read);
   if (!key) return std::unexpected(std::string(unreadable_command) + sys.os_text(key.error()));
   auto value = read_registry_value(sys.registry, *key, "");
-  if (!value) return std::unexpected(sys.os_text(value.error()));
+  if (!value) return sys.failure(value.error());
   auto text = registry_text(*value);
-  if (!text) return std::unexpected(sys.os_text(text.error()));
+  if (!text) return sys.failure(text.error());
   return std::move(*text);
 }
 

@@ -48,7 +48,7 @@ Status restore_steam_shortcut(const System& sys, const std::optional<DesktopList
   if (!*url_there) {
     // Back whole or not at all, with the attributes the .url had.
     auto attributes = sys.files.get_attributes(record.backup);
-    if (!attributes) return std::unexpected(sys.os_text(attributes.error()));
+    if (!attributes) return sys.failure(attributes.error());
     if (auto placed = place_copy(sys, record.backup, url, *attributes, Placement::create);
         !placed) {
       return placed;
@@ -60,7 +60,7 @@ Status restore_steam_shortcut(const System& sys, const std::optional<DesktopList
   if (*link_there) {
     auto deleted = sys.files.delete_file(link);
     if (!deleted && deleted.error().code != error_file_not_found) {
-      return std::unexpected(sys.os_text(deleted.error()));
+      return sys.failure(deleted.error());
     }
   }
   return {};

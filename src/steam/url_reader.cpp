@@ -94,7 +94,7 @@ Result<std::string> decode_url_file(const System& sys, std::string_view bytes) {
   if (is_valid_utf8(bytes)) return std::string(bytes);
 
   auto units = sys.env.ansi_to_utf16(bytes);
-  if (!units) return std::unexpected(sys.os_text(units.error()));
+  if (!units) return sys.failure(units.error());
   return strict_utf8(*units);
 }
 

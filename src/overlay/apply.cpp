@@ -175,10 +175,9 @@ Result<Section> apply_overlay(const System& sys, const DesktopFolders& desktops,
 
   std::uint32_t applied = 0;
   std::vector<std::string> failure_lines;
-  std::size_t batch_size = 1;
-  for (std::size_t start = 0; start < candidates.size(); start += batch_size, batch_size *= 2) {
+  for_each_growing_batch(candidates.size(), [&](std::size_t begin, std::size_t end) {
     std::vector<Item> batch;
-    for (std::size_t i = start; i < std::min(start + batch_size, candidates.size()); ++i) {
+    for (std::size_t i = begin; i < end; ++i) {
       Item item;
       item.path = candidates[i];
       item.shortcut = item.path + ".lnk";
@@ -192,7 +191,7 @@ Result<Section> apply_overlay(const System& sys, const DesktopFolders& desktops,
         ++applied;
       }
     }
-  }
+  });
   return Section{"普通文件和文件夹：" + std::to_string(applied) + " 个，跳过或失败 " +
                      std::to_string(failure_lines.size()) + " 个。" +
                      listed_failure_lines(failure_lines),

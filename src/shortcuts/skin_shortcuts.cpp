@@ -241,18 +241,16 @@ void skin_batch(SkinRun& run, std::vector<Item>& batch) {
 }  // namespace
 
 void skin_shortcuts(SkinRun& run, const std::vector<std::string>& shortcuts) {
-  std::size_t batch_size = 1;
-  for (std::size_t start = 0; start < shortcuts.size(); start += batch_size, batch_size *= 2) {
+  for_each_growing_batch(shortcuts.size(), [&](std::size_t begin, std::size_t end) {
     std::vector<Item> batch;
-    for (std::size_t index = start; index < std::min(start + batch_size, shortcuts.size());
-         ++index) {
+    for (std::size_t index = begin; index < end; ++index) {
       Item item;
       item.path = shortcuts[index];
       item.index = index;
       batch.push_back(std::move(item));
     }
     skin_batch(run, batch);
-  }
+  });
 }
 
 }  // namespace mossglow

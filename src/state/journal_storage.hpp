@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,5 +48,16 @@ Status save_journal(const System& sys, std::string_view data_directory, std::str
 // that no stale copy can stand in for the journal once it is gone).
 Status delete_journal(const System& sys, std::string_view data_directory, std::string_view name,
                       std::string_view temporary);
+
+// Group commit: the items of one run go through their steps in batches of 1, 2, 4, ...
+// items, each batch recorded by one save before its changes and one after. The bytes
+// written to the journal then grow linearly with the items, while a stop leaves at most
+// one batch to settle. Calls `batch(begin, end)` for each range of the `count` items.
+template <class Batch>
+void for_each_growing_batch(std::size_t count, Batch batch) {
+  for (std::size_t begin = 0, size = 1; begin < count; begin += size, size *= 2) {
+    batch(begin, std::min(begin + size, count));
+  }
+}
 
 }  // namespace mossglow

@@ -63,9 +63,6 @@ std::optional<Status> finish_interrupted_rename(const System& sys, const Record&
   return Status{};
 }
 
-// Undoes one record, or says why it must stay in the journal. Nothing is written
-// unless the content hashes prove that the file at the shortcut's place is exactly
-// the one the apply wrote, and then only through a temporary file renamed over it.
 // What one restore knows before it looks at any record.
 struct RestoreRun {
   const System& sys;
@@ -85,29 +82,29 @@ std::optional<std::uint32_t> copy_attributes(const RestoreRun& run, std::string_
   return it->second;
 }
 
+// Undoes one record, or says why it must stay in the journal. Nothing is written
+// unless the content hashes prove that the file at the shortcut's place is exactly
+// the one the apply wrote, and then only through a temporary file renamed over it.
 Status restore_record(const RestoreRun& run, const Record& record) {
   const System& sys = run.sys;
-  const DesktopFolders& desktops = run.desktops;
-  const std::optional<DesktopListing>& leftovers = run.leftovers;
-  const std::string_view originals = run.originals;
-  if (!is_on_a_desktop(record.path, desktops) ||
+  if (!is_on_a_desktop(record.path, run.desktops) ||
       (!has_extension(record.path, "lnk") && !has_extension(record.path, "url"))) {
     return keep(not_on_desktop);
   }
-  if (!is_backup_name(record, originals)) return keep(backup_elsewhere);
+  if (!is_backup_name(record, run.originals)) return keep(backup_elsewhere);
 
   auto backup_hash = content_hash(sys, record.backup);
   if (!backup_hash) return std::unexpected(backup_hash.error());
   if (*backup_hash != record.original_hash) return keep(backup_damaged);
 
-  if (record.replacement_path) return restore_steam_shortcut(sys, leftovers, record);
+  if (record.replacement_path) return restore_steam_shortcut(sys, run.leftovers, record);
 
   auto attributes = sys.files.get_attributes(record.path);
   if (!attributes && is_not_found(attributes.error())) {
     if (auto finished = finish_interrupted_rename(sys, record); finished) return *finished;
   }
   // A leftover of an apply or restore that stopped while writing beside the shortcut.
-  if (auto cleared = discard_listed_temporary(sys, leftovers, record.path); !cleared) {
+  if (auto cleared = discard_listed_temporary(sys, run.leftovers, record.path); !cleared) {
     return cleared;
   }
   if (!attributes) return sys.failure(attributes.error());

@@ -64,7 +64,7 @@ Result<Section> skin_shortcuts(const System& sys, const DesktopFolders& desktops
 OperationOutcome apply_skin(const System& sys, const DesktopFolders& desktops,
                             std::string_view data_directory) {
   for (const JournalFiles& journal : all_journals) {
-    auto pending = journal_pending(sys, data_directory, journal.name, journal.temporary);
+    auto pending = journal_pending(sys, data_directory, journal);
     if (!pending) return std::unexpected(pending.error());
     if (*pending) return std::unexpected(std::string(pending_restore));
   }

@@ -43,8 +43,7 @@ struct Item {
 };
 
 Status save(OverlayRun& run) {
-  return save_journal(run.sys, run.data_directory, overlay_journal.name, overlay_journal.temporary,
-                      run.journal_text.text());
+  return save_journal(run.sys, run.data_directory, overlay_journal, run.journal_text.text());
 }
 
 void record_changed(OverlayRun& run, std::size_t record) {
@@ -159,8 +158,7 @@ Status prepare(const System& sys, std::string_view data_directory) {
 
 Result<Section> apply_overlay(const System& sys, const DesktopFolders& desktops,
                               std::string_view data_directory) {
-  auto pending =
-      journal_pending(sys, data_directory, overlay_journal.name, overlay_journal.temporary);
+  auto pending = journal_pending(sys, data_directory, overlay_journal);
   if (!pending) return std::unexpected(pending.error());
   if (*pending) return std::unexpected(std::string(overlay_pending));
   OverlayRun run{sys, data_directory, icon_path(data_directory), {}, {}, nullptr};

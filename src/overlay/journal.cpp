@@ -36,8 +36,7 @@ Result<std::vector<Overlay>> parse_overlay_journal(std::string_view bytes) {
 
 Status save_overlay_journal(const System& sys, std::string_view data_directory,
                             const std::vector<Overlay>& records) {
-  return save_journal(sys, data_directory, overlay_journal.name, overlay_journal.temporary,
-                      serialize_overlay_journal(records));
+  return save_journal(sys, data_directory, overlay_journal, serialize_overlay_journal(records));
 }
 
 Result<std::optional<std::vector<Overlay>>> load_overlay_journal(const System& sys,

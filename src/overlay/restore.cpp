@@ -89,8 +89,7 @@ Result<Section> restore_overlay(const System& sys, const DesktopFolders& desktop
     }
   }
 
-  const Status stored = kept.empty() ? delete_journal(sys, data_directory, overlay_journal.name,
-                                                      overlay_journal.temporary)
+  const Status stored = kept.empty() ? delete_journal(sys, data_directory, overlay_journal)
                                      : save_overlay_journal(sys, data_directory, kept);
   if (!stored) return std::unexpected(stored.error());
   return Section{"文件和文件夹已还原 " + std::to_string(restored) + " 个，跳过 " +

@@ -30,8 +30,7 @@ Raw icon_replacement(std::string_view data_directory) {
 }  // namespace
 
 Result<std::string> apply_recycle_icon(const System& sys, std::string_view data_directory) {
-  auto pending =
-      journal_pending(sys, data_directory, recycle_journal.name, recycle_journal.temporary);
+  auto pending = journal_pending(sys, data_directory, recycle_journal);
   if (!pending) return std::unexpected(pending.error());
   if (*pending) return std::unexpected(std::string("回收站有待还原的设置。"));
   auto key =

@@ -50,8 +50,7 @@ Result<std::vector<Value>> parse_recycle_journal(std::string_view bytes) {
 
 Status save_recycle_journal(const System& sys, std::string_view data_directory,
                             const std::vector<Value>& records) {
-  return save_journal(sys, data_directory, recycle_journal.name, recycle_journal.temporary,
-                      serialize_recycle_journal(records));
+  return save_journal(sys, data_directory, recycle_journal, serialize_recycle_journal(records));
 }
 
 Result<std::optional<std::vector<Value>>> load_recycle_journal(const System& sys,

@@ -88,8 +88,7 @@ Result<Section> restore_recycle_icon(const System& sys, std::string_view data_di
       return sys.failure(flushed.error());
     }
   }
-  const Status finished = kept.empty() ? delete_journal(sys, data_directory, recycle_journal.name,
-                                                        recycle_journal.temporary)
+  const Status finished = kept.empty() ? delete_journal(sys, data_directory, recycle_journal)
                                        : save_recycle_journal(sys, data_directory, kept);
   if (!finished) return std::unexpected(finished.error());
   return Section{"回收站图标设置：还原 " + std::to_string(restored) + " 项，跳过 " +

@@ -151,8 +151,7 @@ Result<Section> restore_shortcuts(const System& sys, const DesktopFolders& deskt
     }
   }
 
-  const Status stored = kept.empty() ? delete_journal(sys, data_directory, backup_journal.name,
-                                                      backup_journal.temporary)
+  const Status stored = kept.empty() ? delete_journal(sys, data_directory, backup_journal)
                                      : save_backup_journal(sys, data_directory, kept);
   if (!stored) return std::unexpected(stored.error());
 

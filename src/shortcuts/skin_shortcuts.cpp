@@ -52,8 +52,7 @@ void release_old_copy(const SkinRun& run, const std::string& backup) {
 }
 
 Status save(SkinRun& run) {
-  return save_journal(run.sys, run.data_directory, backup_journal.name, backup_journal.temporary,
-                      run.journal_text.text());
+  return save_journal(run.sys, run.data_directory, backup_journal, run.journal_text.text());
 }
 
 void record_changed(SkinRun& run, std::size_t record) {

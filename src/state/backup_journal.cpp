@@ -41,8 +41,7 @@ Result<std::vector<Record>> parse_backup_journal(std::string_view bytes) {
 
 Status save_backup_journal(const System& sys, std::string_view data_directory,
                            const std::vector<Record>& records) {
-  return save_journal(sys, data_directory, backup_journal.name, backup_journal.temporary,
-                      serialize_backup_journal(records));
+  return save_journal(sys, data_directory, backup_journal, serialize_backup_journal(records));
 }
 
 Result<std::optional<std::vector<Record>>> load_backup_journal(const System& sys,

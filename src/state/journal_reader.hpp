@@ -119,7 +119,7 @@ template <class R>
 Result<std::optional<std::vector<R>>> load_records(const System& sys,
                                                    std::string_view data_directory,
                                                    const JournalFiles& journal) {
-  auto bytes = load_journal_bytes(sys, data_directory, journal.name, journal.temporary);
+  auto bytes = load_journal_bytes(sys, data_directory, journal);
   if (!bytes) return std::unexpected(std::move(bytes.error()));
   if (!*bytes) return std::optional<std::vector<R>>{};
   auto records = read_records<R>(**bytes);

@@ -47,33 +47,32 @@ Result<bool> settle_interrupted_save(const System& sys, const std::string& journ
 }  // namespace
 
 Result<bool> journal_pending(const System& sys, std::string_view data_directory,
-                             std::string_view name, std::string_view temporary) {
-  auto journal = sys.exists(join_path(data_directory, name));
-  if (!journal || *journal) return journal;
-  return sys.exists(join_path(data_directory, temporary));
+                             const JournalFiles& journal) {
+  auto found = sys.exists(join_path(data_directory, journal.name));
+  if (!found || *found) return found;
+  return sys.exists(join_path(data_directory, journal.temporary));
 }
 
 Result<std::optional<std::string>> load_journal_bytes(const System& sys,
                                                       std::string_view data_directory,
-                                                      std::string_view name,
-                                                      std::string_view temporary) {
-  const std::string journal = join_path(data_directory, name);
-  const std::string lone = join_path(data_directory, temporary);
-  auto journal_found = settle_interrupted_save(sys, journal, lone);
+                                                      const JournalFiles& journal) {
+  const std::string path = join_path(data_directory, journal.name);
+  const std::string lone = join_path(data_directory, journal.temporary);
+  auto journal_found = settle_interrupted_save(sys, path, lone);
   if (!journal_found) return std::unexpected(journal_found.error());
   if (!*journal_found) return std::optional<std::string>{};
-  auto bytes = sys.files.read_file(journal);
+  auto bytes = sys.files.read_file(path);
   if (!bytes) return std::unexpected(sys.read_text(bytes.error()));
   return std::optional<std::string>(std::move(*bytes));
 }
 
-Status save_journal(const System& sys, std::string_view data_directory, std::string_view name,
-                    std::string_view temporary, const Result<std::string>& serialized) {
+Status save_journal(const System& sys, std::string_view data_directory, const JournalFiles& journal,
+                    const Result<std::string>& serialized) {
   if (!serialized) return std::unexpected(serialized.error());
-  const std::string journal = join_path(data_directory, name);
-  const std::string lone = join_path(data_directory, temporary);
+  const std::string path = join_path(data_directory, journal.name);
+  const std::string lone = join_path(data_directory, journal.temporary);
 
-  auto journal_found = settle_interrupted_save(sys, journal, lone);
+  auto journal_found = settle_interrupted_save(sys, path, lone);
   if (!journal_found) return std::unexpected(journal_found.error());
 
   // Flushed before the swap: the rename itself is journalled by NTFS, the data is
@@ -82,15 +81,15 @@ Status save_journal(const System& sys, std::string_view data_directory, std::str
     return sys.failure(written.error());
   }
   if (!*journal_found) {
-    if (auto renamed = sys.files.rename_replace(lone, journal); !renamed) {
+    if (auto renamed = sys.files.rename_replace(lone, path); !renamed) {
       return sys.failure(renamed.error());
     }
     return {};
   }
-  if (auto replaced = sys.files.replace_file(journal, lone); !replaced) {
+  if (auto replaced = sys.files.replace_file(path, lone); !replaced) {
     // ReplaceFileW may fail after it removed the journal; the temporary file then
     // holds the new journal, complete and flushed, and only needs its name.
-    if (entry_exists(sys.files, journal) == false && sys.files.rename_new(lone, journal)) {
+    if (entry_exists(sys.files, path) == false && sys.files.rename_new(lone, path)) {
       return {};
     }
     return std::unexpected(sys.windows_text(hresult_from_win32(replaced.error().code)));
@@ -98,9 +97,9 @@ Status save_journal(const System& sys, std::string_view data_directory, std::str
   return {};
 }
 
-Status delete_journal(const System& sys, std::string_view data_directory, std::string_view name,
-                      std::string_view temporary) {
-  const std::string lone = join_path(data_directory, temporary);
+Status delete_journal(const System& sys, std::string_view data_directory,
+                      const JournalFiles& journal) {
+  const std::string lone = join_path(data_directory, journal.temporary);
   auto lone_found = sys.exists(lone);
   if (!lone_found) return std::unexpected(lone_found.error());
   if (*lone_found) {
@@ -108,7 +107,7 @@ Status delete_journal(const System& sys, std::string_view data_directory, std::s
       return sys.failure(deleted.error());
     }
   }
-  if (auto deleted = sys.files.delete_file(join_path(data_directory, name)); !deleted) {
+  if (auto deleted = sys.files.delete_file(join_path(data_directory, journal.name)); !deleted) {
     return sys.failure(deleted.error());
   }
   return {};

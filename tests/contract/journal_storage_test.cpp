@@ -89,7 +89,7 @@ class JournalStorageContract : public ContractTest {
   std::vector<std::string>& calls = recorder.calls;
 
   Status save(std::string_view bytes) {
-    return save_journal(recorded, dir_, "backup.json", "backup.tmp", std::string(bytes));
+    return save_journal(recorded, dir_, backup_journal, std::string(bytes));
   }
 };
 
@@ -106,10 +106,10 @@ TEST_F(JournalStorageContract, FirstSaveRenamesLaterSavesReplace) {
                                              "replace_file backup.json"}));
   EXPECT_EQ(files_.read_file(at("backup.json")), "[\n  {}\n]");
   EXPECT_EQ(error_of(files_.metadata(at("backup.tmp"))), error_file_not_found);
-  EXPECT_EQ(journal_pending(system_, dir_, "backup.json", "backup.tmp"), true);
+  EXPECT_EQ(journal_pending(system_, dir_, backup_journal), true);
 
-  ASSERT_TRUE(delete_journal(system_, dir_, "backup.json", "backup.tmp"));
-  EXPECT_EQ(journal_pending(system_, dir_, "backup.json", "backup.tmp"), false);
+  ASSERT_TRUE(delete_journal(system_, dir_, backup_journal));
+  EXPECT_EQ(journal_pending(system_, dir_, backup_journal), false);
 }
 
 TEST_F(JournalStorageContract, AFailedReplaceKeepsTheOldJournalAndTheTemporaryFile) {
@@ -133,11 +133,11 @@ TEST_F(JournalStorageContract, AFailedReplaceKeepsTheOldJournalAndTheTemporaryFi
 TEST_F(JournalStorageContract, AJournalThatCannotBeReadIsAnErrorNotAbsence) {
   ASSERT_TRUE(save("[]"));
   ASSERT_TRUE(files_.create_directories(at("backup.tmp")));  // a folder where a file goes
-  const auto bytes = load_journal_bytes(system_, dir_, "backup.json", "backup.tmp");
+  const auto bytes = load_journal_bytes(system_, dir_, backup_journal);
   ASSERT_TRUE(bytes);
   EXPECT_EQ(*bytes, "[]");
   ASSERT_TRUE(files_.delete_file(at("backup.json")));
-  const auto lone = load_journal_bytes(system_, dir_, "backup.json", "backup.tmp");
+  const auto lone = load_journal_bytes(system_, dir_, backup_journal);
   ASSERT_FALSE(lone);
   EXPECT_EQ(lone.error(), os_error_text(system_.messages, Win32Error{error_access_denied}));
 }

@@ -19,7 +19,7 @@ class JournalStorage : public ::testing::Test {
   fake::FakeWindows w;
 
   Status save(const Result<std::string>& bytes) {
-    return save_journal(w.system(), data_dir, "overlay.json", "overlay.tmp", bytes);
+    return save_journal(w.system(), data_dir, overlay_journal, bytes);
   }
   std::optional<std::string> journal() { return w.files.content(in_data("overlay.json")); }
   std::optional<std::string> temporary() { return w.files.content(in_data("overlay.tmp")); }
@@ -94,8 +94,7 @@ TEST_F(JournalStorage, FailureAtEachStepKeepsTheOldJournal) {
     fresh.files.add_directory(data_dir);
     if (step.journal_before) fresh.files.add_file(in_data("overlay.json"), "[\"old\"]");
     fresh.faults.fail_nth(step.operation, 1, step.code);
-    const auto saved =
-        save_journal(fresh.system(), data_dir, "overlay.json", "overlay.tmp", "[\"new\"]");
+    const auto saved = save_journal(fresh.system(), data_dir, overlay_journal, "[\"new\"]");
     ASSERT_FALSE(saved);
     EXPECT_EQ(saved.error(), step.error);
     EXPECT_EQ(fresh.files.content(in_data("overlay.json")),
@@ -103,8 +102,7 @@ TEST_F(JournalStorage, FailureAtEachStepKeepsTheOldJournal) {
     EXPECT_EQ(fresh.files.content(in_data("overlay.tmp")),
               step.temporary_left ? std::optional<std::string>("[\"new\"]") : std::nullopt);
 
-    ASSERT_TRUE(
-        save_journal(fresh.system(), data_dir, "overlay.json", "overlay.tmp", "[\"again\"]"));
+    ASSERT_TRUE(save_journal(fresh.system(), data_dir, overlay_journal, "[\"again\"]"));
     EXPECT_EQ(fresh.files.content(in_data("overlay.json")), "[\"again\"]");
     EXPECT_FALSE(fresh.files.exists(in_data("overlay.tmp")));
   }
@@ -127,8 +125,7 @@ TEST_F(JournalStorage, AStoppedSaveLeavesTheOldOrTheNewJournal) {
         SCOPED_TRACE(std::string(fake::stop_name(stop)) + " after " + history[i].describe());
         fake::FakeWindows after;
         after.load(history[i], stop);
-        const auto loaded =
-            load_journal_bytes(after.system(), data_dir, "overlay.json", "overlay.tmp");
+        const auto loaded = load_journal_bytes(after.system(), data_dir, overlay_journal);
         ASSERT_TRUE(loaded) << loaded.error();
         EXPECT_TRUE(*loaded == previous || *loaded == content) << loaded->value_or("(none)");
       }
@@ -162,8 +159,8 @@ TEST_F(JournalStorage, PendingAndLoadCountALoneTemporaryFile) {
     fresh.files.add_directory(data_dir);
     if (c.journal) fresh.files.add_file(in_data("overlay.json"), *c.journal);
     if (c.temporary) fresh.files.add_file(in_data("overlay.tmp"), *c.temporary);
-    EXPECT_EQ(journal_pending(fresh.system(), data_dir, "overlay.json", "overlay.tmp"), c.pending);
-    const auto loaded = load_journal_bytes(fresh.system(), data_dir, "overlay.json", "overlay.tmp");
+    EXPECT_EQ(journal_pending(fresh.system(), data_dir, overlay_journal), c.pending);
+    const auto loaded = load_journal_bytes(fresh.system(), data_dir, overlay_journal);
     ASSERT_TRUE(loaded) << loaded.error();
     EXPECT_EQ(*loaded, c.loaded);
     EXPECT_EQ(fresh.files.content(in_data("overlay.json")), c.journal_after);
@@ -184,15 +181,15 @@ TEST_F(JournalStorage, ASwapThatRemovedTheJournalLosesNothing) {
     fresh.faults.fail_nth(Op::replace_file, 1, error_unable_to_move_replacement);
     if (rename_fails) fresh.faults.fail_nth(Op::rename_new, 1, error_access_denied);
     const System sys = fresh.system();
-    const auto saved = save_journal(sys, data_dir, "overlay.json", "overlay.tmp", "[\"new\"]");
+    const auto saved = save_journal(sys, data_dir, overlay_journal, "[\"new\"]");
     EXPECT_EQ(saved.has_value(), !rename_fails);
     EXPECT_EQ(fresh.faults.calls(Op::rename_new), 1) << "the temporary file is put in place";
     const auto where = rename_fails ? "overlay.tmp" : "overlay.json";
     EXPECT_EQ(fresh.files.content(in_data(where)), "[\"new\"]");
-    EXPECT_EQ(journal_pending(sys, data_dir, "overlay.json", "overlay.tmp"), true);
+    EXPECT_EQ(journal_pending(sys, data_dir, overlay_journal), true);
     if (!rename_fails) continue;
 
-    ASSERT_TRUE(save_journal(sys, data_dir, "overlay.json", "overlay.tmp", "[\"newer\"]"));
+    ASSERT_TRUE(save_journal(sys, data_dir, overlay_journal, "[\"newer\"]"));
     EXPECT_EQ(fresh.files.content(in_data("overlay.json")), "[\"newer\"]");
     EXPECT_FALSE(fresh.files.exists(in_data("overlay.tmp")));
   }
@@ -207,12 +204,9 @@ TEST_F(JournalStorage, UnreadableMetadataIsAnErrorNotAbsence) {
     fake::FakeWindows fresh;
     fresh.files.add_directory(data_dir);
     fresh.faults.fail_on_path(Op::get_attributes, in_data(unseen), error_access_denied);
-    EXPECT_EQ(journal_pending(fresh.system(), data_dir, "overlay.json", "overlay.tmp").error(),
-              denied);
-    EXPECT_EQ(load_journal_bytes(fresh.system(), data_dir, "overlay.json", "overlay.tmp").error(),
-              denied);
-    EXPECT_EQ(save_journal(fresh.system(), data_dir, "overlay.json", "overlay.tmp", "[]").error(),
-              denied);
+    EXPECT_EQ(journal_pending(fresh.system(), data_dir, overlay_journal).error(), denied);
+    EXPECT_EQ(load_journal_bytes(fresh.system(), data_dir, overlay_journal).error(), denied);
+    EXPECT_EQ(save_journal(fresh.system(), data_dir, overlay_journal, "[]").error(), denied);
     EXPECT_EQ(fresh.files.tree(data_dir), std::vector<std::string>{});
   }
 }
@@ -220,9 +214,9 @@ TEST_F(JournalStorage, UnreadableMetadataIsAnErrorNotAbsence) {
 TEST_F(JournalStorage, DeleteRemovesTheJournalAndAStaleTemporaryFile) {
   w.files.add_file(in_data("overlay.json"), "[\"x\"]");
   w.files.add_file(in_data("overlay.tmp"), "[\"x\", \"y\"]");
-  ASSERT_TRUE(delete_journal(w.system(), data_dir, "overlay.json", "overlay.tmp"));
+  ASSERT_TRUE(delete_journal(w.system(), data_dir, overlay_journal));
   EXPECT_EQ(w.files.tree(data_dir), std::vector<std::string>{});
-  EXPECT_EQ(delete_journal(w.system(), data_dir, "overlay.json", "overlay.tmp").error(),
+  EXPECT_EQ(delete_journal(w.system(), data_dir, overlay_journal).error(),
             "The system cannot find the file specified. (os error 2)");
 }
 

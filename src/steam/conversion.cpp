@@ -8,6 +8,14 @@
 
 namespace mossglow {
 
+namespace {
+
+constexpr std::string_view name_taken = "同名快捷方式已存在：";
+constexpr std::string_view url_changed = "原快捷方式在换肤过程中发生变化，已保留原文件";
+constexpr std::string_view link_changed = "生成的快捷方式校验失败，已保留原文件";
+
+}  // namespace
+
 Status verify_icon_read_back(const System& sys, std::string_view link_path,
                              std::string_view expected_icon_path) {
   const auto shown = sys.shell.icon_location(link_path);
@@ -39,14 +47,6 @@ Status create_steam_link(const System& sys, std::string_view address, std::strin
   }
   return verify_icon_read_back(sys, link_path, icon_path);
 }
-
-namespace {
-
-constexpr std::string_view name_taken = "同名快捷方式已存在：";
-constexpr std::string_view url_changed = "原快捷方式在换肤过程中发生变化，已保留原文件";
-constexpr std::string_view link_changed = "生成的快捷方式校验失败，已保留原文件";
-
-}  // namespace
 
 std::string steam_link_path(std::string_view url_path) { return with_extension(url_path, "lnk"); }
 

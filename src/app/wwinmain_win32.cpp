@@ -8,11 +8,7 @@
 #include "app/window_win32.hpp"
 #include "operations/apply.hpp"
 #include "operations/restore.hpp"
-#include "platform/environment_win32.hpp"
-#include "platform/file_system_win32.hpp"
-#include "platform/messages_win32.hpp"
-#include "platform/registry_win32.hpp"
-#include "platform/shell_win32.hpp"
+#include "platform/system_win32.hpp"
 
 namespace {
 
@@ -48,14 +44,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   HWND window = mossglow::create_main_window(instance, icon);
   if (window == nullptr) return startup_failed;
 
-  mossglow::Win32FileSystem files;
-  mossglow::Win32Shell shell;
-  mossglow::Win32Environment env;
-  mossglow::Win32Messages messages;
-  mossglow::Win32Registry registry;
-  const mossglow::System sys{files, shell, env, messages, registry};
+  const mossglow::Win32System windows;
+  const mossglow::System& sys = windows.sys;
   const mossglow::OperationRoads roads{[&sys] { return mossglow::apply(sys); },
-                                       [&sys] { return mossglow::restore(sys); }, messages};
+                                       [&sys] { return mossglow::restore(sys); }, windows.messages};
   mossglow::MutexOperationLock lock;
   mossglow::WindowContext context{lock, roads};
   mossglow::attach_context(window, context);

@@ -16,12 +16,8 @@
 #include "overlay/apply.hpp"
 #include "overlay/journal.hpp"
 #include "overlay/restore.hpp"
-#include "platform/environment_win32.hpp"
-#include "platform/file_system_win32.hpp"
-#include "platform/messages_win32.hpp"
 #include "platform/path.hpp"
-#include "platform/registry_win32.hpp"
-#include "platform/shell_win32.hpp"
+#include "platform/system_win32.hpp"
 #include "platform/text.hpp"
 #include "state/content_hash.hpp"
 #include "support/scratch_win32.hpp"
@@ -32,14 +28,8 @@ namespace {
 using testing_support::remove_tree;
 using testing_support::wide;
 
-class OverlayUnderWine : public ::testing::Test {
+class OverlayUnderWine : public ::testing::Test, protected Win32System {
  protected:
-  Win32FileSystem files;
-  Win32Shell shell;
-  Win32Environment env;
-  Win32Messages messages;
-  Win32Registry registry;
-  System sys{files, shell, env, messages, registry};
   std::string root;
   DesktopFolders desktops;
   std::string data_dir;

@@ -10,12 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/environment_win32.hpp"
-#include "platform/file_system_win32.hpp"
-#include "platform/messages_win32.hpp"
 #include "platform/path.hpp"
-#include "platform/registry_win32.hpp"
-#include "platform/shell_win32.hpp"
+#include "platform/system_win32.hpp"
 #include "platform/text.hpp"
 #include "recycle/apply.hpp"
 #include "recycle/icon_values.hpp"
@@ -57,14 +53,8 @@ std::optional<Raw> stored(std::string_view name) {
   return raw;
 }
 
-class RecycleIconOnWine : public ::testing::Test {
+class RecycleIconOnWine : public ::testing::Test, protected Win32System {
  protected:
-  Win32FileSystem files;
-  Win32Shell shell;
-  Win32Environment env;
-  Win32Messages messages;
-  Win32Registry registry;
-  System sys{files, shell, env, messages, registry};
   std::string data_dir;
   std::string journal_path;
   std::optional<std::string> saved_journal;

@@ -10,12 +10,8 @@
 #include <map>
 
 #include "operations/apply.hpp"
-#include "platform/environment_win32.hpp"
-#include "platform/file_system_win32.hpp"
-#include "platform/messages_win32.hpp"
 #include "platform/path.hpp"
-#include "platform/registry_win32.hpp"
-#include "platform/shell_win32.hpp"
+#include "platform/system_win32.hpp"
 #include "platform/text.hpp"
 #include "shortcuts/restore.hpp"
 #include "shortcuts/scan.hpp"
@@ -32,14 +28,8 @@ class ComApartment : public ::testing::Environment {
 };
 const auto* const com = ::testing::AddGlobalTestEnvironment(new ComApartment);
 
-class ShortcutRoundTrip : public ::testing::Test {
+class ShortcutRoundTrip : public ::testing::Test, protected Win32System {
  protected:
-  Win32FileSystem files;
-  Win32Shell shell;
-  Win32Environment env;
-  Win32Messages messages;
-  Win32Registry registry;
-  System sys{files, shell, env, messages, registry};
   DesktopFolders desktops;
   std::string data_dir;
   std::vector<std::string> created;

@@ -13,12 +13,8 @@
 #include <vector>
 
 #include "embedded_icon.hpp"
-#include "platform/environment_win32.hpp"
-#include "platform/file_system_win32.hpp"
-#include "platform/messages_win32.hpp"
 #include "platform/path.hpp"
-#include "platform/registry_win32.hpp"
-#include "platform/shell_win32.hpp"
+#include "platform/system_win32.hpp"
 #include "platform/text.hpp"
 #include "shortcuts/restore.hpp"
 #include "shortcuts/skin_shortcuts.hpp"
@@ -43,14 +39,8 @@ std::string utf16_file(std::u16string_view text) {
   return bytes;
 }
 
-class SteamUnderWine : public ::testing::Test {
+class SteamUnderWine : public ::testing::Test, protected Win32System {
  protected:
-  Win32FileSystem files;
-  Win32Shell shell;
-  Win32Environment env;
-  Win32Messages messages;
-  Win32Registry registry;
-  System sys{files, shell, env, messages, registry};
   std::string root;
   DesktopFolders desktops;
   std::string data_dir;

@@ -8,12 +8,8 @@
 #include <vector>
 
 #include "contract_platform.hpp"
-#include "platform/environment_win32.hpp"
-#include "platform/file_system_win32.hpp"
-#include "platform/messages_win32.hpp"
 #include "platform/path.hpp"
-#include "platform/registry_win32.hpp"
-#include "platform/shell_win32.hpp"
+#include "platform/system_win32.hpp"
 #include "platform/text.hpp"
 #include "support/scratch_win32.hpp"
 
@@ -39,7 +35,7 @@ class Win32Platform final : public ContractPlatform {
     RegDeleteKeyW(HKEY_CURRENT_USER, scratch_key_parent);
   }
 
-  System system() override { return System{files_, shell_, env_, messages_, registry_}; }
+  System system() override { return windows_.sys; }
 
   std::string make_scratch_directory() override {
     wchar_t temp[MAX_PATH + 1] = {};
@@ -99,11 +95,7 @@ class Win32Platform final : public ContractPlatform {
   }
 
  private:
-  Win32FileSystem files_;
-  Win32Shell shell_;
-  Win32Environment env_;
-  Win32Messages messages_;
-  Win32Registry registry_;
+  Win32System windows_;
   std::vector<std::wstring> scratch_;
   std::vector<std::wstring> scratch_keys_;
   unsigned count_ = 0;

@@ -117,38 +117,5 @@ TEST(OverlayJournal, ReadingRules) {
   }
 }
 
-TEST(OverlayJournal, FirstSaveLeavesOnlyTheJournalLaterSavesReplaceItWhole) {
-  fake::FakeWindows w;
-  w.files.add_directory(data_dir);
-  ASSERT_TRUE(save_overlay_journal(w.system(), data_dir, {finished, unfinished}));
-  EXPECT_EQ(w.files.tree(data_dir), std::vector<std::string>{in_data("overlay.json")});
-  EXPECT_EQ(w.files.content(in_data("overlay.json")), written_journal);
-
-  ASSERT_TRUE(save_overlay_journal(w.system(), data_dir, {unfinished}));
-  EXPECT_EQ(w.files.tree(data_dir), std::vector<std::string>{in_data("overlay.json")});
-  EXPECT_EQ(w.files.content(in_data("overlay.json")), serialize_overlay_journal({unfinished}));
-}
-
-TEST(OverlayJournal, LoadTellsAbsentFromUnreadableFromDamaged) {
-  fake::FakeWindows w;
-  auto loaded = load_overlay_journal(w.system(), data_dir);
-  ASSERT_TRUE(loaded) << loaded.error();
-  EXPECT_FALSE(loaded->has_value());
-
-  w.files.add_file(in_data("overlay.json"), written_journal);
-  loaded = load_overlay_journal(w.system(), data_dir);
-  ASSERT_TRUE(loaded) << loaded.error();
-  EXPECT_EQ(**loaded, (std::vector<Overlay>{finished, unfinished}));
-
-  w.faults.fail_on_path(fake::Op::read_file, in_data("overlay.json"), error_access_denied);
-  EXPECT_EQ(load_overlay_journal(w.system(), data_dir).error(), "Access is denied. (os error 5)");
-
-  w.faults.clear();
-  w.files.add_file(in_data("overlay.json"), "[");
-  EXPECT_EQ(load_overlay_journal(w.system(), data_dir).error(),
-            "syntax error while parsing value - unexpected end of input; expected '[', '{', or a "
-            "literal at line 1 column 1");
-}
-
 }  // namespace
 }  // namespace mossglow

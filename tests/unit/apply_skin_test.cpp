@@ -136,18 +136,6 @@ TEST_F(ApplySkin, TwoDesktopsThatAreOneFolderAreWalkedOnce) {
   EXPECT_FALSE(w.files.exists(in_data("backup.json")));
 }
 
-// A symbolic link on the desktop is never skinned: writing it would write the file it
-// leads to, outside the desktops.
-TEST_F(ApplySkin, ALinkToAShortcutElsewhereIsLeftAlone) {
-  const std::string elsewhere = "C:\\ProgramData\\Tool.lnk";
-  w.files.add_file(elsewhere, link_to("C:\\tool.exe"));
-  w.files.add_symlink(on_user("Tool.lnk"), elsewhere, false);
-  const auto outcome = apply();
-  ASSERT_TRUE(outcome) << outcome.error();
-  EXPECT_TRUE(outcome->text.starts_with("桌面没有找到支持的快捷方式。")) << outcome->text;
-  EXPECT_EQ(w.files.content(elsewhere), link_to("C:\\tool.exe"));
-}
-
 // A file far too large to be a shortcut is not read: it fails alone with a plain reason.
 TEST_F(ApplySkin, AHugeShortcutFailsAlone) {
   w.files.add_file(on_user("Huge.lnk"), std::string(max_read_bytes + 1, 'x'));

@@ -5,12 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "shortcut_fixture.hpp"
-
 namespace mossglow {
 namespace {
-
-using namespace testing_support;
 
 const Record skinned{"C:\\Users\\user\\Desktop\\应用.lnk",
                      "C:\\Users\\user\\AppData\\Local\\MossglowHome\\originals\\0.lnk",
@@ -59,9 +55,11 @@ constexpr std::string_view written_journal =
     "  }\n"
     "]";
 
-TEST(BackupJournal, WritesTheJournalLayoutByteForByte) {
+TEST(BackupJournal, WritesTheJournalLayoutByteForByteAndReadsItBack) {
   EXPECT_EQ(serialize_backup_journal({}), "[]");
   EXPECT_EQ(serialize_backup_journal({skinned, pending, converted}), written_journal);
+  EXPECT_EQ(parse_backup_journal(written_journal),
+            (std::vector<Record>{skinned, pending, converted}));
 }
 
 TEST(BackupJournal, EscapesOnlyWhatJsonRequires) {
@@ -82,70 +80,6 @@ TEST(BackupJournal, PathThatIsNotUnicodeCannotBeSaved) {
               "path contains invalid UTF-8 characters")
         << field;
   }
-}
-
-TEST(BackupJournal, ReadsBackWhatItWrote) {
-  const auto parsed = parse_backup_journal(written_journal);
-  ASSERT_TRUE(parsed) << parsed.error();
-  EXPECT_EQ(*parsed, (std::vector<Record>{skinned, pending, converted}));
-  EXPECT_EQ(serialize_backup_journal(*parsed), written_journal);
-}
-
-TEST(BackupJournal, LoadThenSaveKeepsAProgramWrittenJournalByteForByte) {
-  fake::FakeWindows w;
-  w.files.add_file(in_data("backup.json"), written_journal);
-  const auto loaded = load_backup_journal(w.system(), data_dir);
-  ASSERT_TRUE(loaded) << loaded.error();
-  ASSERT_TRUE(loaded->has_value());
-  ASSERT_TRUE(save_backup_journal(w.system(), data_dir, **loaded));
-  EXPECT_EQ(w.files.content(in_data("backup.json")), written_journal);
-  EXPECT_FALSE(w.files.exists(in_data("backup.tmp")));
-}
-
-TEST(BackupJournal, UnknownKeysAndAMissingAppliedHashAreDroppedAtTheNextSave) {
-  fake::FakeWindows w;
-  w.files.add_file(in_data("backup.json"),
-                   "[{\"comment\": \"by hand\", \"path\": \"C:\\\\Users\\\\Public\\\\Desktop\\\\"
-                   "Site.URL\", \"backup\": \"C:\\\\Users\\\\user\\\\AppData\\\\Local\\\\"
-                   "MossglowHome\\\\originals\\\\1.URL\", \"original_hash\": \"" +
-                       std::string(64, 'c') + "\"}]");
-  const auto loaded = load_backup_journal(w.system(), data_dir);
-  ASSERT_TRUE(loaded) << loaded.error();
-  ASSERT_TRUE(loaded->has_value());
-  EXPECT_EQ(**loaded, std::vector<Record>{pending});
-  ASSERT_TRUE(save_backup_journal(w.system(), data_dir, **loaded));
-  EXPECT_EQ(w.files.content(in_data("backup.json")), serialize_backup_journal({pending}));
-}
-
-TEST(BackupJournal, LoadTellsAbsentFromUnreadableFromDamaged) {
-  fake::FakeWindows w;
-  // No journal: nothing to restore.
-  auto loaded = load_backup_journal(w.system(), data_dir);
-  ASSERT_TRUE(loaded) << loaded.error();
-  EXPECT_FALSE(loaded->has_value());
-
-  // Metadata that cannot be read is not absence: the journal may well be there.
-  w.files.add_file(in_data("backup.json"), written_journal);
-  w.faults.fail_on_path(fake::Op::get_attributes, in_data("backup.json"), error_access_denied);
-  EXPECT_EQ(load_backup_journal(w.system(), data_dir).error(), "Access is denied. (os error 5)");
-  w.faults.clear();
-
-  w.faults.fail_nth(fake::Op::read_file, 1, error_sharing_violation);
-  EXPECT_EQ(load_backup_journal(w.system(), data_dir).error(),
-            "The process cannot access the file because it is being used by another process. "
-            "(os error 32)");
-
-  // A damaged journal: the parser's text, and the file stays as it is.
-  const std::string damaged = "[\n  {\n    \"path\": \"a\",\n    \"backup\": \"b\"\n  }\n]";
-  w.files.add_file(in_data("backup.json"), damaged);
-  EXPECT_EQ(load_backup_journal(w.system(), data_dir).error(),
-            "missing field `original_hash` at line 5 column 3");
-  EXPECT_EQ(w.files.content(in_data("backup.json")), damaged);
-
-  w.files.add_file(in_data("backup.json"), "");
-  EXPECT_EQ(load_backup_journal(w.system(), data_dir).error(),
-            "syntax error while parsing value - unexpected end of input; expected '[', '{', or a "
-            "literal at line 1 column 0");
 }
 
 }  // namespace

@@ -11,17 +11,8 @@ TEST(ContentHash, HashesTheWholeFile) {
   fake::FakeWindows w;
   const std::string bytes(5000, 'x');
   w.files.add_file("C:\\a\\one.lnk", bytes);
-  w.files.add_file("C:\\b\\two.lnk", bytes);
-  w.files.add_file("C:\\b\\three.lnk", bytes.substr(0, 4999) + "y");
   w.files.add_file("C:\\b\\empty.url", "");
-
-  const auto one = content_hash(w.system(), "C:\\a\\one.lnk");
-  ASSERT_TRUE(one) << one.error();
-  EXPECT_EQ(*one, *sha256_hex(bytes));
-  EXPECT_EQ(one->size(), 64u);
-  EXPECT_EQ(one->find_first_not_of("0123456789abcdef"), std::string::npos);
-  EXPECT_EQ(content_hash(w.system(), "C:\\b\\two.lnk"), one);
-  EXPECT_NE(content_hash(w.system(), "C:\\b\\three.lnk"), one);
+  EXPECT_EQ(content_hash(w.system(), "C:\\a\\one.lnk"), sha256_hex(bytes));
   EXPECT_EQ(content_hash(w.system(), "C:\\b\\empty.url"),
             "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
 }

@@ -23,7 +23,6 @@ class DesktopScan : public ::testing::Test {
   }
 
   std::string on_user(std::string_view name) { return join_path(user_desktop, name); }
-  std::string on_public(std::string_view name) { return join_path(public_desktop, name); }
 };
 
 TEST_F(DesktopScan, KeepsOnlyLnkAndUrlFilesIgnoringAsciiCase) {
@@ -51,29 +50,6 @@ TEST_F(DesktopScan, ListsHiddenAndSystemFilesAndNeverFollowsALink) {
   const auto list = scan();
   ASSERT_TRUE(list) << list.error();
   EXPECT_EQ(*list, (std::vector<std::string>{on_user("hidden.lnk"), on_user("system.url")}));
-}
-
-TEST_F(DesktopScan, UserDesktopComesFirst) {
-  w.files.add_file(on_public("shared.lnk"), "x");
-  w.files.add_file(on_user("mine.lnk"), "x");
-  const auto list = scan();
-  ASSERT_TRUE(list) << list.error();
-  EXPECT_EQ(*list, (std::vector<std::string>{on_user("mine.lnk"), on_public("shared.lnk")}));
-}
-
-TEST_F(DesktopScan, AnUnlistableFolderFailsTheWholeScan) {
-  w.files.add_file(on_user("mine.lnk"), "x");
-  w.faults.fail_on_path(fake::Op::list_directory, public_desktop, error_access_denied);
-  const auto list = scan();
-  ASSERT_FALSE(list);
-  EXPECT_EQ(list.error(), "Access is denied. (os error 5)");
-}
-
-TEST_F(DesktopScan, KnownFolderFailureGivesTheWindowsText) {
-  w.env.set_known_folder(KnownFolder::public_desktop, std::unexpected(HResult{0x80070002u}));
-  EXPECT_EQ(known_folder_path(sys, KnownFolder::desktop), std::string(user_desktop));
-  EXPECT_EQ(known_folder_path(sys, KnownFolder::public_desktop).error(),
-            "The system cannot find the file specified. (0x80070002)");
 }
 
 }  // namespace

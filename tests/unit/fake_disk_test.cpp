@@ -159,19 +159,26 @@ TEST(FakeDisk, APowerCutTakesOnlyWhatWasNeverFlushed) {
   const auto write = [](std::string name, std::string bytes, bool flush) {
     return [=](Disk& d) { ASSERT_TRUE(d.w.files.write_file(at(name), bytes, flush)); };
   };
+  // b = "NEW!" (flushed or not), then the call that puts it in a's place.
+  const auto b_onto_a = [](bool flush, auto call) {
+    return [=](Disk& d) {
+      ASSERT_TRUE(d.w.files.write_file(at("b"), "NEW!", flush));
+      ASSERT_TRUE(call(d.w.files));
+    };
+  };
+  const auto rename = [](auto& files) { return files.rename_replace(at("b"), at("a")); };
+  const auto replace = [](auto& files) { return files.replace_file(at("a"), at("b")); };
+  const std::array<std::optional<std::string>, 5> kept{"NEW!", "NEW!", "NEW!", "NEW!", "NEW!"};
+  const std::array<std::optional<std::string>, 5> lost{"NEW!", "", "NEW!", "NE", ""};
   const std::vector<Row> rows{
       {"rewritten in place", write("a", "NEW!", false), "a", {"NEW!", "old", "NEW!", "NEd", ""}},
-      {"rewritten with a flush",
-       write("a", "NEW!", true),
-       "a",
-       {"NEW!", "NEW!", "NEW!", "NEW!", "NEW!"}},
+      {"rewritten with a flush", write("a", "NEW!", true), "a", kept},
       {"rewritten, flushed later",
-       [&](Disk& d) {
+       [=](Disk& d) {
          write("a", "NEW!", false)(d);
          ASSERT_TRUE(d.w.files.flush_file(at("a")));
        },
-       "a",
-       {"NEW!", "NEW!", "NEW!", "NEW!", "NEW!"}},
+       "a", kept},
       {"created, never flushed",
        [](Disk& d) { ASSERT_TRUE(d.w.files.create_new_file(at("b"), "abcd", false)); },
        "b",
@@ -187,27 +194,9 @@ TEST(FakeDisk, APowerCutTakesOnlyWhatWasNeverFlushed) {
        },
        "c",
        {"old", "zzzz", "old", "ozzz", ""}},
-      {"an unflushed file renamed over a flushed one",
-       [&](Disk& d) {
-         write("b", "NEW!", false)(d);
-         ASSERT_TRUE(d.w.files.rename_replace(at("b"), at("a")));
-       },
-       "a",
-       {"NEW!", "", "NEW!", "NE", ""}},
-      {"an unflushed replacement",
-       [&](Disk& d) {
-         write("b", "NEW!", false)(d);
-         ASSERT_TRUE(d.w.files.replace_file(at("a"), at("b")));
-       },
-       "a",
-       {"NEW!", "", "NEW!", "NE", ""}},
-      {"a flushed replacement",
-       [&](Disk& d) {
-         write("b", "NEW!", true)(d);
-         ASSERT_TRUE(d.w.files.replace_file(at("a"), at("b")));
-       },
-       "a",
-       {"NEW!", "NEW!", "NEW!", "NEW!", "NEW!"}},
+      {"an unflushed file renamed over a flushed one", b_onto_a(false, rename), "a", lost},
+      {"an unflushed replacement", b_onto_a(false, replace), "a", lost},
+      {"a flushed replacement", b_onto_a(true, replace), "a", kept},
       {"a link saved by the shell",
        [](Disk& d) {
          ASSERT_TRUE(d.w.shell.create_link(at("l.lnk"), NewLink{"C:\\x.exe", {}, {}, "C:\\i.ico"}));

@@ -108,32 +108,6 @@ TEST_F(JournalStorage, FailureAtEachStepKeepsTheOldJournal) {
   }
 }
 
-// A save may be stopped after any change it makes, by a crash or a power cut. What a
-// later load finds is then the previous journal or the new one, complete; never a
-// partial one, and never nothing once a journal was saved.
-TEST_F(JournalStorage, AStoppedSaveLeavesTheOldOrTheNewJournal) {
-  const std::vector<std::string> contents{"[\"first\"]", "[\"second\", 2]", "[]"};
-  w.record_history(true);
-  std::optional<std::string> previous;
-  for (const std::string& content : contents) {
-    SCOPED_TRACE(content);
-    const std::size_t first_change = w.history().size();
-    ASSERT_TRUE(save(content));
-    const auto& history = w.history();
-    for (std::size_t i = first_change; i < history.size(); ++i) {
-      for (const fake::Stop stop : fake::all_stops) {
-        SCOPED_TRACE(std::string(fake::stop_name(stop)) + " after " + history[i].describe());
-        fake::FakeWindows after;
-        after.load(history[i], stop);
-        const auto loaded = load_journal_bytes(after.system(), data_dir, overlay_journal);
-        ASSERT_TRUE(loaded) << loaded.error();
-        EXPECT_TRUE(*loaded == previous || *loaded == content) << loaded->value_or("(none)");
-      }
-    }
-    previous = content;
-  }
-}
-
 // What waits to be restored is the journal, or the temporary file alone when a swap
 // removed the journal and could not move the new one in. A lone temporary file that
 // is not a whole JSON text is a save that never finished and is dropped.

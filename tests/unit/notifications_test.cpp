@@ -9,30 +9,20 @@ namespace {
 
 using Notification = fake::FakeShell::Notification;
 
-class NotificationsTest : public testing::Test {
- protected:
+// The raw values are those of ShlObj.h: SHCNE_UPDATEDIR with SHCNF_PATHW | SHCNF_FLUSH,
+// and SHCNE_ASSOCCHANGED with SHCNF_IDLIST and no item.
+TEST(Notifications, EachDesktopUserFirstEvenWhenBothAreOneFolderThenTheAssociations) {
   fake::FakeWindows windows;
-  fake::FakeShell& shell = windows.shell;
-};
-
-TEST_F(NotificationsTest, DesktopsUpdatedSendsUserDesktopBeforePublicDesktop) {
-  notify_desktops_updated(shell, DesktopFolders{"D:\\u\\Desktop", "D:\\Public\\Desktop"});
-  EXPECT_EQ(shell.notifications(), (std::vector<Notification>{
-                                       {0x1000, 0x1005, "D:\\u\\Desktop"},
-                                       {0x1000, 0x1005, "D:\\Public\\Desktop"},
-                                   }));
-}
-
-TEST_F(NotificationsTest, DesktopsUpdatedSendsBothEvenWhenTheyAreTheSameFolder) {
-  notify_desktops_updated(shell, DesktopFolders{"C:\\D", "C:\\D"});
-  EXPECT_EQ(shell.notifications().size(), 2u);
-}
-
-TEST_F(NotificationsTest, AssociationsChangedCarriesNoItemAndIdListFlags) {
-  notify_associations_changed(shell);
-  EXPECT_EQ(shell.notifications(), (std::vector<Notification>{
-                                       {0x08000000, 0x0, std::nullopt},
-                                   }));
+  notify_desktops_updated(windows.shell, DesktopFolders{"D:\\u\\Desktop", "D:\\Public\\Desktop"});
+  notify_desktops_updated(windows.shell, DesktopFolders{"C:\\D", "C:\\D"});
+  notify_associations_changed(windows.shell);
+  EXPECT_EQ(windows.shell.notifications(), (std::vector<Notification>{
+                                               {0x1000, 0x1005, "D:\\u\\Desktop"},
+                                               {0x1000, 0x1005, "D:\\Public\\Desktop"},
+                                               {0x1000, 0x1005, "C:\\D"},
+                                               {0x1000, 0x1005, "C:\\D"},
+                                               {0x08000000, 0x0, std::nullopt},
+                                           }));
 }
 
 }  // namespace

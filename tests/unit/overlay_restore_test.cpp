@@ -54,15 +54,17 @@ TEST(OverlayRestore, EachSituationHasItsOutcome) {
   const std::string shortcut = item + ".lnk";
   const std::string link = overlay_link(item);
   const std::string link_hash = *sha256_hex(link);
-  enum class Item { missing, visible, hidden };
-  enum class Link { missing, apply_wrote, edited, empty };
+  enum class Item { no_item, visible, hidden };
+  enum class Link { no_link, ours, edited, empty };
+  using enum Item;
+  using enum Link;
   struct Case {
     const char* name;
     Item item;
     Link link;
     bool hash_recorded;
-    // A file operation that fails on the link's or the item's path, or nothing.
-    std::pair<std::optional<Op>, bool> failing;
+    // A call that fails: on the link's path when it reads or deletes, else on the item's.
+    std::optional<Op> failing;
     bool restored;
     bool shown_after;  // the item ends without the hidden bit
     bool link_deleted;
@@ -72,179 +74,55 @@ TEST(OverlayRestore, EachSituationHasItsOutcome) {
   const std::string denied = "Access is denied. (os error 5)";
   const std::string changed = "快捷方式已改变或创建中断";
   const std::string gone = "生成的快捷方式不存在";
+  const auto none = std::nullopt;
   const Case cases[] = {
-      {"item missing",
-       Item::missing,
-       Link::apply_wrote,
-       true,
-       {},
-       false,
-       false,
-       false,
-       false,
-       "原项目不存在"},
-      {"link missing, no hash, item visible",
-       Item::visible,
-       Link::missing,
-       false,
-       {},
-       true,
-       true,
-       false,
-       false,
-       ""},
-      {"link missing, no hash, item hidden",
-       Item::hidden,
-       Link::missing,
-       false,
-       {},
-       false,
-       false,
-       false,
-       false,
-       gone},
-      {"link missing, no hash, attributes unreadable",
-       Item::hidden,
-       Link::missing,
-       false,
-       {Op::get_attributes, false},
-       false,
-       false,
-       false,
-       false,
-       denied},
-      {"link missing, hash recorded, item hidden",
-       Item::hidden,
-       Link::missing,
-       true,
-       {},
-       false,
-       false,
-       false,
-       false,
-       gone},
+      {"item missing", no_item, ours, true, none, false, false, false, false, "原项目不存在"},
+      {"link missing, no hash, item visible", visible, no_link, false, none, true, true, false,
+       false, ""},
+      {"link missing, no hash, item hidden", hidden, no_link, false, none, false, false, false,
+       false, gone},
+      {"link missing, no hash, attributes unreadable", hidden, no_link, false, Op::get_attributes,
+       false, false, false, false, denied},
+      {"link missing, hash recorded, item hidden", hidden, no_link, true, none, false, false, false,
+       false, gone},
       // Nothing is left to undo once the link is gone and the item shows (a restore
       // that stopped before saving its journal leaves exactly this).
-      {"link missing, hash recorded, item visible",
-       Item::visible,
-       Link::missing,
-       true,
-       {},
-       true,
-       true,
-       false,
-       false,
-       ""},
+      {"link missing, hash recorded, item visible", visible, no_link, true, none, true, true, false,
+       false, ""},
       // A link that cannot be looked at is not a link that is gone.
-      {"link unreadable, item visible",
-       Item::visible,
-       Link::apply_wrote,
-       true,
-       {Op::read_file, true},
-       false,
-       true,
-       false,
-       false,
+      {"link unreadable, item visible", visible, ours, true, Op::read_file, false, true, false,
+       false, denied},
+      {"link unreadable", hidden, ours, true, Op::read_file, false, false, false, false, denied},
+      {"no hash, link complete", visible, ours, false, none, false, true, false, false, changed},
+      {"no hash, link empty", visible, empty, false, none, false, true, false, false, changed},
+      {"link edited by the user", hidden, edited, true, none, false, false, false, false, changed},
+      {"attributes unreadable", hidden, ours, true, Op::get_attributes, false, false, false, false,
        denied},
-      {"link unreadable",
-       Item::hidden,
-       Link::apply_wrote,
-       true,
-       {Op::read_file, true},
-       false,
-       false,
-       false,
-       false,
+      {"hidden bit cannot be cleared", hidden, ours, true, Op::set_attributes, false, false, false,
+       true, denied},
+      {"link cannot be deleted", hidden, ours, true, Op::delete_file, false, true, false, true,
        denied},
-      {"no hash, link complete",
-       Item::visible,
-       Link::apply_wrote,
-       false,
-       {},
-       false,
-       true,
-       false,
-       false,
-       changed},
-      {"no hash, link empty",
-       Item::visible,
-       Link::empty,
-       false,
-       {},
-       false,
-       true,
-       false,
-       false,
-       changed},
-      {"link edited by the user",
-       Item::hidden,
-       Link::edited,
-       true,
-       {},
-       false,
-       false,
-       false,
-       false,
-       changed},
-      {"attributes unreadable",
-       Item::hidden,
-       Link::apply_wrote,
-       true,
-       {Op::get_attributes, false},
-       false,
-       false,
-       false,
-       false,
-       denied},
-      {"hidden bit cannot be cleared",
-       Item::hidden,
-       Link::apply_wrote,
-       true,
-       {Op::set_attributes, false},
-       false,
-       false,
-       false,
-       true,
-       denied},
-      {"link cannot be deleted",
-       Item::hidden,
-       Link::apply_wrote,
-       true,
-       {Op::delete_file, true},
-       false,
-       true,
-       false,
-       true,
-       denied},
-      {"all checks pass", Item::hidden, Link::apply_wrote, true, {}, true, true, true, true, ""},
-      {"item already shown by the user",
-       Item::visible,
-       Link::apply_wrote,
-       true,
-       {},
-       true,
-       true,
-       true,
-       false,
-       ""},
+      {"all checks pass", hidden, ours, true, none, true, true, true, true, ""},
+      {"item already shown by the user", visible, ours, true, none, true, true, true, false, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     fake::FakeWindows w;
     // Read-only is one of the bits that must come back as it was.
     const std::uint32_t other_bits = file_attribute_readonly | archive;
-    if (c.item != Item::missing) {
-      w.files.add_file(item, "item", other_bits | (c.item == Item::hidden ? hidden_bit : 0));
+    if (c.item != no_item) {
+      w.files.add_file(item, "item", other_bits | (c.item == hidden ? hidden_bit : 0));
     }
-    const std::string link_bytes = c.link == Link::apply_wrote ? link
-                                   : c.link == Link::edited    ? overlay_link("C:\\other.exe")
-                                                               : "";
-    if (c.link != Link::missing) w.files.add_file(shortcut, link_bytes);
+    const std::string link_bytes = c.link == ours     ? link
+                                   : c.link == edited ? overlay_link("C:\\other.exe")
+                                                      : "";
+    if (c.link != no_link) w.files.add_file(shortcut, link_bytes);
     const Overlay record{item, shortcut, c.hash_recorded ? std::optional(link_hash) : std::nullopt};
     put_journal(w, {record});
     const auto journal_before = w.files.content(in_data("overlay.json"));
-    if (const auto [operation, on_link] = c.failing; operation) {
-      w.faults.fail_on_path(*operation, on_link ? shortcut : item, error_access_denied);
+    if (c.failing) {
+      const bool on_link = c.failing == Op::read_file || c.failing == Op::delete_file;
+      w.faults.fail_on_path(*c.failing, on_link ? shortcut : item, error_access_denied);
     }
 
     const auto section = restore_overlay(w.system(), both_desktops(), data_dir);
@@ -258,11 +136,11 @@ TEST(OverlayRestore, EachSituationHasItsOutcome) {
     } else {
       EXPECT_EQ(w.files.content(in_data("overlay.json")), journal_before);
     }
-    if (c.item != Item::missing) {
+    if (c.item != no_item) {
       EXPECT_EQ(w.files.attributes(item), other_bits | (c.shown_after ? 0 : hidden_bit));
       EXPECT_EQ(w.files.content(item), "item");
     }
-    if (c.link != Link::missing) {
+    if (c.link != no_link) {
       EXPECT_EQ(w.files.content(shortcut),
                 c.link_deleted ? std::nullopt : std::optional(link_bytes));
     }

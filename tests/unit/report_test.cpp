@@ -24,10 +24,6 @@ std::vector<std::string> lines(int count) {
   return out;
 }
 
-TEST(FailureLine, JoinsPathAndReasonWithFullWidthColon) {
-  EXPECT_EQ(failure_line("C:\\d\\a.lnk", "备份校验失败"), "C:\\d\\a.lnk\xEF\xBC\x9A备份校验失败");
-}
-
 TEST(FailureLine, ShowsAnUnpairedSurrogateInTheNameAsReplacementCharacter) {
   // "\xED\xA0\x80" is a lone U+D800 kept as WTF-8 in the path.
   EXPECT_EQ(failure_line("C:\\d\\a\xED\xA0\x80.lnk", "E"), "C:\\d\\a\xEF\xBF\xBD.lnk：E");
@@ -42,26 +38,6 @@ class DetailedRecord : public testing::Test {
   }
   std::string file() { return w.files.content(record_path).value_or("<missing>"); }
 };
-
-TEST_F(DetailedRecord, NoFailuresIsOneLineAndNoSuffix) {
-  EXPECT_EQ(write(apply_record_title, {}), "");
-  EXPECT_EQ(file(), "快捷方式换肤：没有失败项目。");
-}
-
-TEST_F(DetailedRecord, OneFailureIsTwoCrLfLinesAndPointsAtTheFile) {
-  const auto failures = lines(1);
-  EXPECT_EQ(write(restore_record_title, failures),
-            "\n" + failures[0] + "\n详细记录：" + std::string(record_path));
-  EXPECT_EQ(file(), "快捷方式还原\r\n" + failures[0]);
-}
-
-TEST_F(DetailedRecord, SixFailuresListFourInTheSuffixAndAllInTheFile) {
-  const auto f = lines(6);
-  EXPECT_EQ(write(apply_record_title, f), "\n" + f[0] + "\n" + f[1] + "\n" + f[2] + "\n" + f[3] +
-                                              "\n详细记录：" + std::string(record_path));
-  EXPECT_EQ(file(), "快捷方式换肤\r\n" + f[0] + "\r\n" + f[1] + "\r\n" + f[2] + "\r\n" + f[3] +
-                        "\r\n" + f[4] + "\r\n" + f[5]);
-}
 
 TEST_F(DetailedRecord, OverwritesALongerEarlierRecord) {
   w.files.add_file(record_path, std::string(4096, 'x'));

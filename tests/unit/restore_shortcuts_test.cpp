@@ -73,6 +73,22 @@ TEST_F(RestoreShortcuts, DecidesEachRecordByItsHashes) {
     std::optional<std::string> shortcut_after;  // nothing: the shortcut is absent
   };
   const std::string user_edit = "the user's own edit";
+  // The record names `path`; the skinned bytes lie at `file`, where the path leads.
+  const auto recorded_at = [](std::string path, std::string file) {
+    return [=](fake::FakeWindows& fw, Record& r) {
+      r.path = path;
+      fw.files.add_file(file, skinned);
+    };
+  };
+  const auto backup_at = [](std::string backup) {
+    return [=](fake::FakeWindows& fw, Record& r) {
+      r.backup = backup;
+      fw.files.add_file(backup, original);
+    };
+  };
+  const std::string system_file = "C:\\Windows\\System32\\drivers\\etc\\hosts.lnk";
+  const std::string off_desktop = "记录的快捷方式不在桌面上，已保留记录";
+  const std::string off_originals = "记录的备份不在备份目录中，已保留记录";
   const Row rows[] = {
       {"backup unreadable", [](auto& fw, Record& r) { (void)fw.files.delete_file(r.backup); },
        false, "The system cannot find the file specified. (os error 2)", skinned},
@@ -82,42 +98,18 @@ TEST_F(RestoreShortcuts, DecidesEachRecordByItsHashes) {
        [](auto&, Record& r) { r.replacement_path = on_user("Game.lnk"); }, false,
        "记录的 Steam 快捷方式不在原快捷方式旁边，已保留记录", skinned},
       // A journal is data: it can only send the restore to places an apply writes.
-      {"path outside the desktops",
-       [](auto& fw, Record& r) {
-         r.path = "C:\\Windows\\System32\\drivers\\etc\\hosts.lnk";
-         fw.files.add_file(r.path, skinned);
-       },
-       false, "记录的快捷方式不在桌面上，已保留记录", skinned},
-      {"path in a folder on the desktop",
-       [](auto& fw, Record& r) {
-         r.path = on_user("sub\\x.lnk");
-         fw.files.add_file(r.path, skinned);
-       },
-       false, "记录的快捷方式不在桌面上，已保留记录", skinned},
+      {"path outside the desktops", recorded_at(system_file, system_file), false, off_desktop,
+       skinned},
+      {"path in a folder on the desktop", recorded_at(on_user("sub\\x.lnk"), on_user("sub\\x.lnk")),
+       false, off_desktop, skinned},
       {"path climbing out of the desktop",
-       [](auto& fw, Record& r) {
-         r.path = on_user("..\\..\\x.lnk");
-         fw.files.add_file("C:\\Users\\x.lnk", skinned);
-       },
-       false, "记录的快捷方式不在桌面上，已保留记录", std::nullopt},
-      {"path that is not a shortcut",
-       [](auto& fw, Record& r) {
-         r.path = on_user("program.exe");
-         fw.files.add_file(r.path, skinned);
-       },
-       false, "记录的快捷方式不在桌面上，已保留记录", skinned},
-      {"backup outside the originals folder",
-       [](auto& fw, Record& r) {
-         r.backup = on_user("planted.lnk");
-         fw.files.add_file(r.backup, original);
-       },
-       false, "记录的备份不在备份目录中，已保留记录", skinned},
-      {"backup not named by an index",
-       [](auto& fw, Record& r) {
-         r.backup = original_copy("x.lnk");
-         fw.files.add_file(r.backup, original);
-       },
-       false, "记录的备份不在备份目录中，已保留记录", skinned},
+       recorded_at(on_user("..\\..\\x.lnk"), "C:\\Users\\x.lnk"), false, off_desktop, std::nullopt},
+      {"path that is not a shortcut", recorded_at(on_user("program.exe"), on_user("program.exe")),
+       false, off_desktop, skinned},
+      {"backup outside the originals folder", backup_at(on_user("planted.lnk")), false,
+       off_originals, skinned},
+      {"backup not named by an index", backup_at(original_copy("x.lnk")), false, off_originals,
+       skinned},
 
       {"shortcut deleted", [](auto& fw, Record& r) { (void)fw.files.delete_file(r.path); }, false,
        "The system cannot find the file specified. (os error 2)", std::nullopt},
@@ -158,7 +150,7 @@ TEST_F(RestoreShortcuts, DecidesEachRecordByItsHashes) {
       EXPECT_EQ(*section, "已还原 0 个，跳过 1 个。\n" + line + "\n详细记录：" +
                               in_data("last-operation.txt"));
       EXPECT_EQ(w.files.content(in_data("last-operation.txt")), "快捷方式还原\r\n" + line);
-      const auto kept = parse_backup_journal(*w.files.content(in_data("backup.json")));
+      const auto kept = parse_backup_journal(w.files.content(in_data("backup.json")).value_or(""));
       ASSERT_TRUE(kept) << kept.error();
       EXPECT_EQ(*kept, std::vector<Record>{record});
     }
@@ -201,7 +193,7 @@ TEST_F(RestoreShortcuts, KeepsOnlyWhatItCannotProveInJournalOrder) {
   std::string file = "快捷方式还原";
   for (const auto& line : lines) file += "\r\n" + line;
   EXPECT_EQ(w.files.content(in_data("last-operation.txt")), file);
-  const auto kept = parse_backup_journal(*w.files.content(in_data("backup.json")));
+  const auto kept = parse_backup_journal(w.files.content(in_data("backup.json")).value_or(""));
   ASSERT_TRUE(kept);
   EXPECT_EQ(*kept,
             (std::vector<Record>{records[0], records[2], records[3], records[5], records[6]}));

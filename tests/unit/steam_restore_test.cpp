@@ -35,16 +35,6 @@ struct Converted {
   }
 };
 
-TEST(SteamRestore, PutsTheUrlBackAndRemovesTheGeneratedLink) {
-  Converted c;
-  ASSERT_TRUE(c.restore());
-  EXPECT_EQ(c.w.files.content(c.record.path), url);
-  EXPECT_FALSE(c.w.files.exists(*c.record.replacement_path));
-  EXPECT_EQ(c.w.files.content(c.record.backup), url) << "the copy stays";
-  EXPECT_EQ(c.w.files.content(original_copy("0.skin.lnk")), generated)
-      << "so does the staging link";
-}
-
 TEST(SteamRestore, DecidesByWhatIsOnTheDesktop) {
   const std::string users_link = fake::FakeShell::link_bytes(
       LinkInfo{std::string(steam_exe), "-- \"steam://rungameid/570\"", "", "C:\\mine.ico", 0});
@@ -141,17 +131,21 @@ TEST(SteamRestore, DecidesByWhatIsOnTheDesktop) {
   }
 }
 
-// The .url comes back with the attributes it had: its copy carries them.
-TEST(SteamRestore, TheUrlComesBackWithItsAttributes) {
+// The .url comes back with the attributes it had (its copy carries them); the copy
+// and the staging link stay.
+TEST(SteamRestore, PutsTheUrlBackAsItWasAndRemovesTheGeneratedLink) {
   for (const std::uint32_t attributes :
-       {file_attribute_archive | file_attribute_hidden,
+       {file_attribute_archive, file_attribute_archive | file_attribute_hidden,
         file_attribute_archive | file_attribute_readonly | file_attribute_system}) {
     Converted c;
     c.w.files.add_file(c.record.backup, url, attributes);
     ASSERT_TRUE(c.restore());
     EXPECT_EQ(c.w.files.content(c.record.path), url);
     EXPECT_EQ(c.w.files.attributes(c.record.path), attributes);
+    EXPECT_FALSE(c.w.files.exists(*c.record.replacement_path));
     EXPECT_FALSE(c.w.files.exists(c.record.path + ".mossglow-tmp"));
+    EXPECT_EQ(c.w.files.content(c.record.backup), url);
+    EXPECT_EQ(c.w.files.content(original_copy("0.skin.lnk")), generated);
   }
 }
 

@@ -61,13 +61,13 @@ TEST_F(ApplySkin, SkinsEveryShortcutOnBothDesktopsAndJournalsIt) {
   EXPECT_EQ(skinned->target, "C:\\Tools\\app.exe");
   EXPECT_EQ(skinned->arguments, "--flag");
   EXPECT_EQ(skinned->icon_path, icon_path);
-  const std::string url_now = *w.files.content(on_public("Site.url"));
+  const std::string url_now = w.files.content(on_public("Site.url")).value_or("");
   EXPECT_NE(url_now.find("IconFile=" + std::string(icon_path)), std::string::npos);
   EXPECT_NE(url_now.find("IconIndex=0"), std::string::npos);
 
   const std::vector<Record> expected{
       {on_user("应用.lnk"), original_copy("0.lnk"), *sha256_hex(link),
-       *sha256_hex(*w.files.content(on_user("应用.lnk"))), std::nullopt, std::nullopt},
+       *sha256_hex(w.files.content(on_user("应用.lnk")).value_or("")), std::nullopt, std::nullopt},
       {on_public("Site.url"), original_copy("1.url"), *sha256_hex(url), *sha256_hex(url_now),
        std::nullopt, std::nullopt},
   };

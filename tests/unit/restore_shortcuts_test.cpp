@@ -215,7 +215,7 @@ TEST_F(RestoreShortcuts, AFailedSaveOfTheKeptListIsTheStepsError) {
   const Record b = skinned_shortcut("b.lnk", 1);
   w.files.add_file(b.path, "edited");
   write_journal({a, b});
-  const std::string before = *w.files.content(in_data("backup.json"));
+  const std::string before = w.files.content(in_data("backup.json")).value_or("");
   w.faults.fail_nth(fake::Op::write_file, 1, 112);
 
   const auto section = restore();

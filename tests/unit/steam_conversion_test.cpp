@@ -130,7 +130,8 @@ TEST_F(SteamConversion, ANameTakenOnEitherDesktopKeepsTheUrl) {
     EXPECT_EQ(fw.files.content(in_data("last-operation.txt")), "快捷方式换肤\r\n" + line);
     EXPECT_EQ(fw.files.content(row.url_path), url);
     EXPECT_EQ(fw.shell.read_link(row.taken)->target, "C:\\other.exe");
-    const auto records = parse_backup_journal(*fw.files.content(in_data("backup.json")));
+    const auto records =
+        parse_backup_journal(fw.files.content(in_data("backup.json")).value_or(""));
     ASSERT_TRUE(records);
     ASSERT_EQ(records->size(), 1u) << "only the clashing link is journalled";
     EXPECT_EQ((*records)[0].path, row.taken);
@@ -222,7 +223,7 @@ TEST_F(SteamConversion, EachFailureKeepsTheUrlAndJournalsHowFarItGot) {
     install_steam(fw);
     fw.files.add_file(url_path, url);
     c.arrange(fw);
-    const auto url_before = *fw.files.content(url_path);
+    const auto url_before = fw.files.content(url_path).value_or("");
 
     const auto outcome = apply_skin(fw.system(), both_desktops(), data_dir);
     ASSERT_TRUE(outcome) << outcome.error();
@@ -254,7 +255,7 @@ TEST_F(SteamConversion, EachFailureKeepsTheUrlAndJournalsHowFarItGot) {
     EXPECT_FALSE(r.applied_hash.has_value());
     if (c.journal == Journal::replacement) {
       EXPECT_EQ(r.replacement_path, link_path);
-      EXPECT_EQ(r.replacement_hash, *sha256_hex(*fw.files.content(staging)));
+      EXPECT_EQ(r.replacement_hash, *sha256_hex(fw.files.content(staging).value_or("")));
     } else {
       EXPECT_FALSE(r.replacement_path.has_value());
       EXPECT_FALSE(r.replacement_hash.has_value());

@@ -2,7 +2,9 @@
 // or empties what was not flushed, a failed call), at most two restores afterwards give
 // back the starting desktops, attributes and Recycle Bin values exactly, and leave no
 // journal. One mixed desktop is swept through every change of the apply and of the
-// whole restore the window runs.
+// whole restore the window runs. A shortcut the user changed after the apply is kept
+// as the user left it, and so is its record and the copy of its original: the restore
+// that saves the shorter journal is swept too.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -12,6 +14,7 @@
 #include "operations/apply.hpp"
 #include "operations/restore.hpp"
 #include "recycle/icon_values.hpp"
+#include "state/backup_journal.hpp"
 #include "state/data_directory.hpp"
 #include "steam_fixture.hpp"
 
@@ -28,6 +31,9 @@ using fake::Stop;
 constexpr std::uint32_t archive = file_attribute_archive;
 constexpr std::uint32_t hidden = file_attribute_hidden;
 constexpr std::uint32_t readonly = file_attribute_readonly;
+
+const std::string edited_shortcut = on_public("Shared.lnk");
+constexpr std::string_view users_edit = "the user's own shortcut now";
 
 // Shell links, a web and two Steam shortcuts (one hidden, one read-only), a hidden and a
 // read-only link,
@@ -78,6 +84,22 @@ std::string what_the_user_sees(const FakeWindows& w) {
   return out.str();
 }
 
+// What the user sees, then each journal file left with its bytes and, for the backup
+// journal, the copy each record names (the only place its original still lives).
+std::string end_state(const FakeWindows& w) {
+  std::string state = what_the_user_sees(w);
+  for (const JournalFiles& journal : all_journals) {
+    for (const auto name : {journal.name, journal.temporary}) {
+      if (auto bytes = w.files.content(in_data(name))) state += std::string(name) + ": " + *bytes;
+    }
+  }
+  const auto records = parse_backup_journal(w.files.content(in_data("backup.json")).value_or(""));
+  for (const Record& record : records.value_or(std::vector<Record>{})) {
+    state += "\n" + record.backup + ": " + w.files.content(record.backup).value_or("<missing>");
+  }
+  return state;
+}
+
 std::vector<std::string> journals_left(const FakeWindows& w) {
   std::vector<std::string> left;
   for (const JournalFiles& journal : all_journals) {
@@ -96,7 +118,7 @@ class RecoverySweep : public ::testing::Test {
   static void SetUpTestSuite() {
     FakeWindows w;
     dress(w);
-    start_ = new std::string(what_the_user_sees(w));
+    start_ = new std::string(end_state(w));
     w.record_history(true);
     const auto applied = apply_skin(w.system(), both_desktops(), data_dir);
     ASSERT_TRUE(applied) << applied.error();
@@ -111,6 +133,24 @@ class RecoverySweep : public ::testing::Test {
     press_restore(restoring);
     restore_ = new std::vector<Snapshot>(restoring.history());
     restore_calls_ = new std::vector<Call>(restoring.faults.mutating_calls());
+
+    FakeWindows editing;
+    editing.load(*applied_, Stop::crash);
+    editing.files.add_file(edited_shortcut, users_edit);
+    edited_ = new Snapshot(editing.snapshot("edited"));
+    editing.record_history(true);
+    press_restore(editing);
+    edited_restore_ = new std::vector<Snapshot>(editing.history());
+    edited_calls_ = new std::vector<Call>(editing.faults.mutating_calls());
+    edited_end_ = new std::string(end_state(editing));
+    // The end the sweep holds every stopped restore to: the user's shortcut as the user
+    // left it, one record for it, and the copy of its original.
+    EXPECT_EQ(editing.files.content(edited_shortcut), users_edit);
+    const auto kept =
+        parse_backup_journal(editing.files.content(in_data("backup.json")).value_or(""));
+    ASSERT_TRUE(kept && kept->size() == 1u);
+    EXPECT_EQ((*kept)[0].path, edited_shortcut);
+    EXPECT_EQ(editing.files.content((*kept)[0].backup), link_to("C:\\Shared\\tool.exe"));
   }
   static void TearDownTestSuite() {
     delete start_;
@@ -119,28 +159,36 @@ class RecoverySweep : public ::testing::Test {
     delete applied_;
     delete apply_calls_;
     delete restore_calls_;
+    delete edited_;
+    delete edited_restore_;
+    delete edited_calls_;
+    delete edited_end_;
   }
 
-  // At most two restores from what the stop left give back the start exactly.
-  static void expect_recovered(const Snapshot& snapshot, Stop stop, const std::string& moment) {
+  // At most two restores from what the stop left reach the expected end exactly: the
+  // start, or with a changed shortcut the state an uninterrupted restore leaves.
+  static void expect_recovered(const Snapshot& snapshot, Stop stop, const std::string& moment,
+                               const std::string& expected) {
     FakeWindows w;
     w.load(snapshot, stop);
     for (int restores = 1; restores <= 2; ++restores) {
       press_restore(w);
-      if (what_the_user_sees(w) == *start_ && journals_left(w).empty()) return;
+      if (end_state(w) == expected) return;
     }
     ADD_FAILURE() << moment << "\nstill differs after two restores; journals left: "
                   << ::testing::PrintToString(journals_left(w)) << "\nnow:\n"
-                  << what_the_user_sees(w) << "start:\n"
-                  << *start_;
+                  << end_state(w) << "\nexpected:\n"
+                  << expected;
   }
 
-  static void sweep(const std::vector<Snapshot>& history, std::string_view what) {
+  static void sweep(const std::vector<Snapshot>& history, std::string_view what,
+                    const std::string& expected) {
     for (std::size_t i = 0; i < history.size(); ++i) {
       for (const Stop stop : fake::all_stops) {
         expect_recovered(history[i], stop,
                          std::string(fake::stop_name(stop)) + " during the " + std::string(what) +
-                             " after " + std::to_string(i) + ": " + history[i].describe());
+                             " after " + std::to_string(i) + ": " + history[i].describe(),
+                         expected);
       }
     }
   }
@@ -150,7 +198,8 @@ class RecoverySweep : public ::testing::Test {
   // of the next few changes, or not at all.
   static void sweep_failures(const std::vector<Call>& calls,
                              const std::function<void(FakeWindows&)>& prepare,
-                             const std::function<void(FakeWindows&)>& run, std::string_view what) {
+                             const std::function<void(FakeWindows&)>& run, std::string_view what,
+                             const std::string& expected) {
     for (std::size_t nth = 1; nth <= calls.size(); ++nth) {
       const Call& call = calls[nth - 1];
       FakeWindows w;
@@ -165,9 +214,10 @@ class RecoverySweep : public ::testing::Test {
                                  call.describe() + ") failed";
       for (const Snapshot& snapshot : w.history()) {
         if (snapshot.call < failing || snapshot.call > failing + 3) continue;
-        expect_recovered(snapshot, Stop::crash, moment + ", crash after " + snapshot.describe());
+        expect_recovered(snapshot, Stop::crash, moment + ", crash after " + snapshot.describe(),
+                         expected);
       }
-      expect_recovered(w.snapshot(), Stop::crash, moment);
+      expect_recovered(w.snapshot(), Stop::crash, moment, expected);
     }
   }
 
@@ -177,6 +227,11 @@ class RecoverySweep : public ::testing::Test {
   static Snapshot* applied_;
   static std::vector<Call>* apply_calls_;
   static std::vector<Call>* restore_calls_;
+  // The applied desktops with one shortcut changed by the user, and their restore.
+  static Snapshot* edited_;
+  static std::vector<Snapshot>* edited_restore_;
+  static std::vector<Call>* edited_calls_;
+  static std::string* edited_end_;
 };
 
 std::string* RecoverySweep::start_ = nullptr;
@@ -185,27 +240,41 @@ std::vector<Snapshot>* RecoverySweep::restore_ = nullptr;
 Snapshot* RecoverySweep::applied_ = nullptr;
 std::vector<Call>* RecoverySweep::apply_calls_ = nullptr;
 std::vector<Call>* RecoverySweep::restore_calls_ = nullptr;
+Snapshot* RecoverySweep::edited_ = nullptr;
+std::vector<Snapshot>* RecoverySweep::edited_restore_ = nullptr;
+std::vector<Call>* RecoverySweep::edited_calls_ = nullptr;
+std::string* RecoverySweep::edited_end_ = nullptr;
 
 TEST_F(RecoverySweep, AnApplyStoppedAnywhereIsUndoneExactly) {
   ASSERT_GT(apply_->size(), 100u);
-  sweep(*apply_, "apply");
+  sweep(*apply_, "apply", *start_);
 }
 
 TEST_F(RecoverySweep, ARestoreStoppedAnywhereIsFinishedExactly) {
   ASSERT_GT(restore_->size(), 20u);
-  sweep(*restore_, "restore");
+  sweep(*restore_, "restore", *start_);
 }
 
 TEST_F(RecoverySweep, AFailedCallDuringTheApplyIsUndoneExactly) {
   sweep_failures(
       *apply_calls_, dress,
-      [](FakeWindows& w) { (void)apply_skin(w.system(), both_desktops(), data_dir); }, "apply");
+      [](FakeWindows& w) { (void)apply_skin(w.system(), both_desktops(), data_dir); }, "apply",
+      *start_);
 }
 
 TEST_F(RecoverySweep, AFailedCallDuringTheRestoreIsFinishedExactly) {
   sweep_failures(
       *restore_calls_, [](FakeWindows& w) { w.load(*applied_, Stop::crash); }, press_restore,
-      "restore");
+      "restore", *start_);
+}
+
+// The restore keeps the changed shortcut and saves a journal of its record alone; stopped
+// or failing anywhere, it still ends there, with the copy of the original intact.
+TEST_F(RecoverySweep, ARestoreThatKeepsAChangedShortcutEndsWithItsRecordWhateverStopsIt) {
+  sweep(*edited_restore_, "restore keeping a changed shortcut", *edited_end_);
+  sweep_failures(
+      *edited_calls_, [](FakeWindows& w) { w.load(*edited_, Stop::crash); }, press_restore,
+      "restore keeping a changed shortcut", *edited_end_);
 }
 
 }  // namespace

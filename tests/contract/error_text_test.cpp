@@ -12,18 +12,14 @@ TEST_F(ErrorTextContract, OsErrorTextIsTheTrimmedMessageAndTheCode) {
        {error_file_not_found, error_path_not_found, error_access_denied, error_file_exists}) {
     const auto message = system_.messages.system_message(code);
     ASSERT_TRUE(message) << code;
+    // Untrimmed, as the system gives it.
+    EXPECT_TRUE(message->ends_with("\r\n")) << *message;
+    EXPECT_TRUE(is_valid_utf8(*message));
     const std::string trimmed = trim_end_unicode(*message);
     ASSERT_FALSE(trimmed.empty()) << code;
     EXPECT_EQ(os_error_text(system_.messages, Win32Error{code}),
               trimmed + " (os error " + std::to_string(code) + ")");
   }
-}
-
-TEST_F(ErrorTextContract, MessagesComeUntrimmedAsTheSystemGivesThem) {
-  const auto message = system_.messages.system_message(error_file_not_found);
-  ASSERT_TRUE(message);
-  EXPECT_TRUE(message->ends_with("\r\n")) << *message;
-  EXPECT_TRUE(is_valid_utf8(*message));
 }
 
 TEST_F(ErrorTextContract, WindowsErrorTextOfAWin32Code) {
@@ -42,15 +38,6 @@ TEST_F(ErrorTextContract, CodeWithoutAMessageKeepsOnlyTheNumber) {
   EXPECT_EQ(os_error_text(system_.messages, Win32Error{error_bad_file_type}), " (os error 222)");
   EXPECT_EQ(windows_error_text(system_.messages, hresult_from_win32(error_bad_file_type)),
             "0x800700DE");
-}
-
-TEST_F(ErrorTextContract, ErrorsFromTheFileSystemReadAsTheirMessages) {
-  const auto missing = files_.read_file(at("missing.txt"));
-  ASSERT_FALSE(missing);
-  const auto message = system_.messages.system_message(missing.error().code);
-  ASSERT_TRUE(message);
-  EXPECT_EQ(os_error_text(system_.messages, missing.error()),
-            trim_end_unicode(*message) + " (os error 2)");
 }
 
 }  // namespace

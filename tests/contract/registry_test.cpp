@@ -46,18 +46,6 @@ class RegistryContract : public testing::Test {
   }
 };
 
-TEST_F(RegistryContract, MissingKeysAreNotFound) {
-  for (const std::string& path : {sub("missing"), sub("missing\\deeper")}) {
-    const auto key = registry.open_key(RegistryRoot::current_user, path, key_read);
-    ASSERT_FALSE(key) << path;
-    EXPECT_EQ(key.error().code, error_file_not_found) << path;
-  }
-  const auto command = registry.open_key(RegistryRoot::classes_root,
-                                         "MossglowNoSuchScheme\\shell\\open\\command", key_read);
-  ASSERT_FALSE(command);
-  EXPECT_EQ(command.error().code, error_file_not_found);
-}
-
 TEST_F(RegistryContract, CreateMakesMissingParentsAndOpensExistingKeys) {
   const std::string deep = sub("a\\b\\c");
   ASSERT_TRUE(registry.create_key(RegistryRoot::current_user, deep, key_all_access));
@@ -128,7 +116,17 @@ TEST_F(RegistryContract, ReadingAValueLargerThanTheFirstBuffer) {
             (OsResult<RegistryValue>(std::unexpected(Win32Error{error_bad_file_type}))));
 }
 
-TEST_F(RegistryContract, MissingValuesAreNotFound) {
+TEST_F(RegistryContract, MissingKeysAndValuesAreNotFound) {
+  for (const std::string& path : {sub("missing"), sub("missing\\deeper")}) {
+    const auto key = registry.open_key(RegistryRoot::current_user, path, key_read);
+    ASSERT_FALSE(key) << path;
+    EXPECT_EQ(key.error().code, error_file_not_found) << path;
+  }
+  const auto command = registry.open_key(RegistryRoot::classes_root,
+                                         "MossglowNoSuchScheme\\shell\\open\\command", key_read);
+  ASSERT_FALSE(command);
+  EXPECT_EQ(command.error().code, error_file_not_found);
+
   const RegistryKey key = writable();
   Bytes buffer(64);
   EXPECT_EQ(registry.query_value(key, "missing", buffer).code, error_file_not_found);
@@ -143,8 +141,14 @@ TEST_F(RegistryContract, MissingValuesAreNotFound) {
   EXPECT_EQ(registry.query_value(key, "empty", buffer).code, error_file_not_found);
 }
 
-TEST_F(RegistryContract, WritesNeedAHandleOpenedForWriting) {
-  writable();
+// A key is flushed before the journal record that relies on it is saved, through any
+// handle the program holds: created with all access, opened to read and write, or to read.
+TEST_F(RegistryContract, WritesNeedAHandleOpenedForWritingAndEveryHandleFlushes) {
+  const RegistryKey created = writable();
+  ASSERT_TRUE(registry.set_value(created, "v", reg_dword, Bytes{1, 0, 0, 0}));
+  const auto flushed = registry.flush_key(created);
+  EXPECT_TRUE(flushed) << flushed.error().code;
+
   const auto read_only = registry.open_key(RegistryRoot::current_user, scratch, key_read);
   ASSERT_TRUE(read_only);
   const auto refused = registry.set_value(*read_only, "v", reg_sz, Bytes{0, 0});
@@ -153,33 +157,16 @@ TEST_F(RegistryContract, WritesNeedAHandleOpenedForWriting) {
   const auto not_deleted = registry.delete_value(*read_only, "v");
   ASSERT_FALSE(not_deleted);
   EXPECT_EQ(not_deleted.error().code, error_access_denied);
+  const auto read_only_flush = registry.flush_key(*read_only);
+  EXPECT_TRUE(read_only_flush) << read_only_flush.error().code;
 
   const auto read_write =
       registry.open_key(RegistryRoot::current_user, scratch, key_read | key_write);
   ASSERT_TRUE(read_write);
   EXPECT_TRUE(registry.set_value(*read_write, "v", reg_sz, Bytes{0, 0}));
   EXPECT_TRUE(registry.delete_value(*read_write, "v"));
-}
-
-// A key is flushed before the journal record that relies on it is saved, through the
-// handles the program holds: created with all access, or opened to read and write.
-TEST_F(RegistryContract, FlushKeyWorksOnTheHandlesTheProgramOpens) {
-  const RegistryKey created = writable();
-  ASSERT_TRUE(registry.set_value(created, "v", reg_dword, Bytes{1, 0, 0, 0}));
-  const auto flushed = registry.flush_key(created);
-  EXPECT_TRUE(flushed) << flushed.error().code;
-
-  const auto reopened =
-      registry.open_key(RegistryRoot::current_user, scratch, key_read | key_write);
-  ASSERT_TRUE(reopened);
-  ASSERT_TRUE(registry.delete_value(*reopened, "v"));
-  const auto flushed_again = registry.flush_key(*reopened);
+  const auto flushed_again = registry.flush_key(*read_write);
   EXPECT_TRUE(flushed_again) << flushed_again.error().code;
-
-  const auto read_only = registry.open_key(RegistryRoot::current_user, scratch, key_read);
-  ASSERT_TRUE(read_only);
-  const auto read_only_flush = registry.flush_key(*read_only);
-  EXPECT_TRUE(read_only_flush) << read_only_flush.error().code;
 }
 
 }  // namespace

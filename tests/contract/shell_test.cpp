@@ -90,14 +90,6 @@ TEST_F(ShellContract, CreateLinkWritesExactlyThePropertiesGiven) {
   }
 }
 
-TEST_F(ShellContract, CreateLinkInAMissingFolderFails) {
-  const std::string path = join_path(at("没有这个目录"), "x.lnk");
-  const auto result = sys.shell.create_link(path, {"C:\\windows", {}, {}, std::string(icon), 0});
-  ASSERT_FALSE(result.has_value());
-  EXPECT_EQ(result.error(), path_not_found);
-  EXPECT_FALSE(path_exists(sys.files, path));
-}
-
 TEST_F(ShellContract, SetLinkIconChangesOnlyTheIconLocation) {
   struct Case {
     const char* name;
@@ -106,6 +98,8 @@ TEST_F(ShellContract, SetLinkIconChangesOnlyTheIconLocation) {
   const Case cases[] = {
       {"应用.lnk", {"D:\\Tools\\app.exe", "--level 3 \"中 文\"", "D:\\Tools", "C:\\old.ico", 7}},
       {"no icon.lnk", {"C:\\windows\\notepad.exe", std::nullopt, std::nullopt, "", 0}},
+      // A shortcut's copy under the temporary name a changed shortcut is written to first.
+      {"Tools.lnk.mossglow-tmp", {"D:\\Tools\\app.exe", "-x", std::nullopt, "C:\\old.ico", 3}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -206,6 +200,10 @@ TEST_F(ShellContract, SetUrlIconAddsOrReplacesTheTwoIconKeysAndKeepsEveryOtherKe
        "I\0c\0o\0n\0F\0i\0l\0e\0=\0C\0:\0\\\0i\0\r\0\n\0"
        "I\0c\0o\0n\0I\0n\0d\0e\0x\0=\0\x30\0\r\0\n\0"sv},
       {"empty.url", "", "C:\\i.ico", "[InternetShortcut]\r\nIconFile=C:\\i.ico\r\nIconIndex=0\r\n"},
+      // Under the temporary name a changed shortcut is written to first.
+      {"News.url.mossglow-tmp", "[InternetShortcut]\r\nURL=x\r\nIconIndex=4\r\nHotKey=0\r\n",
+       "C:\\i.ico",
+       "[InternetShortcut]\r\nURL=x\r\nIconIndex=0\r\nHotKey=0\r\nIconFile=C:\\i.ico\r\n"},
       {"新建.url", std::nullopt, "C:\\i.ico",
        "[InternetShortcut]\r\nIconFile=C:\\i.ico\r\nIconIndex=0\r\n"},
   };
@@ -219,44 +217,35 @@ TEST_F(ShellContract, SetUrlIconAddsOrReplacesTheTwoIconKeysAndKeepsEveryOtherKe
   }
 }
 
-TEST_F(ShellContract, SetUrlIconInAMissingFolderFails) {
-  const std::string path = join_path(at("没有这个目录"), "x.url");
-  const auto result = sys.shell.set_url_icon(path, icon);
-  ASSERT_FALSE(result.has_value());
-  EXPECT_EQ(result.error(), path_not_found);
-  EXPECT_FALSE(path_exists(sys.files, path));
+TEST_F(ShellContract, WritingIntoAMissingFolderFails) {
+  const std::string folder = at("没有这个目录");
+  const auto link = sys.shell.create_link(join_path(folder, "x.lnk"),
+                                          {"C:\\windows", {}, {}, std::string(icon), 0});
+  const auto url = sys.shell.set_url_icon(join_path(folder, "x.url"), icon);
+  for (const auto* result : {&link, &url}) {
+    ASSERT_FALSE(result->has_value());
+    EXPECT_EQ(result->error(), path_not_found);
+  }
+  EXPECT_FALSE(path_exists(sys.files, folder));
 }
 
-TEST_F(ShellContract, SetUrlIconOnAReadOnlyFileFailsAndChangesNothing) {
+TEST_F(ShellContract, SettingAnIconOnAReadOnlyFileFailsAndChangesNothing) {
   if (!read_only_binds()) GTEST_SKIP() << "read-only files are writable here (Wine as root)";
-  const std::string before = "[InternetShortcut]\r\nURL=https://example.com/\r\n";
-  const std::string already =
-      "[InternetShortcut]\r\nURL=x\r\nIconFile=C:\\i.ico\r\nIconIndex=0\r\n";
-  for (const auto& [name, content] :
-       {std::pair{"只读.url", before}, std::pair{"set.url", already}}) {
+  ASSERT_TRUE(sys.shell.create_link(at("只读.lnk"), {"C:\\windows", {}, {}, "C:\\old.ico", 2}));
+  write(at("只读.url"), "[InternetShortcut]\r\nURL=https://example.com/\r\n");
+  write(at("set.url"), "[InternetShortcut]\r\nURL=x\r\nIconFile=C:\\i.ico\r\nIconIndex=0\r\n");
+  for (const char* name : {"只读.lnk", "只读.url", "set.url"}) {
     SCOPED_TRACE(name);
     const std::string path = at(name);
-    write(path, content);
+    const std::string before = read(path);
     ASSERT_TRUE(sys.files.set_attributes(path, file_attribute_readonly).has_value());
-    const auto result = sys.shell.set_url_icon(path, "C:\\i.ico");
+    const auto result = has_extension(path, "lnk") ? sys.shell.set_link_icon(path, icon)
+                                                   : sys.shell.set_url_icon(path, "C:\\i.ico");
     ASSERT_FALSE(result.has_value());
     EXPECT_EQ(result.error(), access_denied);
-    EXPECT_EQ(read(path), content);
+    EXPECT_EQ(read(path), before);
     ASSERT_TRUE(sys.files.set_attributes(path, file_attribute_normal).has_value());
   }
-}
-
-TEST_F(ShellContract, SetLinkIconOnAReadOnlyLinkFailsAndChangesNothing) {
-  if (!read_only_binds()) GTEST_SKIP() << "read-only files are writable here (Wine as root)";
-  const std::string path = at("只读.lnk");
-  ASSERT_TRUE(sys.shell.create_link(path, {"C:\\windows", {}, {}, "C:\\old.ico", 2}).has_value());
-  const std::string before = read(path);
-  ASSERT_TRUE(sys.files.set_attributes(path, file_attribute_readonly).has_value());
-  const auto result = sys.shell.set_link_icon(path, icon);
-  ASSERT_FALSE(result.has_value());
-  EXPECT_EQ(result.error(), access_denied);
-  EXPECT_EQ(read(path), before);
-  ASSERT_TRUE(sys.files.set_attributes(path, file_attribute_normal).has_value());
 }
 
 // A new or changed shortcut is written under a temporary name beside the real one and
@@ -275,26 +264,6 @@ TEST_F(ShellContract, LinksUnderATemporaryNameWorkAndReadTheSameOnceRenamed) {
   ASSERT_TRUE(location);
   EXPECT_EQ(location->path, icon);
   EXPECT_EQ(location->index, 0);
-
-  // An existing shortcut's copy under a temporary name takes the new icon the same way.
-  const std::string copy = at("Tools.lnk.mossglow-tmp");
-  ASSERT_TRUE(sys.shell.create_link(copy, {"D:\\Tools\\app.exe", "-x", {}, "C:\\old.ico", 3}));
-  const auto changed = sys.shell.set_link_icon(copy, "C:\\new.ico");
-  ASSERT_TRUE(changed) << std::hex << changed.error().value;
-  expect_link(sys.shell.read_link(copy), {"D:\\Tools\\app.exe", "-x", "", "C:\\new.ico", 0});
-}
-
-TEST_F(ShellContract, UrlIconUnderATemporaryNameKeepsEveryOtherLine) {
-  const std::string path = at("News.url.mossglow-tmp");
-  write(path,
-        "[{000214A0-0000-0000-C000-000000000046}]\r\nProp3=19,11\r\n[InternetShortcut]\r\n"
-        "URL=https://example.com/news\r\nIconIndex=4\r\nHotKey=0\r\n[Extra]\r\nA=1\r\n");
-  const auto result = sys.shell.set_url_icon(path, "C:\\i.ico");
-  ASSERT_TRUE(result) << std::hex << result.error().value;
-  EXPECT_EQ(read(path),
-            "[{000214A0-0000-0000-C000-000000000046}]\r\nProp3=19,11\r\n[InternetShortcut]\r\n"
-            "URL=https://example.com/news\r\nIconIndex=0\r\nHotKey=0\r\nIconFile=C:\\i.ico\r\n"
-            "[Extra]\r\nA=1\r\n");
 }
 
 // A finished link is compared with one written earlier under another name in the same
@@ -368,12 +337,6 @@ TEST_F(ShellContract, IconLocationReportsTheStoredIconOfALink) {
     EXPECT_EQ(location->index, c.expected->second);
   }
 }
-
-}  // namespace
-}  // namespace mossglow
-
-namespace mossglow {
-namespace {
 
 // A link made or changed in memory holds exactly the bytes the same link saved as a file
 // holds, so a link written from memory is the link the shell would have written.

@@ -204,6 +204,18 @@ int timed(int id) {
       say("the Steam shortcut was not converted");
       return 1;
     }
+    // What the real shell reads back from the generated link: steam.exe with the game's
+    // address after "--", started in Steam's folder, showing the mascot.
+    const std::string steam_folder = "C:\\Program Files (x86)\\Steam";
+    const auto link = desktop.shell().read_link(steam + ".lnk");
+    if (!link || !equals_ignoring_ascii_case(link->target, join_path(steam_folder, "steam.exe")) ||
+        link->arguments != "-- \"steam://rungameid/570\"" ||
+        !equals_ignoring_ascii_case(link->working_directory, steam_folder) ||
+        !equals_ignoring_ascii_case(link->icon_path, desktop.where().icon_path) ||
+        link->icon_index != 0) {
+      say("the Steam link does not start steam.exe with the game and the mascot icon");
+      return 1;
+    }
   } else {
     const std::string left =
         differences(load_view(saved_view), desktop.view()) + data_files(desktop).journals;

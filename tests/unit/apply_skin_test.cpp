@@ -136,18 +136,6 @@ TEST_F(ApplySkin, TwoDesktopsThatAreOneFolderAreWalkedOnce) {
   EXPECT_FALSE(w.files.exists(in_data("backup.json")));
 }
 
-// A file far too large to be a shortcut is not read: it fails alone with a plain reason.
-TEST_F(ApplySkin, AHugeShortcutFailsAlone) {
-  w.files.add_file(on_user("Huge.lnk"), std::string(max_read_bytes + 1, 'x'));
-  w.files.add_file(on_user("Fine.lnk"), link_to("C:\\fine.exe"));
-  const auto outcome = apply();
-  ASSERT_TRUE(outcome) << outcome.error();
-  EXPECT_TRUE(outcome->text.starts_with("已更新快捷方式 1 个，失败 1 个。\n" + on_user("Huge.lnk") +
-                                        "：" + std::string(file_too_large_text)))
-      << outcome->text.substr(0, 300);
-  EXPECT_EQ(journal().size(), 1u);
-}
-
 TEST_F(ApplySkin, ADesktopWithoutShortcutsWritesNothingOfItsOwn) {
   w.files.add_file(on_user("notes.txt"), "hello");
   const auto outcome = apply();
@@ -303,24 +291,36 @@ TEST_F(ApplySkin, EachPerShortcutFailureGivesItsLineAndJournalState) {
   }
 }
 
-// A name the journal cannot hold (an unpaired surrogate, which NTFS allows) fails that
-// shortcut alone; every other shortcut is journalled and skinned as usual.
-TEST_F(ApplySkin, AShortcutTheJournalCannotNameFailsAlone) {
-  const std::string odd = on_user("odd\xED\xA0\x80.lnk");
-  const std::string plain = on_user("plain.lnk");
-  w.files.add_file(odd, link_to("C:\\odd.exe"));
-  w.files.add_file(plain, link_to("C:\\plain.exe"));
-  const auto outcome = apply();
-  ASSERT_TRUE(outcome) << outcome.error();
-  EXPECT_TRUE(outcome->text.starts_with("已更新快捷方式 1 个，失败 1 个。\n" +
-                                        path_display_text(odd) +
-                                        "：path contains invalid UTF-8 characters"))
-      << outcome->text;
-  const auto records = journal();
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].path, plain);
-  EXPECT_EQ(w.shell.read_link(plain)->icon_path, icon_path);
-  EXPECT_EQ(w.files.content(odd), link_to("C:\\odd.exe"));
+// A file far too large to be a shortcut is not read, and a name the journal cannot hold
+// (an unpaired surrogate, which NTFS allows) cannot be recorded: either fails that
+// shortcut alone with a plain reason, and the other is journalled and skinned as usual.
+TEST_F(ApplySkin, AShortcutTooLargeOrWithANameTheJournalCannotHoldFailsAlone) {
+  struct Row {
+    std::string path, bytes, reason;
+  };
+  const Row rows[] = {
+      {on_user("Huge.lnk"), std::string(max_read_bytes + 1, 'x'), std::string(file_too_large_text)},
+      {on_user("odd\xED\xA0\x80.lnk"), link_to("C:\\odd.exe"),
+       "path contains invalid UTF-8 characters"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.reason);
+    fake::FakeWindows fw;
+    const std::string fine = on_user("fine.lnk");
+    fw.files.add_file(row.path, row.bytes);
+    fw.files.add_file(fine, link_to("C:\\fine.exe"));
+    const auto outcome = apply_skin(fw.system(), both_desktops(), data_dir);
+    ASSERT_TRUE(outcome) << outcome.error();
+    EXPECT_TRUE(outcome->text.starts_with("已更新快捷方式 1 个，失败 1 个。\n" +
+                                          path_display_text(row.path) + "：" + row.reason))
+        << outcome->text.substr(0, 300);
+    const auto records =
+        parse_backup_journal(fw.files.content(in_data("backup.json")).value_or(""));
+    ASSERT_TRUE(records && records->size() == 1u);
+    EXPECT_EQ((*records)[0].path, fine);
+    EXPECT_EQ(fw.shell.read_link(fine)->icon_path, icon_path);
+    EXPECT_EQ(fw.files.content(row.path), row.bytes);
+  }
 }
 
 TEST_F(ApplySkin, SixFailuresShowFourLinesAndRecordAllSix) {

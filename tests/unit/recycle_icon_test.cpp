@@ -74,40 +74,36 @@ class RecycleIcon : public ::testing::Test {
   int registry_writes() { return w.faults.calls(Op::set_value) + w.faults.calls(Op::delete_value); }
 };
 
-TEST_F(RecycleIcon, FreshUserGetsTheKeyAndLosesTheValuesAgainOnRestore) {
-  ASSERT_FALSE(w.registry.key_exists(hkcu, recycle_icon_subkey));
+// A fresh user has no key; otherwise each value comes back with its type and exact
+// bytes, an empty one included, and a value that was absent is absent again.
+TEST_F(RecycleIcon, ApplyJournalsEachValueAndRestorePutsItBackExactly) {
+  using Before = std::vector<std::optional<Raw>>;  // "", "empty", "full"
+  for (const Before& before : {Before{std::nullopt, std::nullopt, std::nullopt},
+                               Before{expand_default, empty_icon, Raw{reg_binary, {}}}}) {
+    SCOPED_TRACE(before[0] ? "values set" : "fresh user");
+    w.registry.remove_key(hkcu, recycle_icon_subkey);
+    std::vector<Value> records;
+    for (std::size_t i = 0; i < before.size(); ++i) {
+      const std::string name(recycle_icon_values[i]);
+      if (before[i]) put(name, *before[i]);
+      records.push_back({name, before[i], icon});
+    }
 
-  EXPECT_EQ(apply(), applied);
-  EXPECT_EQ(journal(), (std::vector<Value>{{"", std::nullopt, icon},
-                                           {"empty", std::nullopt, icon},
-                                           {"full", std::nullopt, icon}}));
-  for (const std::string_view name : recycle_icon_values) {
-    EXPECT_EQ(live(name), stored(icon)) << name;
+    EXPECT_EQ(apply(), applied);
+    EXPECT_EQ(journal(), records);
+    for (const std::string_view name : recycle_icon_values) {
+      EXPECT_EQ(live(name), stored(icon)) << name;
+    }
+
+    EXPECT_EQ(restore(), summary(3, 0));
+    EXPECT_TRUE(w.registry.key_exists(hkcu, recycle_icon_subkey));
+    for (std::size_t i = 0; i < before.size(); ++i) {
+      EXPECT_EQ(live(recycle_icon_values[i]),
+                before[i] ? std::optional(stored(*before[i])) : std::nullopt);
+    }
+    EXPECT_FALSE(journal_text());
+    EXPECT_FALSE(w.files.exists(in_data("recycle.tmp")));
   }
-
-  EXPECT_EQ(restore(), summary(3, 0));
-  EXPECT_TRUE(w.registry.key_exists(hkcu, recycle_icon_subkey));
-  EXPECT_EQ(w.registry.value_names(hkcu, recycle_icon_subkey), std::vector<std::string>{});
-  EXPECT_FALSE(journal_text());
-  EXPECT_FALSE(w.files.exists(in_data("recycle.tmp")));
-}
-
-TEST_F(RecycleIcon, EachValueComesBackWithItsTypeAndExactBytes) {
-  put("", expand_default);
-  put("empty", empty_icon);
-  put("full", Raw{reg_binary, {}});
-
-  EXPECT_EQ(apply(), applied);
-  EXPECT_EQ(journal(), (std::vector<Value>{{"", expand_default, icon},
-                                           {"empty", empty_icon, icon},
-                                           {"full", Raw{reg_binary, {}}, icon}}));
-  EXPECT_EQ(live(""), stored(icon));
-
-  EXPECT_EQ(restore(), summary(3, 0));
-  EXPECT_EQ(live(""), stored(expand_default));
-  EXPECT_EQ(live("empty"), stored(empty_icon));
-  EXPECT_EQ(live("full"), (StoredValue{reg_binary, {}}));
-  EXPECT_FALSE(journal_text());
 }
 
 TEST_F(RecycleIcon, ValueTheUserChangedIsKeptUntilItIsBack) {

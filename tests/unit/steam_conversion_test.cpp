@@ -71,30 +71,25 @@ TEST_F(SteamConversion, AGameShortcutBecomesALinkToSteamWithTheMascotIcon) {
                                   std::nullopt, on_user("Game.lnk"), link_hash}}));
 }
 
-TEST_F(SteamConversion, TwoShortcutsForOneGameGetALinkEach) {
+// Only Steam game addresses, in any letter case, are converted, each shortcut of one
+// game to a link of its own; a web shortcut, a Steam store page included, is re-iconed.
+TEST_F(SteamConversion, OnlySteamGameShortcutsAreConvertedEachToItsOwnLink) {
   w.files.add_file(on_user("Dota.url"), url_to("steam://rungameid/570"));
   w.files.add_file(on_public("Dota 2.URL"), url_to("steam://rungameid/570"));
+  w.files.add_file(on_user("Store.url"), url_to("https://store.steampowered.com/"));
+  w.files.add_file(on_user("Game.url"), url_to("STEAM://Run/440"));
+  w.files.add_file(on_user("Tool.lnk"), link_to("C:\\tool.exe"));
   const auto outcome = apply();
   ASSERT_TRUE(outcome) << outcome.error();
-  EXPECT_TRUE(outcome->text.starts_with("已更新快捷方式 2 个，失败 0 个。")) << outcome->text;
+  EXPECT_TRUE(outcome->text.starts_with("已更新快捷方式 5 个，失败 0 个。")) << outcome->text;
   EXPECT_EQ(w.files.content(on_user("Dota.lnk")), steam_link_bytes("steam://rungameid/570"));
   EXPECT_EQ(w.files.content(on_public("Dota 2.lnk")), steam_link_bytes("steam://rungameid/570"));
   EXPECT_FALSE(w.files.exists(on_user("Dota.url")));
   EXPECT_FALSE(w.files.exists(on_public("Dota 2.URL")));
   EXPECT_EQ(record_of(on_public("Dota 2.URL"))->replacement_path, on_public("Dota 2.lnk"));
-}
-
-TEST_F(SteamConversion, OnlySteamGameShortcutsAreConvertedTheRestAreReIconed) {
-  const std::string web = url_to("https://store.steampowered.com/");
-  w.files.add_file(on_user("Store.url"), web);
-  w.files.add_file(on_user("Game.url"), url_to("STEAM://Run/440"));
-  w.files.add_file(on_user("Tool.lnk"), link_to("C:\\tool.exe"));
-  const auto outcome = apply();
-  ASSERT_TRUE(outcome) << outcome.error();
-  EXPECT_TRUE(outcome->text.starts_with("已更新快捷方式 3 个，失败 0 个。")) << outcome->text;
+  EXPECT_EQ(w.shell.read_link(on_user("Game.lnk"))->arguments, "-- \"STEAM://Run/440\"");
   EXPECT_NE(w.files.content(on_user("Store.url"))->find("IconFile="), std::string::npos);
   EXPECT_FALSE(w.files.exists(on_user("Store.lnk")));
-  EXPECT_EQ(w.shell.read_link(on_user("Game.lnk"))->arguments, "-- \"STEAM://Run/440\"");
   const auto store = record_of(on_user("Store.url"));
   ASSERT_TRUE(store);
   EXPECT_TRUE(store->applied_hash.has_value());

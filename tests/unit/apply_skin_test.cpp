@@ -28,14 +28,6 @@ class ApplySkin : public ::testing::Test {
   fake::FakeWindows w;
 
   OperationOutcome apply() { return apply_skin(w.system(), both_desktops(), data_dir); }
-
-  std::vector<Record> journal() {
-    auto bytes = w.files.content(in_data("backup.json"));
-    if (!bytes) return {};
-    auto records = parse_backup_journal(*bytes);
-    EXPECT_TRUE(records) << records.error();
-    return records.value_or(std::vector<Record>{});
-  }
 };
 
 TEST_F(ApplySkin, SkinsEveryShortcutOnBothDesktopsAndJournalsIt) {
@@ -71,7 +63,7 @@ TEST_F(ApplySkin, SkinsEveryShortcutOnBothDesktopsAndJournalsIt) {
       {on_public("Site.url"), original_copy("1.url"), *sha256_hex(url), *sha256_hex(url_now),
        std::nullopt, std::nullopt},
   };
-  EXPECT_EQ(journal(), expected);
+  EXPECT_EQ(backup_records(w), expected);
 
   using N = fake::FakeShell::Notification;
   // The desktop is told once per folder, after the work, not once per item.
@@ -129,7 +121,7 @@ TEST_F(ApplySkin, TwoDesktopsThatAreOneFolderAreWalkedOnce) {
   const auto outcome = apply_skin(w.system(), same, data_dir);
   ASSERT_TRUE(outcome) << outcome.error();
   EXPECT_FALSE(outcome->needs_attention) << outcome->text;
-  EXPECT_EQ(journal().size(), 1u);
+  EXPECT_EQ(backup_records(w).size(), 1u);
   const auto restored = restore_shortcuts(w.system(), same, data_dir);
   ASSERT_TRUE(restored) << restored.error();
   EXPECT_FALSE(restored->left_undone) << restored->text;
@@ -314,10 +306,9 @@ TEST_F(ApplySkin, AShortcutTooLargeOrWithANameTheJournalCannotHoldFailsAlone) {
     EXPECT_TRUE(outcome->text.starts_with("已更新快捷方式 1 个，失败 1 个。\n" +
                                           path_display_text(row.path) + "：" + row.reason))
         << outcome->text.substr(0, 300);
-    const auto records =
-        parse_backup_journal(fw.files.content(in_data("backup.json")).value_or(""));
-    ASSERT_TRUE(records && records->size() == 1u);
-    EXPECT_EQ((*records)[0].path, fine);
+    const auto records = backup_records(fw);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].path, fine);
     EXPECT_EQ(fw.shell.read_link(fine)->icon_path, icon_path);
     EXPECT_EQ(fw.files.content(row.path), row.bytes);
   }
@@ -340,7 +331,7 @@ TEST_F(ApplySkin, SixFailuresShowFourLinesAndRecordAllSix) {
   std::string file = "快捷方式换肤";
   for (const auto& line : lines) file += "\r\n" + line;
   EXPECT_EQ(w.files.content(in_data("last-operation.txt")), file);
-  EXPECT_EQ(journal().size(), 6u);
+  EXPECT_EQ(backup_records(w).size(), 6u);
   for (int i = 0; i < 6; ++i) {
     EXPECT_EQ(w.files.content(on_user("broken" + std::to_string(i) + ".lnk")), "not a shell link");
   }

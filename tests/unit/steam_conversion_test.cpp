@@ -25,16 +25,8 @@ class SteamConversion : public ::testing::Test {
   void SetUp() override { install_steam(w); }
 
   OperationOutcome apply() { return apply_skin(w.system(), both_desktops(), data_dir); }
-
-  std::vector<Record> journal() {
-    auto bytes = w.files.content(in_data("backup.json"));
-    if (!bytes) return {};
-    auto records = parse_backup_journal(*bytes);
-    EXPECT_TRUE(records) << records.error();
-    return records.value_or(std::vector<Record>{});
-  }
   std::optional<Record> record_of(std::string_view path) {
-    const auto records = journal();
+    const auto records = backup_records(w);
     const auto it = std::ranges::find(records, path, &Record::path);
     if (it == records.end()) return std::nullopt;
     return *it;
@@ -66,7 +58,7 @@ TEST_F(SteamConversion, AGameShortcutBecomesALinkToSteamWithTheMascotIcon) {
   EXPECT_EQ(w.files.content(original_copy("0.skin.lnk")), w.files.content(on_user("Game.lnk")));
 
   const std::string link_hash = *sha256_hex(steam_link_bytes(game_address));
-  EXPECT_EQ(journal(),
+  EXPECT_EQ(backup_records(w),
             (std::vector<Record>{{on_user("Game.url"), original_copy("0.url"), *sha256_hex(url),
                                   std::nullopt, on_user("Game.lnk"), link_hash}}));
 }
@@ -125,11 +117,9 @@ TEST_F(SteamConversion, ANameTakenOnEitherDesktopKeepsTheUrl) {
     EXPECT_EQ(fw.files.content(in_data("last-operation.txt")), "快捷方式换肤\r\n" + line);
     EXPECT_EQ(fw.files.content(row.url_path), url);
     EXPECT_EQ(fw.shell.read_link(row.taken)->target, "C:\\other.exe");
-    const auto records =
-        parse_backup_journal(fw.files.content(in_data("backup.json")).value_or(""));
-    ASSERT_TRUE(records);
-    ASSERT_EQ(records->size(), 1u) << "only the clashing link is journalled";
-    EXPECT_EQ((*records)[0].path, row.taken);
+    const auto records = backup_records(fw);
+    ASSERT_EQ(records.size(), 1u) << "only the clashing link is journalled";
+    EXPECT_EQ(records[0].path, row.taken);
     for (const auto& file : fw.files.tree(join_path(data_dir, "originals"))) {
       EXPECT_FALSE(file.ends_with(".skin.lnk")) << file;
     }

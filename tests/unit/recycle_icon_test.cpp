@@ -269,7 +269,9 @@ TEST_F(RecycleIcon, RestoreOpensTheKeyForReadingAndWriting) {
   EXPECT_EQ(restore(), summary(1, 0));
 }
 
-// One record of the journal against one live state, by every rule of the restore.
+// One record of the journal against one live state, by every rule of the restore. The
+// plain write-back and deletion are the round trip's above; a value already back after
+// a stopped restore is the recovery sweep's.
 struct Row {
   const char* name;
   std::optional<Raw> original;
@@ -311,13 +313,8 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"LiveUnreadable", std::nullopt, icon_value, Op::query_value, error_access_denied, false,
             icon_value, 0},
         Row{"LiveOfUnknownType", full_icon, odd_type, std::nullopt, 0, false, odd_type, 0},
-        Row{"AbsentAndWasAbsent", std::nullopt, std::nullopt, std::nullopt, 0, true, std::nullopt,
-            0},
         Row{"AbsentButExistedBefore", full_icon, std::nullopt, std::nullopt, 0, false, std::nullopt,
             0},
-        Row{"AlreadyOriginal", full_icon, stored(full_icon), std::nullopt, 0, true,
-            stored(full_icon), 0},
-        Row{"OursAndWasAbsent", std::nullopt, icon_value, std::nullopt, 0, true, std::nullopt, 1},
         Row{"OursDeleteFindsNothing", std::nullopt, icon_value, Op::delete_value,
             error_file_not_found, true, icon_value, 1},
         Row{"OursDeleteNotFoundFamily", std::nullopt, icon_value, Op::delete_value, 67, true,
@@ -326,10 +323,6 @@ INSTANTIATE_TEST_SUITE_P(
             false, icon_value, 1},
         Row{"OursOriginalOfUnknownType", Raw{12, {1, 2}}, icon_value, std::nullopt, 0, false,
             icon_value, 0},
-        Row{"OursOriginalWrittenBack", expand_default, icon_value, std::nullopt, 0, true,
-            stored(expand_default), 1},
-        Row{"OursOriginalEmptyBinary", Raw{reg_binary, {}}, icon_value, std::nullopt, 0, true,
-            StoredValue{reg_binary, {}}, 1},
         Row{"OursWriteRefused", full_icon, icon_value, Op::set_value, error_access_denied, false,
             icon_value, 1},
         Row{"NeitherOriginalNorOurs", full_icon, stored(users_own), std::nullopt, 0, false,

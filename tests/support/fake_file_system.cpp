@@ -101,6 +101,10 @@ OsResult<void> FakeFileSystem::check_parent(std::string_view folded) const {
   return {};
 }
 
+std::unexpected<Win32Error> FakeFileSystem::not_found(std::string_view folded) const {
+  return fail(check_parent(folded) ? error_file_not_found : error_path_not_found);
+}
+
 void FakeFileSystem::changed(Op operation, std::string_view path, std::string_view step) {
   observer_.changed(operation, path, step);
 }
@@ -135,6 +139,12 @@ void FakeFileSystem::write_in_steps(const std::string& key, std::string_view pat
   }
 }
 
+void FakeFileSystem::make_durable(const std::string& key, Op operation) {
+  Node& node = *find(key);
+  node.durable = node.content;
+  changed(operation, node.path, "flushed");
+}
+
 void FakeFileSystem::load_state(State state) {
   nodes_ = std::move(state);
   // New entries list after every loaded one.
@@ -148,10 +158,7 @@ OsResult<FileMetadata> FakeFileSystem::stat(std::string_view path) const {
   if (has_nul(path)) return fail(error_invalid_name);
   if (is_drive(key)) return FileMetadata{file_attribute_directory, 0};
   const Node* entry = find(key);
-  if (entry == nullptr) {
-    if (!check_parent(key)) return fail(error_path_not_found);
-    return fail(error_file_not_found);
-  }
+  if (entry == nullptr) return not_found(key);
   const Node* node = follow(entry);
   if (node == nullptr) return fail(error_file_not_found);
   return FileMetadata{node->attributes, node->content.size()};
@@ -168,9 +175,7 @@ OsResult<FileMetadata> FakeFileSystem::symlink_metadata(std::string_view path) {
     if (has_nul(path)) return fail(error_invalid_name);
     if (is_drive(key)) return FileMetadata{file_attribute_directory, 0};
     const Node* node = find(key);
-    if (node == nullptr) {
-      return fail(check_parent(key) ? error_file_not_found : error_path_not_found);
-    }
+    if (node == nullptr) return not_found(key);
     return FileMetadata{node->attributes, node->content.size()};
   });
 }
@@ -181,9 +186,7 @@ OsResult<std::uint32_t> FakeFileSystem::get_attributes(std::string_view path) {
     if (has_nul(path)) return fail(error_invalid_name);
     if (is_drive(key)) return file_attribute_directory;
     const Node* node = find(key);
-    if (node == nullptr) {
-      return fail(check_parent(key) ? error_file_not_found : error_path_not_found);
-    }
+    if (node == nullptr) return not_found(key);
     return node->attributes;
   });
 }
@@ -193,9 +196,7 @@ OsResult<void> FakeFileSystem::set_attributes(std::string_view path, std::uint32
     const std::string key = fold(path);
     if (has_nul(path)) return fail(error_invalid_name);
     Node* node = find(key);
-    if (node == nullptr) {
-      return fail(check_parent(key) ? error_file_not_found : error_path_not_found);
-    }
+    if (node == nullptr) return not_found(key);
     // Windows keeps the kind bits; only the settable ones change.
     constexpr std::uint32_t settable = 0x1 | 0x2 | 0x4 | 0x20 | 0x100 | 0x2000;
     std::uint32_t bits =
@@ -239,9 +240,7 @@ OsResult<std::string> FakeFileSystem::load(std::string_view path) const {
   if (locked_.contains(key)) return fail(error_sharing_violation);
   if (has_nul(path)) return fail(error_invalid_name);
   const Node* entry = find(key);
-  if (entry == nullptr) {
-    return fail(check_parent(key) ? error_file_not_found : error_path_not_found);
-  }
+  if (entry == nullptr) return not_found(key);
   const Node* node = follow(entry);
   if (node == nullptr) return fail(error_file_not_found);
   if (node->directory) return fail(error_access_denied);
@@ -258,11 +257,7 @@ OsResult<void> FakeFileSystem::write_file(std::string_view path, std::string_vie
   return faults_.run(Op::write_file, path, fail, [&]() -> OsResult<void> {
     if (has_nul(path)) return fail(error_invalid_name);
     if (auto stored = store(path, bytes, Op::write_file); !stored) return stored;
-    if (flush) {
-      Node& node = *find(write_target(fold(path), path).first);
-      node.durable = node.content;
-      changed(Op::write_file, node.path, "flushed");
-    }
+    if (flush) make_durable(write_target(fold(path), path).first, Op::write_file);
     return {};
   });
 }
@@ -273,7 +268,7 @@ OsResult<void> FakeFileSystem::flush_file(std::string_view path) {
     if (locked_.contains(entry_key)) return fail(error_sharing_violation);
     if (has_nul(path)) return fail(error_invalid_name);
     if (find(entry_key) == nullptr) {
-      return fail(check_parent(entry_key) ? error_file_not_found : error_path_not_found);
+      return not_found(entry_key);
     }
     Node* node = find(write_target(entry_key, path).first);
     if (node == nullptr) return fail(error_file_not_found);
@@ -296,11 +291,7 @@ OsResult<void> FakeFileSystem::create_new_file(std::string_view path, std::strin
     // A symbolic link is a name that exists, whether or not its target does.
     if (find(key) != nullptr) return fail(error_file_exists);
     write_in_steps(key, path, file_attribute_archive, Bytes(bytes), Op::create_new_file);
-    if (flush) {
-      Node& node = *find(key);
-      node.durable = node.content;
-      changed(Op::create_new_file, node.path, "flushed");
-    }
+    if (flush) make_durable(key, Op::create_new_file);
     return {};
   });
 }
@@ -316,9 +307,7 @@ OsResult<void> FakeFileSystem::copy_file(std::string_view from, std::string_view
       return fail(error_sharing_violation);
     }
     const Node* entry = find(source_key);
-    if (entry == nullptr) {
-      return fail(check_parent(source_key) ? error_file_not_found : error_path_not_found);
-    }
+    if (entry == nullptr) return not_found(source_key);
     const Node* source = follow(entry);
     if (source == nullptr) return fail(error_file_not_found);
     if (source->directory) return fail(error_access_denied);
@@ -362,9 +351,7 @@ OsResult<void> FakeFileSystem::rename(Op operation, std::string_view from, std::
       return fail(error_sharing_violation);
     }
     const Node* source = find(source_key);
-    if (source == nullptr) {
-      return fail(check_parent(source_key) ? error_file_not_found : error_path_not_found);
-    }
+    if (source == nullptr) return not_found(source_key);
     if (auto parent = check_parent(target_key); !parent) return parent;
     std::optional<std::uint64_t> order;
     if (const Node* existing = find(target_key); existing != nullptr && source_key != target_key) {
@@ -405,12 +392,8 @@ OsResult<void> FakeFileSystem::replace_file(std::string_view replaced,
   }
   const Node* target = find(replaced_key);
   const Node* source = find(replacement_key);
-  if (target == nullptr) {
-    return refuse(check_parent(replaced_key) ? error_file_not_found : error_path_not_found);
-  }
-  if (source == nullptr) {
-    return refuse(check_parent(replacement_key) ? error_file_not_found : error_path_not_found);
-  }
+  if (target == nullptr) return refuse(not_found(replaced_key).error().code);
+  if (source == nullptr) return refuse(not_found(replacement_key).error().code);
   if (target->directory || source->directory) return refuse(error_access_denied);
   if ((target->attributes & file_attribute_readonly) != 0) return refuse(error_access_denied);
   // The replaced file's name, attributes and place stay; its content, with what of it
@@ -435,9 +418,7 @@ OsResult<void> FakeFileSystem::delete_file(std::string_view path) {
     if (locked_.contains(key)) return fail(error_sharing_violation);
     if (has_nul(path)) return fail(error_invalid_name);
     const Node* node = find(key);
-    if (node == nullptr) {
-      return fail(check_parent(key) ? error_file_not_found : error_path_not_found);
-    }
+    if (node == nullptr) return not_found(key);
     if (node->directory || (node->attributes & file_attribute_readonly) != 0) {
       return fail(error_access_denied);
     }
@@ -500,12 +481,16 @@ OsResult<void> FakeFileSystem::store(std::string_view path, std::string_view byt
   return {};
 }
 
-void FakeFileSystem::add_directory(std::string_view path, std::uint32_t attributes) {
-  const std::string key = fold(path);
-  const std::string parent = parent_of(key);
+void FakeFileSystem::add_parent(std::string_view folded, std::string_view path) {
+  const std::string parent = parent_of(folded);
   if (!parent.empty() && !is_drive(parent) && find(parent) == nullptr) {
     add_directory(parent_path(path));
   }
+}
+
+void FakeFileSystem::add_directory(std::string_view path, std::uint32_t attributes) {
+  const std::string key = fold(path);
+  add_parent(key, path);
   Node node;
   node.directory = true;
   node.attributes = attributes | file_attribute_directory;
@@ -515,10 +500,7 @@ void FakeFileSystem::add_directory(std::string_view path, std::uint32_t attribut
 void FakeFileSystem::add_file(std::string_view path, std::string_view content,
                               std::uint32_t attributes) {
   const std::string key = fold(path);
-  const std::string parent = parent_of(key);
-  if (!parent.empty() && !is_drive(parent) && find(parent) == nullptr) {
-    add_directory(parent_path(path));
-  }
+  add_parent(key, path);
   Node node;
   node.attributes = attributes;
   node.content = Bytes(content);
@@ -537,7 +519,6 @@ void FakeFileSystem::add_symlink(std::string_view path, std::string_view target,
 }
 
 void FakeFileSystem::lock(std::string_view path) { locked_.insert(fold(path)); }
-void FakeFileSystem::unlock(std::string_view path) { locked_.erase(fold(path)); }
 
 bool FakeFileSystem::exists(std::string_view path) const { return find(fold(path)) != nullptr; }
 

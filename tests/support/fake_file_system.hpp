@@ -103,9 +103,8 @@ class FakeFileSystem final : public FileSystem {
   // A symbolic link entry: its own attributes carry the reparse bit; following it
   // leads to `target`, or fails with "file not found" when the target is missing.
   void add_symlink(std::string_view path, std::string_view target, bool to_directory);
-  // Every access to the path fails with ERROR_SHARING_VIOLATION until unlocked.
+  // Every access to the path fails with ERROR_SHARING_VIOLATION from now on.
   void lock(std::string_view path);
-  void unlock(std::string_view path);
   bool exists(std::string_view path) const;
   // The entry's own bytes (a symbolic link's are empty; it is not followed).
   std::optional<std::string> content(std::string_view path) const;
@@ -143,8 +142,14 @@ class FakeFileSystem final : public FileSystem {
   std::pair<std::string, std::string> write_target(std::string_view folded,
                                                    std::string_view path) const;
   OsResult<void> check_parent(std::string_view folded) const;
+  // The error for a missing entry: no such file, or no such folder above it.
+  std::unexpected<Win32Error> not_found(std::string_view folded) const;
+  // Set-up only: makes the folders above a new entry.
+  void add_parent(std::string_view folded, std::string_view path);
   void changed(Op operation, std::string_view path, std::string_view step = {});
   Node& put(const std::string& key, std::string_view path, Node node);
+  // A write's last step: the file's bytes are durable.
+  void make_durable(const std::string& key, Op operation);
   // Writes `bytes` in the steps a disk goes through (see the class comment). The file
   // keeps the durable bytes it had; a new one has none.
   void write_in_steps(const std::string& key, std::string_view path, std::uint32_t attributes,

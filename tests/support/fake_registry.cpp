@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/text.hpp"
+#include "support/text_bytes.hpp"
 
 namespace mossglow::fake {
 namespace {
@@ -204,13 +205,8 @@ FakeRegistry::State FakeRegistry::after_stop(State state, Stop stop) {
 }
 
 std::vector<std::uint8_t> utf16_string_bytes(std::string_view text) {
-  std::vector<std::uint8_t> bytes;
-  for (const char16_t unit : to_utf16(text)) {
-    bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-    bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
-  }
-  bytes.push_back(0);
-  bytes.push_back(0);
+  auto bytes = testing_support::utf16le(to_utf16(text));
+  bytes.insert(bytes.end(), {0, 0});
   return bytes;
 }
 

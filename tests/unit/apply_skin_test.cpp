@@ -28,14 +28,6 @@ class ApplySkin : public ::testing::Test {
   fake::FakeWindows w;
 
   OperationOutcome apply() { return apply_skin(w.system(), both_desktops(), data_dir); }
-
-  std::vector<Record> journal() {
-    auto bytes = w.files.content(in_data("backup.json"));
-    if (!bytes) return {};
-    auto records = parse_backup_journal(*bytes);
-    EXPECT_TRUE(records) << records.error();
-    return records.value_or(std::vector<Record>{});
-  }
 };
 
 TEST_F(ApplySkin, SkinsEveryShortcutOnBothDesktopsAndJournalsIt) {
@@ -71,7 +63,7 @@ TEST_F(ApplySkin, SkinsEveryShortcutOnBothDesktopsAndJournalsIt) {
       {on_public("Site.url"), original_copy("1.url"), *sha256_hex(url), *sha256_hex(url_now),
        std::nullopt, std::nullopt},
   };
-  EXPECT_EQ(journal(), expected);
+  EXPECT_EQ(backup_records(w), expected);
 
   using N = fake::FakeShell::Notification;
   // The desktop is told once per folder, after the work, not once per item.
@@ -129,23 +121,11 @@ TEST_F(ApplySkin, TwoDesktopsThatAreOneFolderAreWalkedOnce) {
   const auto outcome = apply_skin(w.system(), same, data_dir);
   ASSERT_TRUE(outcome) << outcome.error();
   EXPECT_FALSE(outcome->needs_attention) << outcome->text;
-  EXPECT_EQ(journal().size(), 1u);
+  EXPECT_EQ(backup_records(w).size(), 1u);
   const auto restored = restore_shortcuts(w.system(), same, data_dir);
   ASSERT_TRUE(restored) << restored.error();
   EXPECT_FALSE(restored->left_undone) << restored->text;
   EXPECT_FALSE(w.files.exists(in_data("backup.json")));
-}
-
-// A file far too large to be a shortcut is not read: it fails alone with a plain reason.
-TEST_F(ApplySkin, AHugeShortcutFailsAlone) {
-  w.files.add_file(on_user("Huge.lnk"), std::string(max_read_bytes + 1, 'x'));
-  w.files.add_file(on_user("Fine.lnk"), link_to("C:\\fine.exe"));
-  const auto outcome = apply();
-  ASSERT_TRUE(outcome) << outcome.error();
-  EXPECT_TRUE(outcome->text.starts_with("已更新快捷方式 1 个，失败 1 个。\n" + on_user("Huge.lnk") +
-                                        "：" + std::string(file_too_large_text)))
-      << outcome->text.substr(0, 300);
-  EXPECT_EQ(journal().size(), 1u);
 }
 
 TEST_F(ApplySkin, ADesktopWithoutShortcutsWritesNothingOfItsOwn) {
@@ -303,24 +283,35 @@ TEST_F(ApplySkin, EachPerShortcutFailureGivesItsLineAndJournalState) {
   }
 }
 
-// A name the journal cannot hold (an unpaired surrogate, which NTFS allows) fails that
-// shortcut alone; every other shortcut is journalled and skinned as usual.
-TEST_F(ApplySkin, AShortcutTheJournalCannotNameFailsAlone) {
-  const std::string odd = on_user("odd\xED\xA0\x80.lnk");
-  const std::string plain = on_user("plain.lnk");
-  w.files.add_file(odd, link_to("C:\\odd.exe"));
-  w.files.add_file(plain, link_to("C:\\plain.exe"));
-  const auto outcome = apply();
-  ASSERT_TRUE(outcome) << outcome.error();
-  EXPECT_TRUE(outcome->text.starts_with("已更新快捷方式 1 个，失败 1 个。\n" +
-                                        path_display_text(odd) +
-                                        "：path contains invalid UTF-8 characters"))
-      << outcome->text;
-  const auto records = journal();
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].path, plain);
-  EXPECT_EQ(w.shell.read_link(plain)->icon_path, icon_path);
-  EXPECT_EQ(w.files.content(odd), link_to("C:\\odd.exe"));
+// A file far too large to be a shortcut is not read, and a name the journal cannot hold
+// (an unpaired surrogate, which NTFS allows) cannot be recorded: either fails that
+// shortcut alone with a plain reason, and the other is journalled and skinned as usual.
+TEST_F(ApplySkin, AShortcutTooLargeOrWithANameTheJournalCannotHoldFailsAlone) {
+  struct Row {
+    std::string path, bytes, reason;
+  };
+  const Row rows[] = {
+      {on_user("Huge.lnk"), std::string(max_read_bytes + 1, 'x'), std::string(file_too_large_text)},
+      {on_user("odd\xED\xA0\x80.lnk"), link_to("C:\\odd.exe"),
+       "path contains invalid UTF-8 characters"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.reason);
+    fake::FakeWindows fw;
+    const std::string fine = on_user("fine.lnk");
+    fw.files.add_file(row.path, row.bytes);
+    fw.files.add_file(fine, link_to("C:\\fine.exe"));
+    const auto outcome = apply_skin(fw.system(), both_desktops(), data_dir);
+    ASSERT_TRUE(outcome) << outcome.error();
+    EXPECT_TRUE(outcome->text.starts_with("已更新快捷方式 1 个，失败 1 个。\n" +
+                                          path_display_text(row.path) + "：" + row.reason))
+        << outcome->text.substr(0, 300);
+    const auto records = backup_records(fw);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].path, fine);
+    EXPECT_EQ(fw.shell.read_link(fine)->icon_path, icon_path);
+    EXPECT_EQ(fw.files.content(row.path), row.bytes);
+  }
 }
 
 TEST_F(ApplySkin, SixFailuresShowFourLinesAndRecordAllSix) {
@@ -340,7 +331,7 @@ TEST_F(ApplySkin, SixFailuresShowFourLinesAndRecordAllSix) {
   std::string file = "快捷方式换肤";
   for (const auto& line : lines) file += "\r\n" + line;
   EXPECT_EQ(w.files.content(in_data("last-operation.txt")), file);
-  EXPECT_EQ(journal().size(), 6u);
+  EXPECT_EQ(backup_records(w).size(), 6u);
   for (int i = 0; i < 6; ++i) {
     EXPECT_EQ(w.files.content(on_user("broken" + std::to_string(i) + ".lnk")), "not a shell link");
   }

@@ -39,15 +39,6 @@ TEST(OverlayJournal, WritesTheJournalLayoutByteForByte) {
   EXPECT_EQ(*parsed, (std::vector<Overlay>{finished, unfinished}));
 }
 
-TEST(OverlayJournal, ChinesePathsAreWrittenAsTheirOwnCharacters) {
-  const Overlay chinese{"C:\\桌面\\笔记.txt", "C:\\桌面\\笔记.txt.lnk", std::nullopt};
-  const auto bytes = serialize_overlay_journal({chinese});
-  ASSERT_TRUE(bytes);
-  EXPECT_NE(bytes->find("\"C:\\\\桌面\\\\笔记.txt.lnk\""), std::string::npos) << *bytes;
-  EXPECT_EQ(bytes->find("\\u"), std::string::npos) << *bytes;
-  EXPECT_EQ(parse_overlay_journal(*bytes), std::vector<Overlay>{chinese});
-}
-
 TEST(OverlayJournal, PathThatIsNotUnicodeCannotBeSaved) {
   const std::string lone_surrogate = "C:\\Users\\u\\Desktop\\\xED\xA0\x80";
   for (const Overlay& bad : {Overlay{lone_surrogate, "C:\\x.lnk", std::nullopt},

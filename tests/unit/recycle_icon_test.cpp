@@ -74,40 +74,36 @@ class RecycleIcon : public ::testing::Test {
   int registry_writes() { return w.faults.calls(Op::set_value) + w.faults.calls(Op::delete_value); }
 };
 
-TEST_F(RecycleIcon, FreshUserGetsTheKeyAndLosesTheValuesAgainOnRestore) {
-  ASSERT_FALSE(w.registry.key_exists(hkcu, recycle_icon_subkey));
+// A fresh user has no key; otherwise each value comes back with its type and exact
+// bytes, an empty one included, and a value that was absent is absent again.
+TEST_F(RecycleIcon, ApplyJournalsEachValueAndRestorePutsItBackExactly) {
+  using Before = std::vector<std::optional<Raw>>;  // "", "empty", "full"
+  for (const Before& before : {Before{std::nullopt, std::nullopt, std::nullopt},
+                               Before{expand_default, empty_icon, Raw{reg_binary, {}}}}) {
+    SCOPED_TRACE(before[0] ? "values set" : "fresh user");
+    w.registry.remove_key(hkcu, recycle_icon_subkey);
+    std::vector<Value> records;
+    for (std::size_t i = 0; i < before.size(); ++i) {
+      const std::string name(recycle_icon_values[i]);
+      if (before[i]) put(name, *before[i]);
+      records.push_back({name, before[i], icon});
+    }
 
-  EXPECT_EQ(apply(), applied);
-  EXPECT_EQ(journal(), (std::vector<Value>{{"", std::nullopt, icon},
-                                           {"empty", std::nullopt, icon},
-                                           {"full", std::nullopt, icon}}));
-  for (const std::string_view name : recycle_icon_values) {
-    EXPECT_EQ(live(name), stored(icon)) << name;
+    EXPECT_EQ(apply(), applied);
+    EXPECT_EQ(journal(), records);
+    for (const std::string_view name : recycle_icon_values) {
+      EXPECT_EQ(live(name), stored(icon)) << name;
+    }
+
+    EXPECT_EQ(restore(), summary(3, 0));
+    EXPECT_TRUE(w.registry.key_exists(hkcu, recycle_icon_subkey));
+    for (std::size_t i = 0; i < before.size(); ++i) {
+      EXPECT_EQ(live(recycle_icon_values[i]),
+                before[i] ? std::optional(stored(*before[i])) : std::nullopt);
+    }
+    EXPECT_FALSE(journal_text());
+    EXPECT_FALSE(w.files.exists(in_data("recycle.tmp")));
   }
-
-  EXPECT_EQ(restore(), summary(3, 0));
-  EXPECT_TRUE(w.registry.key_exists(hkcu, recycle_icon_subkey));
-  EXPECT_EQ(w.registry.value_names(hkcu, recycle_icon_subkey), std::vector<std::string>{});
-  EXPECT_FALSE(journal_text());
-  EXPECT_FALSE(w.files.exists(in_data("recycle.tmp")));
-}
-
-TEST_F(RecycleIcon, EachValueComesBackWithItsTypeAndExactBytes) {
-  put("", expand_default);
-  put("empty", empty_icon);
-  put("full", Raw{reg_binary, {}});
-
-  EXPECT_EQ(apply(), applied);
-  EXPECT_EQ(journal(), (std::vector<Value>{{"", expand_default, icon},
-                                           {"empty", empty_icon, icon},
-                                           {"full", Raw{reg_binary, {}}, icon}}));
-  EXPECT_EQ(live(""), stored(icon));
-
-  EXPECT_EQ(restore(), summary(3, 0));
-  EXPECT_EQ(live(""), stored(expand_default));
-  EXPECT_EQ(live("empty"), stored(empty_icon));
-  EXPECT_EQ(live("full"), (StoredValue{reg_binary, {}}));
-  EXPECT_FALSE(journal_text());
 }
 
 TEST_F(RecycleIcon, ValueTheUserChangedIsKeptUntilItIsBack) {
@@ -273,7 +269,9 @@ TEST_F(RecycleIcon, RestoreOpensTheKeyForReadingAndWriting) {
   EXPECT_EQ(restore(), summary(1, 0));
 }
 
-// One record of the journal against one live state, by every rule of the restore.
+// One record of the journal against one live state, by every rule of the restore. The
+// plain write-back and deletion are the round trip's above; a value already back after
+// a stopped restore is the recovery sweep's.
 struct Row {
   const char* name;
   std::optional<Raw> original;
@@ -315,13 +313,8 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"LiveUnreadable", std::nullopt, icon_value, Op::query_value, error_access_denied, false,
             icon_value, 0},
         Row{"LiveOfUnknownType", full_icon, odd_type, std::nullopt, 0, false, odd_type, 0},
-        Row{"AbsentAndWasAbsent", std::nullopt, std::nullopt, std::nullopt, 0, true, std::nullopt,
-            0},
         Row{"AbsentButExistedBefore", full_icon, std::nullopt, std::nullopt, 0, false, std::nullopt,
             0},
-        Row{"AlreadyOriginal", full_icon, stored(full_icon), std::nullopt, 0, true,
-            stored(full_icon), 0},
-        Row{"OursAndWasAbsent", std::nullopt, icon_value, std::nullopt, 0, true, std::nullopt, 1},
         Row{"OursDeleteFindsNothing", std::nullopt, icon_value, Op::delete_value,
             error_file_not_found, true, icon_value, 1},
         Row{"OursDeleteNotFoundFamily", std::nullopt, icon_value, Op::delete_value, 67, true,
@@ -330,10 +323,6 @@ INSTANTIATE_TEST_SUITE_P(
             false, icon_value, 1},
         Row{"OursOriginalOfUnknownType", Raw{12, {1, 2}}, icon_value, std::nullopt, 0, false,
             icon_value, 0},
-        Row{"OursOriginalWrittenBack", expand_default, icon_value, std::nullopt, 0, true,
-            stored(expand_default), 1},
-        Row{"OursOriginalEmptyBinary", Raw{reg_binary, {}}, icon_value, std::nullopt, 0, true,
-            StoredValue{reg_binary, {}}, 1},
         Row{"OursWriteRefused", full_icon, icon_value, Op::set_value, error_access_denied, false,
             icon_value, 1},
         Row{"NeitherOriginalNorOurs", full_icon, stored(users_own), std::nullopt, 0, false,

@@ -100,11 +100,6 @@ TEST_F(ReadValueState, CapturesTypeAndBytesExactly) {
   EXPECT_EQ(state("full"), ok(std::optional<Raw>{}));
 }
 
-TEST_F(ReadValueState, TypeAboveElevenIsAnErrorNotAbsence) {
-  w.registry.put_value(RegistryRoot::current_user, key_path, "full", {12, {1}});
-  EXPECT_EQ(state("full"), std::unexpected(sys.os_text(Win32Error{error_bad_file_type})));
-}
-
 TEST_F(ReadValueState, OnlyTheNotFoundFamilyCountsAsAbsent) {
   w.registry.put_value(RegistryRoot::current_user, key_path, "v", {reg_sz, {0, 0}});
   for (const std::uint32_t code : {2u, 3u, 15u, 53u, 67u}) {

@@ -7,22 +7,15 @@
 #include <vector>
 
 #include "support/fake_windows.hpp"
+#include "support/text_bytes.hpp"
 
 namespace mossglow {
 namespace {
 
 using namespace std::string_view_literals;
+using testing_support::utf16le;
 using Bytes = std::vector<std::uint8_t>;
 constexpr std::string_view key_path = "Software\\Test";
-
-Bytes utf16le(std::u16string_view text) {
-  Bytes bytes;
-  for (const char16_t unit : text) {
-    bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-    bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
-  }
-  return bytes;
-}
 
 class ReadRegistryValue : public ::testing::Test {
  protected:

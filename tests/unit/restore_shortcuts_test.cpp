@@ -62,13 +62,12 @@ TEST_F(RestoreShortcuts, PutsEveryOriginalBackAndDeletesTheJournal) {
   EXPECT_EQ(w.shell.notifications(), (std::vector<N>{{shcne_assocchanged, shcnf_idlist, {}}}));
 }
 
-// Every row of the decision table, each record on its own, in journal order; the kept
-// ones must stay in backup.json unchanged and in order.
-TEST_F(RestoreShortcuts, DecidesEachRecordByItsHashes) {
+// Every record the restore must keep, each on its own: its line, and the record left
+// in backup.json unchanged. The records it restores are the recovery sweep's.
+TEST_F(RestoreShortcuts, EachRecordItCannotProveIsKeptWithItsReason) {
   struct Row {
     const char* name;
     std::function<void(fake::FakeWindows&, Record&)> arrange;
-    bool restored;
     std::string reason;
     std::optional<std::string> shortcut_after;  // nothing: the shortcut is absent
   };
@@ -91,44 +90,33 @@ TEST_F(RestoreShortcuts, DecidesEachRecordByItsHashes) {
   const std::string off_originals = "记录的备份不在备份目录中，已保留记录";
   const Row rows[] = {
       {"backup unreadable", [](auto& fw, Record& r) { (void)fw.files.delete_file(r.backup); },
-       false, "The system cannot find the file specified. (os error 2)", skinned},
-      {"backup damaged", [](auto& fw, Record& r) { fw.files.add_file(r.backup, "damaged"); }, false,
+       "The system cannot find the file specified. (os error 2)", skinned},
+      {"backup damaged", [](auto& fw, Record& r) { fw.files.add_file(r.backup, "damaged"); },
        "备份校验失败", skinned},
       {"converted Steam record whose link is not beside it",
-       [](auto&, Record& r) { r.replacement_path = on_user("Game.lnk"); }, false,
+       [](auto&, Record& r) { r.replacement_path = on_user("Game.lnk"); },
        "记录的 Steam 快捷方式不在原快捷方式旁边，已保留记录", skinned},
       // A journal is data: it can only send the restore to places an apply writes.
-      {"path outside the desktops", recorded_at(system_file, system_file), false, off_desktop,
-       skinned},
+      {"path outside the desktops", recorded_at(system_file, system_file), off_desktop, skinned},
       {"path in a folder on the desktop", recorded_at(on_user("sub\\x.lnk"), on_user("sub\\x.lnk")),
-       false, off_desktop, skinned},
+       off_desktop, skinned},
       {"path climbing out of the desktop",
-       recorded_at(on_user("..\\..\\x.lnk"), "C:\\Users\\x.lnk"), false, off_desktop, std::nullopt},
+       recorded_at(on_user("..\\..\\x.lnk"), "C:\\Users\\x.lnk"), off_desktop, std::nullopt},
       {"path that is not a shortcut", recorded_at(on_user("program.exe"), on_user("program.exe")),
-       false, off_desktop, skinned},
-      {"backup outside the originals folder", backup_at(on_user("planted.lnk")), false,
-       off_originals, skinned},
-      {"backup not named by an index", backup_at(original_copy("x.lnk")), false, off_originals,
+       off_desktop, skinned},
+      {"backup outside the originals folder", backup_at(on_user("planted.lnk")), off_originals,
        skinned},
+      {"backup not named by an index", backup_at(original_copy("x.lnk")), off_originals, skinned},
 
-      {"shortcut deleted", [](auto& fw, Record& r) { (void)fw.files.delete_file(r.path); }, false,
+      {"shortcut deleted", [](auto& fw, Record& r) { (void)fw.files.delete_file(r.path); },
        "The system cannot find the file specified. (os error 2)", std::nullopt},
-      {"already the original", [](auto& fw, Record& r) { fw.files.add_file(r.path, original); },
-       true, "", original},
-      {"apply never recorded its change, original in place",
-       [](auto& fw, Record& r) {
-         fw.files.add_file(r.path, original);
-         r.applied_hash.reset();
-       },
-       true, "", original},
-      {"exactly what the apply wrote", [](auto&, Record&) {}, true, "", original},
       {"copy back fails", [](auto& fw, Record&) { fw.faults.fail_nth(fake::Op::copy_file, 1, 5); },
-       false, "Access is denied. (os error 5)", skinned},
+       "Access is denied. (os error 5)", skinned},
       {"changed by the user after the apply",
-       [&](auto& fw, Record& r) { fw.files.add_file(r.path, user_edit); }, false,
-       "快捷方式发生变化", user_edit},
+       [&](auto& fw, Record& r) { fw.files.add_file(r.path, user_edit); }, "快捷方式发生变化",
+       user_edit},
       {"change never recorded and not the original",
-       [](auto&, Record& r) { r.applied_hash.reset(); }, false, "快捷方式发生变化", skinned},
+       [](auto&, Record& r) { r.applied_hash.reset(); }, "快捷方式发生变化", skinned},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -142,18 +130,11 @@ TEST_F(RestoreShortcuts, DecidesEachRecordByItsHashes) {
 
     const auto section = restore();
     ASSERT_TRUE(section) << section.error();
-    if (row.restored) {
-      EXPECT_EQ(*section, "已还原 1 个，跳过 0 个。");
-      EXPECT_FALSE(w.files.exists(in_data("backup.json")));
-    } else {
-      const std::string line = record.path + "：" + row.reason;
-      EXPECT_EQ(*section, "已还原 0 个，跳过 1 个。\n" + line + "\n详细记录：" +
-                              in_data("last-operation.txt"));
-      EXPECT_EQ(w.files.content(in_data("last-operation.txt")), "快捷方式还原\r\n" + line);
-      const auto kept = parse_backup_journal(w.files.content(in_data("backup.json")).value_or(""));
-      ASSERT_TRUE(kept) << kept.error();
-      EXPECT_EQ(*kept, std::vector<Record>{record});
-    }
+    const std::string line = record.path + "：" + row.reason;
+    EXPECT_EQ(*section,
+              "已还原 0 个，跳过 1 个。\n" + line + "\n详细记录：" + in_data("last-operation.txt"));
+    EXPECT_EQ(w.files.content(in_data("last-operation.txt")), "快捷方式还原\r\n" + line);
+    EXPECT_EQ(backup_records(w), std::vector<Record>{record});
     EXPECT_EQ(w.files.content(record.path), row.shortcut_after);
   }
 }
@@ -193,9 +174,7 @@ TEST_F(RestoreShortcuts, KeepsOnlyWhatItCannotProveInJournalOrder) {
   std::string file = "快捷方式还原";
   for (const auto& line : lines) file += "\r\n" + line;
   EXPECT_EQ(w.files.content(in_data("last-operation.txt")), file);
-  const auto kept = parse_backup_journal(w.files.content(in_data("backup.json")).value_or(""));
-  ASSERT_TRUE(kept);
-  EXPECT_EQ(*kept,
+  EXPECT_EQ(backup_records(w),
             (std::vector<Record>{records[0], records[2], records[3], records[5], records[6]}));
   for (std::size_t i : {0u, 2u, 3u, 5u, 6u}) EXPECT_EQ(w.files.content(records[i].path), "edited");
 }
@@ -210,32 +189,34 @@ TEST_F(RestoreShortcuts, AnUnreadableJournalEndsTheStepAndStaysAsItIs) {
   EXPECT_FALSE(w.files.exists(in_data("last-operation.txt")));
 }
 
-TEST_F(RestoreShortcuts, AFailedSaveOfTheKeptListIsTheStepsError) {
-  const Record a = skinned_shortcut("a.lnk", 0);
-  const Record b = skinned_shortcut("b.lnk", 1);
-  w.files.add_file(b.path, "edited");
-  write_journal({a, b});
-  const std::string before = w.files.content(in_data("backup.json")).value_or("");
-  w.faults.fail_nth(fake::Op::write_file, 1, 112);
+// Saving the shorter journal or deleting the finished one fails: the step ends with
+// that error and the journal stays as it was, while what was restored stays restored.
+TEST_F(RestoreShortcuts, AFailedSaveOrDeleteOfTheJournalIsTheStepsError) {
+  struct Row {
+    fake::Op op;
+    std::uint32_t code;
+    bool one_kept;
+    const char* error;
+  };
+  for (const Row& row : {Row{fake::Op::write_file, 112, true,
+                             "There is not enough space on the disk. (os error 112)"},
+                         Row{fake::Op::delete_file, 5, false, "Access is denied. (os error 5)"}}) {
+    SCOPED_TRACE(fake::op_name(row.op));
+    w.files.load_state(fake::FakeWindows().files.state());
+    w.faults.clear();
+    const Record a = skinned_shortcut("a.lnk", 0);
+    const Record b = skinned_shortcut("b.lnk", 1);
+    if (row.one_kept) w.files.add_file(b.path, "edited");
+    write_journal({a, b});
+    const std::string before = w.files.content(in_data("backup.json")).value_or("");
+    w.faults.fail_nth(row.op, 1, row.code);
 
-  const auto section = restore();
-  ASSERT_FALSE(section);
-  EXPECT_EQ(section.error(), "There is not enough space on the disk. (os error 112)");
-  EXPECT_EQ(w.files.content(in_data("backup.json")), before);
-  EXPECT_EQ(w.files.content(a.path), original) << "what was restored stays restored";
-
-  // The next restore finds that shortcut already original and counts it restored.
-  const auto again = restore();
-  ASSERT_TRUE(again) << again.error();
-  EXPECT_TRUE(again->starts_with("已还原 1 个，跳过 1 个。"));
-}
-
-TEST_F(RestoreShortcuts, AFailedDeleteOfTheJournalIsTheStepsError) {
-  write_journal({skinned_shortcut("a.lnk", 0)});
-  w.faults.fail_nth(fake::Op::delete_file, 1, 5);
-  const auto section = restore();
-  ASSERT_FALSE(section);
-  EXPECT_EQ(section.error(), "Access is denied. (os error 5)");
+    const auto section = restore();
+    ASSERT_FALSE(section);
+    EXPECT_EQ(section.error(), row.error);
+    EXPECT_EQ(w.files.content(in_data("backup.json")), before);
+    EXPECT_EQ(w.files.content(a.path), original);
+  }
 }
 
 }  // namespace

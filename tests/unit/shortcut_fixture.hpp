@@ -1,10 +1,13 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <string_view>
 
 #include "platform/desktop_folders.hpp"
 #include "platform/path.hpp"
+#include "state/backup_journal.hpp"
 #include "state/detailed_record.hpp"
 #include "support/fake_windows.hpp"
 
@@ -35,6 +38,13 @@ inline std::string url_to(std::string_view address) {
 inline Result<std::string> text_of(const Result<Section>& section) {
   if (!section) return std::unexpected(section.error());
   return section->text;
+}
+
+// The backup journal's records on the fake disk; none when there is no journal.
+inline std::vector<Record> backup_records(const fake::FakeWindows& w) {
+  auto records = parse_backup_journal(w.files.content(in_data("backup.json")).value_or("[]"));
+  EXPECT_TRUE(records) << records.error();
+  return records.value_or(std::vector<Record>{});
 }
 
 inline DesktopFolders both_desktops() {

@@ -25,16 +25,8 @@ class SteamConversion : public ::testing::Test {
   void SetUp() override { install_steam(w); }
 
   OperationOutcome apply() { return apply_skin(w.system(), both_desktops(), data_dir); }
-
-  std::vector<Record> journal() {
-    auto bytes = w.files.content(in_data("backup.json"));
-    if (!bytes) return {};
-    auto records = parse_backup_journal(*bytes);
-    EXPECT_TRUE(records) << records.error();
-    return records.value_or(std::vector<Record>{});
-  }
   std::optional<Record> record_of(std::string_view path) {
-    const auto records = journal();
+    const auto records = backup_records(w);
     const auto it = std::ranges::find(records, path, &Record::path);
     if (it == records.end()) return std::nullopt;
     return *it;
@@ -66,35 +58,30 @@ TEST_F(SteamConversion, AGameShortcutBecomesALinkToSteamWithTheMascotIcon) {
   EXPECT_EQ(w.files.content(original_copy("0.skin.lnk")), w.files.content(on_user("Game.lnk")));
 
   const std::string link_hash = *sha256_hex(steam_link_bytes(game_address));
-  EXPECT_EQ(journal(),
+  EXPECT_EQ(backup_records(w),
             (std::vector<Record>{{on_user("Game.url"), original_copy("0.url"), *sha256_hex(url),
                                   std::nullopt, on_user("Game.lnk"), link_hash}}));
 }
 
-TEST_F(SteamConversion, TwoShortcutsForOneGameGetALinkEach) {
+// Only Steam game addresses, in any letter case, are converted, each shortcut of one
+// game to a link of its own; a web shortcut, a Steam store page included, is re-iconed.
+TEST_F(SteamConversion, OnlySteamGameShortcutsAreConvertedEachToItsOwnLink) {
   w.files.add_file(on_user("Dota.url"), url_to("steam://rungameid/570"));
   w.files.add_file(on_public("Dota 2.URL"), url_to("steam://rungameid/570"));
+  w.files.add_file(on_user("Store.url"), url_to("https://store.steampowered.com/"));
+  w.files.add_file(on_user("Game.url"), url_to("STEAM://Run/440"));
+  w.files.add_file(on_user("Tool.lnk"), link_to("C:\\tool.exe"));
   const auto outcome = apply();
   ASSERT_TRUE(outcome) << outcome.error();
-  EXPECT_TRUE(outcome->text.starts_with("已更新快捷方式 2 个，失败 0 个。")) << outcome->text;
+  EXPECT_TRUE(outcome->text.starts_with("已更新快捷方式 5 个，失败 0 个。")) << outcome->text;
   EXPECT_EQ(w.files.content(on_user("Dota.lnk")), steam_link_bytes("steam://rungameid/570"));
   EXPECT_EQ(w.files.content(on_public("Dota 2.lnk")), steam_link_bytes("steam://rungameid/570"));
   EXPECT_FALSE(w.files.exists(on_user("Dota.url")));
   EXPECT_FALSE(w.files.exists(on_public("Dota 2.URL")));
   EXPECT_EQ(record_of(on_public("Dota 2.URL"))->replacement_path, on_public("Dota 2.lnk"));
-}
-
-TEST_F(SteamConversion, OnlySteamGameShortcutsAreConvertedTheRestAreReIconed) {
-  const std::string web = url_to("https://store.steampowered.com/");
-  w.files.add_file(on_user("Store.url"), web);
-  w.files.add_file(on_user("Game.url"), url_to("STEAM://Run/440"));
-  w.files.add_file(on_user("Tool.lnk"), link_to("C:\\tool.exe"));
-  const auto outcome = apply();
-  ASSERT_TRUE(outcome) << outcome.error();
-  EXPECT_TRUE(outcome->text.starts_with("已更新快捷方式 3 个，失败 0 个。")) << outcome->text;
+  EXPECT_EQ(w.shell.read_link(on_user("Game.lnk"))->arguments, "-- \"STEAM://Run/440\"");
   EXPECT_NE(w.files.content(on_user("Store.url"))->find("IconFile="), std::string::npos);
   EXPECT_FALSE(w.files.exists(on_user("Store.lnk")));
-  EXPECT_EQ(w.shell.read_link(on_user("Game.lnk"))->arguments, "-- \"STEAM://Run/440\"");
   const auto store = record_of(on_user("Store.url"));
   ASSERT_TRUE(store);
   EXPECT_TRUE(store->applied_hash.has_value());
@@ -130,11 +117,9 @@ TEST_F(SteamConversion, ANameTakenOnEitherDesktopKeepsTheUrl) {
     EXPECT_EQ(fw.files.content(in_data("last-operation.txt")), "快捷方式换肤\r\n" + line);
     EXPECT_EQ(fw.files.content(row.url_path), url);
     EXPECT_EQ(fw.shell.read_link(row.taken)->target, "C:\\other.exe");
-    const auto records =
-        parse_backup_journal(fw.files.content(in_data("backup.json")).value_or(""));
-    ASSERT_TRUE(records);
-    ASSERT_EQ(records->size(), 1u) << "only the clashing link is journalled";
-    EXPECT_EQ((*records)[0].path, row.taken);
+    const auto records = backup_records(fw);
+    ASSERT_EQ(records.size(), 1u) << "only the clashing link is journalled";
+    EXPECT_EQ(records[0].path, row.taken);
     for (const auto& file : fw.files.tree(join_path(data_dir, "originals"))) {
       EXPECT_FALSE(file.ends_with(".skin.lnk")) << file;
     }

@@ -4,6 +4,7 @@
 
 #include "steam/launcher.hpp"
 #include "steam_fixture.hpp"
+#include "support/text_bytes.hpp"
 
 namespace mossglow {
 namespace {
@@ -14,11 +15,7 @@ constexpr std::string_view unrecognised = "无法识别 Steam 启动命令";
 constexpr std::string_view not_steam = "Steam 启动程序不存在或不是 steam.exe，已保留原快捷方式";
 
 std::vector<std::uint8_t> utf16le(std::u16string_view text, int trailing_nuls) {
-  std::vector<std::uint8_t> bytes;
-  for (const char16_t unit : text) {
-    bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-    bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
-  }
+  auto bytes = testing_support::utf16le(text);
   bytes.insert(bytes.end(), 2 * trailing_nuls, 0);
   return bytes;
 }

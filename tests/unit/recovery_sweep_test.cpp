@@ -36,9 +36,9 @@ const std::string edited_shortcut = on_public("Shared.lnk");
 constexpr std::string_view users_edit = "the user's own shortcut now";
 
 // Shell links, a web and two Steam shortcuts (one hidden, one read-only), a hidden and a
-// read-only link,
-// plain files (one read-only, one with a Chinese name) and a folder on each desktop, and
-// Recycle Bin values of two kinds with one absent.
+// read-only link, plain files (one read-only, one with no attribute at all, one with a
+// Chinese name) and folders (one read-only) on each desktop, and Recycle Bin values of
+// two kinds with one absent.
 void dress(FakeWindows& w) {
   install_steam(w);
   w.files.add_file(on_user("编辑器.lnk"), link_to("C:\\Editor\\editor.exe"));
@@ -54,6 +54,8 @@ void dress(FakeWindows& w) {
                    archive | readonly);
   w.files.add_file(on_public("Public.txt"), "public");
   w.files.add_directory(on_public("Tools"));
+  w.files.add_directory(on_public("Archive"), file_attribute_directory | readonly);
+  w.files.add_file(on_public("Plain.txt"), "plain", file_attribute_normal);
   w.registry.put_value(RegistryRoot::current_user, recycle_icon_subkey, "",
                        {reg_expand_sz, fake::utf16_string_bytes("%SystemRoot%\\imageres.dll,-54")});
   w.registry.put_value(RegistryRoot::current_user, recycle_icon_subkey, "empty",

@@ -30,7 +30,7 @@ using Clock = std::chrono::steady_clock;
 struct DiskWork {
   std::uint64_t journal_bytes = 0;  // written to a journal or its temporary file
   int journal_saves = 0;            // writes to a journal or its temporary file
-  int flushes = 0;                  // flush_file calls and writes that flush
+  int flushes = 0;                  // writes that flush (a write in place always does)
 };
 
 // Whether a path is one of the journals' files: the journal, its temporary file, or any
@@ -55,9 +55,6 @@ class CountingFileSystem final : public FileSystem {
   DiskWork take() { return std::exchange(work_, DiskWork{}); }
 
   OsResult<FileMetadata> metadata(std::string_view p) override { return inner_.metadata(p); }
-  OsResult<FileMetadata> symlink_metadata(std::string_view p) override {
-    return inner_.symlink_metadata(p);
-  }
   OsResult<std::uint32_t> get_attributes(std::string_view p) override {
     return inner_.get_attributes(p);
   }
@@ -72,16 +69,13 @@ class CountingFileSystem final : public FileSystem {
     count_write(p, b, flush);
     return inner_.write_file(p, b, flush);
   }
-  OsResult<void> flush_file(std::string_view p) override {
-    ++work_.flushes;
-    return inner_.flush_file(p);
+  OsResult<void> write_in_place(std::string_view p, std::string_view b) override {
+    count_write(p, b, true);
+    return inner_.write_in_place(p, b);
   }
   OsResult<void> create_new_file(std::string_view p, std::string_view b, bool flush) override {
     count_write(p, b, flush);
     return inner_.create_new_file(p, b, flush);
-  }
-  OsResult<void> copy_file(std::string_view from, std::string_view to) override {
-    return inner_.copy_file(from, to);
   }
   OsResult<void> rename_replace(std::string_view from, std::string_view to) override {
     return inner_.rename_replace(from, to);
@@ -182,9 +176,10 @@ int main() {
     applies.push_back({items, milliseconds_since(start), files.take()});
 
     start = Clock::now();
-    const auto overlay = restore_overlay(sys, desktops, home);
+    const DesktopPlaces places = DesktopPlaces::survey(sys, {desktops[0], desktops[1]}, home);
+    const auto overlay = restore_overlay(sys, places, home);
     const auto recycle = restore_recycle_icon(sys, home);
-    const auto shortcuts = restore_shortcuts(sys, desktops, home);
+    const auto shortcuts = restore_shortcuts(sys, places, home);
     restores.push_back({items, milliseconds_since(start), files.take()});
 
     // Figures of a run that skipped items or stopped early would flatter it.

@@ -13,8 +13,10 @@
 #include "shortcuts/skin_shortcuts.hpp"
 #include "state/backup_journal.hpp"
 #include "state/data_directory.hpp"
+#include "state/desktop_places.hpp"
 #include "state/detailed_record.hpp"
 #include "state/journal_storage.hpp"
+#include "state/originals.hpp"
 
 namespace mossglow {
 namespace {
@@ -27,23 +29,10 @@ constexpr std::string_view no_shortcuts = "桌面没有找到支持的快捷方�
 Result<Section> skin_shortcuts(const System& sys, const DesktopFolders& desktops,
                                const DesktopListing& listing, std::string_view data_directory,
                                const std::vector<std::string>& shortcuts) {
-  SkinRun run{sys,
-              desktops,
-              listing,
-              std::string(data_directory),
-              originals_folder(data_directory),
-              icon_path(data_directory),
-              {},
-              {},
-              {},
-              {},
-              0};
-  if (auto made = sys.files.create_directories(run.originals_directory); !made) {
-    return sys.failure(made.error());
-  }
-  if (auto copies = sys.files.list_directory(run.originals_directory)) {
-    for (const auto& entry : *copies) run.old_copies[ascii_lower(entry.name)] = entry.attributes;
-  }
+  auto originals = OriginalsFolder::open(sys, data_directory, shortcuts.size());
+  if (!originals) return std::unexpected(originals.error());
+  SkinRun run{sys, desktops, listing, *originals, std::string(data_directory),
+              icon_path(data_directory), {}, {}, {}, 0};
   if (auto written = write_icon(sys, data_directory, IconWrite::always); !written) {
     return std::unexpected(written.error());
   }
@@ -72,6 +61,14 @@ OperationOutcome apply_skin(const System& sys, const DesktopFolders& desktops,
   auto listing = DesktopListing::read(sys, desktops);
   if (!listing) return std::unexpected(listing.error());
   const std::vector<std::string> shortcuts = desktop_shortcuts(*listing);
+  // Before any journal names an entry on them: a restore finds the entries again when
+  // a desktop has moved since.
+  if (auto made = sys.files.create_directories(data_directory); !made) {
+    return sys.failure(made.error());
+  }
+  if (auto remembered = remember_desktops(sys, data_directory, desktops); !remembered) {
+    return std::unexpected(remembered.error());
+  }
 
   Section shortcut_section{std::string(no_shortcuts), false};
   if (!shortcuts.empty()) {

@@ -13,7 +13,7 @@
 #include "state/data_directory.hpp"
 #include "state/journal_json.hpp"
 #include "state/journal_storage.hpp"
-#include "state/placement.hpp"
+#include "state/link_proof.hpp"
 
 namespace mossglow {
 namespace {
@@ -35,10 +35,10 @@ struct OverlayRun {
 
 // One candidate on its way through a batch.
 struct Item {
-  std::string path;
+  ListedEntry entry;
   std::string shortcut;
+  std::string link;                   // the link's bytes, made in memory
   std::optional<std::size_t> record;  // its record in the journal, once appended
-  bool link_made = false;             // the link waits beside the item as a temporary file
   std::optional<std::string> failure;
 };
 
@@ -50,74 +50,69 @@ void record_changed(OverlayRun& run, std::size_t record) {
   run.journal_text.put(record, overlay_journal_element(run.journal[record]));
 }
 
-// Checks that the link's names are free and appends the item's record (not yet saved).
+// Makes the item's link in memory, proves it leads to the item, and appends the item's
+// record with the link's hash (not yet saved). Nothing is written on the desktop.
 Status journal_item(OverlayRun& run, Item& item) {
+  const System& sys = run.sys;
+  // A link cannot lead to a name Windows would read as another; the journal cannot
+  // hold a name that is not Unicode.
+  if (auto reason = unsafe_name_reason(file_name(item.entry.path))) {
+    return std::unexpected(std::string(*reason));
+  }
+  if (!is_valid_utf8(item.entry.path)) return std::unexpected(std::string(invalid_path_text));
   // Whatever holds the name already, a dangling link included, is the user's.
   if (run.listing->contains(item.shortcut)) return std::unexpected(std::string(name_taken));
-  if (auto free = require_free_temporary(*run.listing, item.shortcut); !free) return free;
-  // A name the journal cannot hold fails here, alone, rather than every later save.
-  if (!is_valid_utf8(item.path)) return std::unexpected(std::string(invalid_path_text));
-  item.record = run.journal.size();
-  run.journal.push_back(Overlay{item.path, item.shortcut, std::nullopt});
-  record_changed(run, *item.record);
-  return {};
-}
-
-// Makes the link beside the item as a temporary file and puts its hash into the record
-// (not yet saved). The link takes its name only after that save, in one rename that
-// fails if the name was taken meanwhile: a link on the desktop is always one the
-// journal can prove.
-Status make_link(OverlayRun& run, Item& item) {
-  const System& sys = run.sys;
-  const std::string temporary = placement_temporary(item.shortcut);
-  const NewLink link{item.path, std::nullopt, std::nullopt, run.icon_path, 0};
-  // Made in memory and written once, as a plain new file beside the item.
+  const NewLink link{item.entry.path, std::nullopt, std::nullopt, run.icon_path, 0};
   auto bytes = sys.shell.new_link_bytes(link);
   if (!bytes) return std::unexpected(sys.windows_text(bytes.error()));
-  if (auto written = sys.files.write_file(temporary, *bytes, /*flush=*/false); !written) {
-    (void)discard_temporary(sys, item.shortcut);
-    return sys.failure(written.error());
-  }
-  // The link's bytes reach the desktop only through put_in_place, which flushes them
-  // first; until then the journalled hash names a file that is not there yet.
+  if (auto held = expect_link_holds(sys, *bytes, link); !held) return held;
   auto hash = sha256_hex(*bytes);
-  if (!hash) {
-    (void)discard_temporary(sys, item.shortcut);
-    return std::unexpected(hash.error());
-  }
-  run.journal[*item.record].shortcut_hash = std::move(*hash);
+  if (!hash) return std::unexpected(hash.error());
+  item.link = std::move(*bytes);
+  item.record = run.journal.size();
+  run.journal.push_back(Overlay{item.entry.path, item.shortcut, std::move(*hash)});
   record_changed(run, *item.record);
-  item.link_made = true;
   return {};
 }
 
-// Puts the link in place and hides the item. Nothing is undone on failure: the journal
-// says how far the item got.
-Status cover(const System& sys, const Item& item) {
-  if (auto placed = put_in_place(sys, item.shortcut, std::nullopt, Placement::create); !placed) {
-    return placed;
+// Creates the link beside the item and hides the item. Nothing is undone on failure:
+// the journal says how far the item got.
+Status cover(OverlayRun& run, Item& item) {
+  const System& sys = run.sys;
+  // Only where no file of the name is (CREATE_NEW), flushed before the item is hidden.
+  if (auto created = sys.files.create_new_file(item.shortcut, item.link, /*flush=*/true);
+      !created) {
+    // A file that took the name since the listing is someone else's: the record must
+    // not name it as the link, or a restore could take it for one.
+    if (created.error().code == error_file_exists) {
+      run.journal[*item.record].shortcut_hash.reset();
+      record_changed(run, *item.record);
+      (void)save(run);
+    }
+    return sys.failure(created.error());
   }
-  auto attributes = sys.files.get_attributes(item.path);
+  auto attributes = sys.files.get_attributes(item.entry.path);
   if (!attributes) return sys.failure(attributes.error());
-  // Hidden, a system item or replaced by a link since the scan: no longer an item this
-  // step covers. Its shortcut and complete record stay for restore to settle.
-  if ((*attributes & overlay_excluded_attributes) != 0) {
+  // Hidden, a system item, or a link where the listing showed none: no longer an item
+  // this step covers. Its shortcut and complete record stay for restore to settle.
+  const bool became_reparse = (*attributes & file_attribute_reparse_point) != 0 &&
+                              (item.entry.attributes & file_attribute_reparse_point) == 0;
+  if ((*attributes & overlay_excluded_attributes) != 0 || became_reparse) {
     return std::unexpected(std::string(item_changed));
   }
-  if (auto hidden = sys.files.set_attributes(item.path, *attributes | file_attribute_hidden);
+  if (auto hidden = sys.files.set_attributes(item.entry.path,
+                                             attribute_word(*attributes | file_attribute_hidden));
       !hidden) {
     return sys.failure(hidden.error());
   }
   return {};
 }
 
-// A batch of items: their records are saved together before anything is written
-// beside them, and their links' hashes together before any link appears, so that a
-// restore after any failure or stop can tell how far each got.
+// A batch of items: their records, with their links' hashes, are saved together before
+// any link is written beside them, so that a restore after any failure or stop can tell
+// each link for the program's own, whole or cut short.
 void cover_batch(OverlayRun& run, std::vector<Item>& batch) {
-  const System& sys = run.sys;
   for (Item& item : batch) {
-    if (item.failure) continue;
     if (auto journalled = journal_item(run, item); !journalled) item.failure = journalled.error();
   }
   if (std::ranges::any_of(batch, [](const Item& item) { return item.record.has_value(); })) {
@@ -129,20 +124,7 @@ void cover_batch(OverlayRun& run, std::vector<Item>& batch) {
   }
   for (Item& item : batch) {
     if (item.failure) continue;
-    if (auto made = make_link(run, item); !made) item.failure = made.error();
-  }
-  if (std::ranges::any_of(batch, [](const Item& item) { return item.link_made; })) {
-    if (auto saved = save(run); !saved) {
-      for (Item& item : batch) {
-        if (!item.link_made || item.failure) continue;
-        (void)discard_temporary(sys, item.shortcut);
-        item.failure = saved.error();
-      }
-    }
-  }
-  for (Item& item : batch) {
-    if (item.failure) continue;
-    if (auto covered = cover(sys, item); !covered) item.failure = covered.error();
+    if (auto covered = cover(run, item); !covered) item.failure = covered.error();
   }
 }
 
@@ -168,7 +150,7 @@ Result<Section> apply_overlay(const System& sys, const DesktopFolders& desktops,
   // Listed afresh: the shortcut steps have changed the desktops since the apply's scan.
   auto listing = DesktopListing::read(sys, desktops);
   if (!listing) return std::unexpected(listing.error());
-  const std::vector<std::string> candidates = overlay_candidates(*listing);
+  const std::vector<ListedEntry> candidates = overlay_candidates(*listing);
   run.listing = &*listing;
 
   std::uint32_t applied = 0;
@@ -177,14 +159,14 @@ Result<Section> apply_overlay(const System& sys, const DesktopFolders& desktops,
     std::vector<Item> batch;
     for (std::size_t i = begin; i < end; ++i) {
       Item item;
-      item.path = candidates[i];
-      item.shortcut = item.path + ".lnk";
+      item.entry = candidates[i];
+      item.shortcut = item.entry.path + ".lnk";
       batch.push_back(std::move(item));
     }
     cover_batch(run, batch);
     for (const Item& item : batch) {
       if (item.failure) {
-        failure_lines.push_back(failure_line(item.path, *item.failure));
+        failure_lines.push_back(failure_line(item.entry.path, *item.failure));
       } else {
         ++applied;
       }

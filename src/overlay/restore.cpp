@@ -7,8 +7,8 @@
 #include "platform/file_system.hpp"
 #include "state/content_hash.hpp"
 #include "state/data_directory.hpp"
+#include "state/desktop_writes.hpp"
 #include "state/journal_storage.hpp"
-#include "state/placement.hpp"
 
 namespace mossglow {
 namespace {
@@ -22,45 +22,55 @@ constexpr std::string_view shortcut_elsewhere = "记录的快捷方式不在项�
 
 Status keep(std::string_view reason) { return std::unexpected(std::string(reason)); }
 
+// Whether the link's bytes are the program's: the link the apply created, or what
+// creating it left when the apply stopped (an empty or partly written file of its bytes,
+// which are made again from the record and must hash to the journalled value).
+bool is_generated_link(const System& sys, std::string_view icon_path, const Overlay& record,
+                       std::string_view bytes) {
+  if (!record.shortcut_hash) return false;
+  const auto hash = sha256_hex(bytes);
+  if (hash && *hash == *record.shortcut_hash) return true;
+  auto intended =
+      sys.shell.new_link_bytes(NewLink{record.original, std::nullopt, std::nullopt,
+                                       std::string(icon_path), 0});
+  if (!intended) return false;
+  const auto intended_hash = sha256_hex(*intended);
+  return intended_hash && *intended_hash == *record.shortcut_hash &&
+         is_interrupted_creation(bytes, *intended);
+}
+
 // Undoes one record, or says why it stays in the journal. The shortcut is deleted
-// only when its content hash proves it is the link the apply created, and the item
-// only ever loses the hidden bit. A failure to look at either is a reason to keep the
-// record, never a sign that there is nothing left to undo.
-Status restore_record(const System& sys, const DesktopFolders& desktops,
-                      const std::optional<DesktopListing>& listing, const Overlay& record) {
-  if (!is_on_a_desktop(record.original, desktops)) return keep(not_on_desktop);
+// only when its content proves it is the link the apply created, and the item only ever
+// loses the hidden bit. A failure to look at either is a reason to keep the record,
+// never a sign that there is nothing left to undo.
+Status restore_record(const System& sys, const DesktopPlaces& places, std::string_view icon_path,
+                      const Overlay& record) {
   if (record.shortcut != record.original + ".lnk") return keep(shortcut_elsewhere);
-  // A leftover of an apply that stopped while writing the link.
-  if (auto cleared = discard_listed_temporary(sys, listing, record.shortcut); !cleared) {
-    return cleared;
-  }
+  auto original = places.locate(record.original, not_on_desktop);
+  if (!original) return std::unexpected(original.error());
+  const std::string shortcut = *original + ".lnk";
 
-  auto attributes = sys.files.get_attributes(record.original);
-  if (!attributes && is_not_found(attributes.error())) return keep(original_missing);
-  if (!attributes) return sys.failure(attributes.error());
-
-  // The link's bytes are read whole anyway: reading them is also the existence test.
-  // A link that cannot be read for any other reason is no sign that it is gone.
-  auto bytes = sys.files.read_file(record.shortcut);
-  if (!bytes && is_not_found(bytes.error())) {
+  const ListedEntry* item = places.entry(*original);
+  if (item == nullptr) return keep(original_missing);
+  const bool hidden = (item->attributes & file_attribute_hidden) != 0;
+  if (places.entry(shortcut) == nullptr) {
     // Without its shortcut an item that is visible has nothing left to undo: either
-    // the link was never put in place, or it was removed after the item was shown
-    // again (by the user, or by a restore that stopped before it could save the
-    // journal). A hidden item stays hidden and journalled: whoever removed the link
-    // may want it so.
-    if ((*attributes & file_attribute_hidden) != 0) return keep(shortcut_missing);
+    // the link was never created, or it was removed after the item was shown again (by
+    // the user, or by a restore that stopped before it could save the journal). A
+    // hidden item stays hidden and journalled: whoever removed the link may want it so.
+    if (hidden) return keep(shortcut_missing);
     return {};
   }
+  auto bytes = sys.files.read_file(shortcut);
   if (!bytes) return std::unexpected(sys.read_text(bytes.error()));
-  auto hash = sha256_hex(*bytes);
-  if (!hash) return std::unexpected(hash.error());
-  if (!record.shortcut_hash || *record.shortcut_hash != *hash) return keep(shortcut_changed);
+  if (!is_generated_link(sys, icon_path, record, *bytes)) return keep(shortcut_changed);
 
-  if ((*attributes & file_attribute_hidden) != 0) {
-    auto shown = sys.files.set_attributes(record.original, *attributes & ~file_attribute_hidden);
+  if (hidden) {
+    auto shown =
+        sys.files.set_attributes(*original, attribute_word(item->attributes & ~file_attribute_hidden));
     if (!shown) return sys.failure(shown.error());
   }
-  if (auto deleted = sys.files.delete_file(record.shortcut); !deleted) {
+  if (auto deleted = sys.files.delete_file(shortcut); !deleted) {
     return sys.failure(deleted.error());
   }
   return {};
@@ -68,20 +78,18 @@ Status restore_record(const System& sys, const DesktopFolders& desktops,
 
 }  // namespace
 
-Result<Section> restore_overlay(const System& sys, const DesktopFolders& desktops,
+Result<Section> restore_overlay(const System& sys, const DesktopPlaces& places,
                                 std::string_view data_directory) {
   auto loaded = load_overlay_journal(sys, data_directory);
   if (!loaded) return std::unexpected(loaded.error());
   if (!loaded->has_value()) return Section{std::string(nothing_to_restore), false};
 
-  // One listing tells which records left a temporary file beside their link.
-  const auto listing = DesktopListing::read(sys, desktops);
-  const std::optional<DesktopListing> leftovers = listing ? std::optional(*listing) : std::nullopt;
+  const std::string icon = icon_path(data_directory);
   std::uint32_t restored = 0;
   std::vector<Overlay> kept;
   std::vector<std::string> failure_lines;
   for (const Overlay& record : **loaded) {
-    if (auto done = restore_record(sys, desktops, leftovers, record); done) {
+    if (auto done = restore_record(sys, places, icon, record); done) {
       ++restored;
     } else {
       kept.push_back(record);

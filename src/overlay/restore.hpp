@@ -2,17 +2,18 @@
 
 #include <string_view>
 
-#include "platform/desktop_folders.hpp"
 #include "platform/result.hpp"
 #include "platform/system.hpp"
+#include "state/desktop_places.hpp"
 #include "state/detailed_record.hpp"
 
 namespace mossglow {
 
 // Undoes the file and folder overlay from overlay.json. Only an item directly on one
-// of the desktops and the link beside it named after it are ever touched. The section
-// is the summary line followed by the first few kept items with their reasons.
-Result<Section> restore_overlay(const System& sys, const DesktopFolders& desktops,
+// of the desktops as they are found now, and the link beside it named after it, are
+// ever touched. The section is the summary line followed by the first few kept items
+// with their reasons.
+Result<Section> restore_overlay(const System& sys, const DesktopPlaces& places,
                                 std::string_view data_directory);
 
 }  // namespace mossglow

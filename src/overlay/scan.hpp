@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "platform/desktop_listing.hpp"
@@ -10,16 +9,17 @@
 
 namespace mossglow {
 
-// Items with any of these bits are never covered: hidden and system items are the
-// user's or Windows' own business, and a link or junction is judged by itself, never
-// by where it leads (covering a junction's target would hide what is not on the desktop).
+// Items with either of these bits are never covered: hidden and system items are the
+// user's or Windows' own business.
 inline constexpr std::uint32_t overlay_excluded_attributes =
-    file_attribute_hidden | file_attribute_system | file_attribute_reparse_point;
+    file_attribute_hidden | file_attribute_system;
 
-// The plain files and folders of both desktops that get an overlay shortcut, in
-// desktop order and then listing order, each judged by its own attributes. Hidden and
-// system items, links and junctions, .lnk and .url files, and the program's own
-// temporary files are left out without being counted.
-std::vector<std::string> overlay_candidates(const DesktopListing& listing);
+// The plain files and folders of both desktops that get an overlay shortcut, in desktop
+// order and then listing order, each as its folder's listing shows it. Hidden and
+// system items, symbolic links, junctions and mount points (judged by themselves, never
+// by where they lead: covering a junction's target would hide what is not on the
+// desktop) and .lnk and .url files are left out without being counted. Any other
+// reparse point, a cloud placeholder above all, is the item itself and is covered.
+std::vector<ListedEntry> overlay_candidates(const DesktopListing& listing);
 
 }  // namespace mossglow

@@ -11,18 +11,19 @@ Result<DesktopListing> DesktopListing::read(const System& sys, const DesktopFold
     auto entries = sys.files.list_directory(folder);
     if (!entries) return sys.failure(entries.error());
     for (const DirectoryEntry& entry : *entries) {
-      ListedEntry listed{join_path(folder, entry.name), entry.attributes};
-      listing.by_name_.emplace(ascii_lower(listed.path), listed.attributes);
+      ListedEntry listed{join_path(folder, entry.name), entry.attributes, entry.size,
+                         entry.reparse_tag};
+      listing.by_name_.emplace(ascii_lower(listed.path), listing.entries_.size());
       listing.entries_.push_back(std::move(listed));
     }
   }
   return listing;
 }
 
-std::optional<std::uint32_t> DesktopListing::attributes(std::string_view path) const {
+const ListedEntry* DesktopListing::find(std::string_view path) const {
   const auto it = by_name_.find(ascii_lower(path));
-  if (it == by_name_.end()) return std::nullopt;
-  return it->second;
+  if (it == by_name_.end()) return nullptr;
+  return &entries_[it->second];
 }
 
 }  // namespace mossglow

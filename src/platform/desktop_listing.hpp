@@ -17,9 +17,15 @@ namespace mossglow {
 struct ListedEntry {
   std::string path;  // the folder joined with the entry's name
   std::uint32_t attributes = 0;
+  std::uint64_t size = 0;
+  std::uint32_t reparse_tag = 0;
 
   bool is_directory() const { return (attributes & file_attribute_directory) != 0; }
-  bool is_symlink() const { return (attributes & file_attribute_reparse_point) != 0; }
+  // A symbolic link, junction or mount point. Any other reparse point (a cloud
+  // placeholder of OneDrive or another sync client, a deduplicated file) is the item.
+  bool is_link() const {
+    return (attributes & file_attribute_reparse_point) != 0 && is_name_surrogate(reparse_tag);
+  }
 };
 
 // Both desktops as one listing of each folder shows them, the user's first (a folder
@@ -33,14 +39,14 @@ class DesktopListing {
 
   // Desktop order, then listing order.
   const std::vector<ListedEntry>& entries() const { return entries_; }
-  // The entry's own attributes when the listing holds it (names compared ignoring
-  // ASCII case, as Windows compares them).
-  std::optional<std::uint32_t> attributes(std::string_view path) const;
-  bool contains(std::string_view path) const { return attributes(path).has_value(); }
+  // The entry when the listing holds it (names compared ignoring ASCII case, as Windows
+  // compares them).
+  const ListedEntry* find(std::string_view path) const;
+  bool contains(std::string_view path) const { return find(path) != nullptr; }
 
  private:
   std::vector<ListedEntry> entries_;
-  std::map<std::string, std::uint32_t> by_name_;  // folded full path -> attributes
+  std::map<std::string, std::size_t> by_name_;  // folded full path -> index in entries_
 };
 
 }  // namespace mossglow

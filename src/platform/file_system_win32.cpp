@@ -62,12 +62,12 @@ Handle open(const WidePath& path, DWORD access, DWORD disposition, DWORD flags) 
   return Handle(CreateFileW(path.get(), access, share_all, nullptr, disposition, flags, nullptr));
 }
 
-OsResult<FileMetadata> information(std::string_view path, DWORD extra_flags) {
+OsResult<FileMetadata> information(std::string_view path) {
   const WidePath wide(path);
   if (!wide.valid()) return invalid_name();
   // No access is asked for: reading the metadata must work on files opened by others
   // and on folders (backup semantics).
-  const Handle file = open(wide, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | extra_flags);
+  const Handle file = open(wide, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
   if (!file.valid()) return last_error();
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(file.get(), &info)) return last_error();
@@ -98,21 +98,12 @@ bool is_directory(const WidePath& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// MoveFileExW. A file the shell has just seen appear is opened for a moment to read its
-// icon (and a virus scanner does the same), which makes a rename fail with a sharing
-// violation; such a rename is tried again for up to about half a second.
 OsResult<void> move_file(std::string_view from, std::string_view to, DWORD flags) {
   const WidePath source(from);
   const WidePath target(to);
   if (!source.valid() || !target.valid()) return invalid_name();
-  for (int attempt = 0;; ++attempt) {
-    if (MoveFileExW(source.get(), target.get(), flags)) return {};
-    const DWORD error = GetLastError();
-    if (error != ERROR_SHARING_VIOLATION || attempt == 24) {
-      return std::unexpected(Win32Error{error});
-    }
-    Sleep(20);
-  }
+  if (!MoveFileExW(source.get(), target.get(), flags)) return last_error();
+  return {};
 }
 
 OsResult<void> create_directory_tree(std::string_view path) {
@@ -134,12 +125,12 @@ OsResult<void> create_directory_tree(std::string_view path) {
 
 }  // namespace
 
-OsResult<FileMetadata> Win32FileSystem::metadata(std::string_view path) {
-  return information(path, 0);
+void SleepingWaiter::wait(std::chrono::milliseconds pause) {
+  Sleep(static_cast<DWORD>(pause.count()));
 }
 
-OsResult<FileMetadata> Win32FileSystem::symlink_metadata(std::string_view path) {
-  return information(path, FILE_FLAG_OPEN_REPARSE_POINT);
+OsResult<FileMetadata> Win32FileSystem::metadata(std::string_view path) {
+  return information(path);
 }
 
 OsResult<std::uint32_t> Win32FileSystem::get_attributes(std::string_view path) {
@@ -169,9 +160,13 @@ OsResult<std::vector<DirectoryEntry>> Win32FileSystem::list_directory(std::strin
   do {
     const std::u16string_view name(reinterpret_cast<const char16_t*>(entry.cFileName));
     if (name == u"." || name == u"..") continue;
+    // The listing names a reparse point's tag in dwReserved0; it tells a link from a
+    // cloud placeholder without opening either.
+    const DWORD tag =
+        (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? entry.dwReserved0 : 0;
     entries.push_back(
         DirectoryEntry{to_wtf8(name), entry.dwFileAttributes,
-                       (std::uint64_t{entry.nFileSizeHigh} << 32) | entry.nFileSizeLow});
+                       (std::uint64_t{entry.nFileSizeHigh} << 32) | entry.nFileSizeLow, tag});
   } while (FindNextFileW(find, &entry));
   if (GetLastError() != ERROR_NO_MORE_FILES) return last_error();
   return entries;
@@ -213,11 +208,14 @@ OsResult<void> Win32FileSystem::write_file(std::string_view path, std::string_vi
   return write_and_flush(file, bytes, flush);
 }
 
-OsResult<void> Win32FileSystem::flush_file(std::string_view path) {
+OsResult<void> Win32FileSystem::write_in_place(std::string_view path, std::string_view bytes) {
   const WidePath wide(path);
   if (!wide.valid()) return invalid_name();
   const Handle file = open(wide, GENERIC_WRITE, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
   if (!file.valid()) return last_error();
+  if (auto written = write_all(file, bytes); !written) return written;
+  // The end goes where the new bytes end: a shorter file loses the old tail.
+  if (!SetEndOfFile(file.get())) return last_error();
   if (!FlushFileBuffers(file.get())) return last_error();
   return {};
 }
@@ -229,14 +227,6 @@ OsResult<void> Win32FileSystem::create_new_file(std::string_view path, std::stri
   const Handle file = open(wide, GENERIC_WRITE, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
   if (!file.valid()) return last_error();
   return write_and_flush(file, bytes, flush);
-}
-
-OsResult<void> Win32FileSystem::copy_file(std::string_view from, std::string_view to) {
-  const WidePath source(from);
-  const WidePath target(to);
-  if (!source.valid() || !target.valid()) return invalid_name();
-  if (!CopyFileExW(source.get(), target.get(), nullptr, nullptr, nullptr, 0)) return last_error();
-  return {};
 }
 
 OsResult<void> Win32FileSystem::rename_replace(std::string_view from, std::string_view to) {

@@ -2,7 +2,7 @@
 
 namespace mossglow {
 
-void notify_desktops_updated(Shell& shell, const DesktopFolders& desktops) {
+void notify_desktops_updated(Shell& shell, std::span<const std::string> desktops) {
   for (const std::string& desktop : desktops) {
     shell.change_notify(shcne_updatedir, shcnf_pathw_flush, desktop);
   }

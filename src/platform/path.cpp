@@ -60,7 +60,48 @@ PathParts take_apart(std::string_view path) {
   return parts;
 }
 
+bool is_ascii_digit(char c) { return c >= '0' && c <= '9'; }
+
+// CON, PRN, AUX, NUL, COM0-9 and LPT0-9 (the superscript digits ¹²³ too), CONIN$ and
+// CONOUT$, whatever the case: the part of a name before its first dot, trailing spaces
+// left out, as Windows compares it.
+bool is_device_name(std::string_view name) {
+  std::string base = ascii_lower(name.substr(0, name.find('.')));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  if (base == "con" || base == "prn" || base == "aux" || base == "nul" || base == "conin$" ||
+      base == "conout$") {
+    return true;
+  }
+  if (!base.starts_with("com") && !base.starts_with("lpt")) return false;
+  const std::string_view digit = std::string_view(base).substr(3);
+  return (digit.size() == 1 && is_ascii_digit(digit[0])) || digit == "\xC2\xB9" ||
+         digit == "\xC2\xB2" || digit == "\xC2\xB3";
+}
+
+// A name of the 8.3 form whose base ends in a tilde and digits, as Windows makes short
+// aliases (REPORT~1.LNK, PROGRA~12): up to eight characters before the dot, up to three
+// after, no spaces, no second dot.
+bool looks_like_short_alias(std::string_view name) {
+  const std::size_t dot = name.find('.');
+  const std::string_view base = name.substr(0, dot);
+  const std::string_view ext = dot == std::string_view::npos ? "" : name.substr(dot + 1);
+  if (base.size() > 8 || ext.size() > 3 || ext.find('.') != std::string_view::npos) return false;
+  if (name.find(' ') != std::string_view::npos) return false;
+  const std::size_t tilde = base.rfind('~');
+  if (tilde == std::string_view::npos || tilde == 0 || tilde + 1 == base.size()) return false;
+  return std::ranges::all_of(base.substr(tilde + 1), is_ascii_digit);
+}
+
 }  // namespace
+
+std::optional<std::string_view> unsafe_name_reason(std::string_view name) {
+  if (!name.empty() && (name.back() == '.' || name.back() == ' ')) {
+    return "名称以点或空格结尾，Windows 会把它当作另一个名称";
+  }
+  if (is_device_name(name)) return "名称是 Windows 保留的设备名";
+  if (looks_like_short_alias(name)) return "名称形如 8.3 短文件名，可能指向另一个文件";
+  return std::nullopt;
+}
 
 std::string join_path(std::string_view folder, std::string_view name) {
   std::string joined(folder);

@@ -33,6 +33,7 @@ inline constexpr std::uint32_t error_file_not_found = 2;
 inline constexpr std::uint32_t error_path_not_found = 3;
 inline constexpr std::uint32_t error_access_denied = 5;
 inline constexpr std::uint32_t error_sharing_violation = 32;
+inline constexpr std::uint32_t error_lock_violation = 33;
 inline constexpr std::uint32_t error_file_exists = 80;
 inline constexpr std::uint32_t error_invalid_parameter = 87;
 inline constexpr std::uint32_t error_dir_not_empty = 145;
@@ -43,6 +44,9 @@ inline constexpr std::uint32_t error_directory = 267;
 inline constexpr std::uint32_t error_bad_file_type = 222;
 inline constexpr std::uint32_t error_file_too_large = 223;
 inline constexpr std::uint32_t error_unable_to_move_replacement = 1176;
+// A sync client's placeholder whose bytes cannot be fetched now (its provider is not
+// running, or the device is offline).
+inline constexpr std::uint32_t error_cloud_file_provider_not_running = 362;
 
 // "No such file" in either of the forms Windows gives it.
 constexpr bool is_not_found(Win32Error error) {

@@ -50,25 +50,19 @@ class Shell {
  public:
   virtual ~Shell() = default;
 
-  // Loads the link (IPersistFile::Load, STGM_READ), sets the icon location and saves it
-  // in place (IPersistFile::Save, fRemember TRUE). A file that is not a shell link fails
-  // at Load and is left untouched.
-  virtual ComResult<void> set_link_icon(std::string_view link_path, std::string_view icon_path) = 0;
-  // SetPath, then SetArguments and SetWorkingDirectory where given, SetIconLocation,
-  // then IPersistFile::Save to `link_path`.
-  virtual ComResult<void> create_link(std::string_view link_path, const NewLink& link) = 0;
-  // The same two things done in memory, through the object's IPersistStream on a stream
-  // over memory: the bytes a link file would hold, and nothing written anywhere. The
-  // caller puts them in place itself (and under Wine no helper process is started, as
-  // one is for every IPersistFile::Save).
+  // Shell links are made and changed in memory, through the object's IPersistStream on
+  // a stream over memory: the bytes a link file holds, and nothing written anywhere.
+  // The caller writes them where they belong, knowing them before any write begins.
   // The bytes of `link_bytes` loaded, given the icon location, and saved again.
   virtual ComResult<std::string> link_bytes_with_icon(std::string_view link_bytes,
                                                       std::string_view icon_path) = 0;
-  // The bytes of a new link with these properties (set in the order create_link sets them).
+  // The bytes of a new link: SetPath, then SetArguments and SetWorkingDirectory where
+  // given, then SetIconLocation.
   virtual ComResult<std::string> new_link_bytes(const NewLink& link) = 0;
-
-  // Reads a link's properties back (for checks and tests).
-  virtual ComResult<LinkInfo> read_link(std::string_view link_path) = 0;
+  // A link's properties as the shell link object reads them back from its bytes: the
+  // proof that a link holds what it was given (a target the format cannot hold comes
+  // back otherwise).
+  virtual ComResult<LinkInfo> link_from_bytes(std::string_view link_bytes) = 0;
 
   // WritePrivateProfileStringW, section InternetShortcut: IconFile then IconIndex "0".
   // A zero return with GetLastError 0 counts as success.

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "platform/text.hpp"
-#include "platform/wide_path_win32.hpp"
 
 namespace mossglow {
 namespace {
@@ -77,13 +76,6 @@ HRESULT create_shell_link(Released<IShellLinkW>& link) {
   return hr;
 }
 
-// IPersistFile of the same object; a success that hands back no interface is no success.
-HRESULT query_persist_file(IShellLinkW* link, Released<IPersistFile>& file) {
-  const HRESULT hr = link->QueryInterface(IID_IPersistFile, file.out());
-  if (SUCCEEDED(hr) && file.get() == nullptr) return E_POINTER;
-  return hr;
-}
-
 // WritePrivateProfileStringW in the InternetShortcut section. A zero return with no
 // error code set is how Windows reports some successful writes, so it counts as one.
 HRESULT write_url_key(const wchar_t* key, const std::wstring& value, const std::wstring& file) {
@@ -145,34 +137,30 @@ ComResult<std::string> saved_bytes(IShellLinkW* link) {
   return copy;
 }
 
+// A new shell link object loaded from a link's bytes, through a stream over memory.
+HRESULT loaded_link(std::string_view link_bytes, Released<IShellLinkW>& link) {
+  if (const HRESULT hr = create_shell_link(link); FAILED(hr)) return hr;
+  Released<IPersistStream> persist;
+  if (const HRESULT hr = query_persist_stream(link.get(), persist); FAILED(hr)) return hr;
+  Released<IStream> stream;
+  if (const HRESULT hr =
+          CreateStreamOnHGlobal(nullptr, TRUE, reinterpret_cast<IStream**>(stream.out()));
+      FAILED(hr)) {
+    return hr;
+  }
+  ULONG written = 0;
+  if (const HRESULT hr =
+          stream->Write(link_bytes.data(), static_cast<ULONG>(link_bytes.size()), &written);
+      FAILED(hr)) {
+    return hr;
+  }
+  if (const HRESULT hr = stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr); FAILED(hr)) {
+    return hr;
+  }
+  return persist->Load(stream.get());
+}
+
 }  // namespace
-
-ComResult<void> Win32Shell::set_link_icon(std::string_view link_path, std::string_view icon_path) {
-  // The link object opens and saves through the file calls, which take the long form.
-  const WidePath path(link_path);
-  if (!path.valid()) return invalid_name();
-  const std::wstring icon = wide(icon_path);
-  Released<IShellLinkW> link;
-  if (const HRESULT hr = create_shell_link(link); FAILED(hr)) return failure(hr);
-  Released<IPersistFile> file;
-  if (const HRESULT hr = query_persist_file(link.get(), file); FAILED(hr)) return failure(hr);
-  // Loading first keeps everything the link holds; only the icon location changes.
-  if (const HRESULT hr = file->Load(path.get(), STGM_READ); FAILED(hr)) return failure(hr);
-  if (const HRESULT hr = link->SetIconLocation(icon.c_str(), 0); FAILED(hr)) return failure(hr);
-  if (const HRESULT hr = file->Save(path.get(), TRUE); FAILED(hr)) return failure(hr);
-  return {};
-}
-
-ComResult<void> Win32Shell::create_link(std::string_view link_path, const NewLink& link_data) {
-  const WidePath path(link_path);
-  if (!path.valid()) return invalid_name();
-  Released<IShellLinkW> link;
-  if (const HRESULT hr = made_link(link_data, link); FAILED(hr)) return failure(hr);
-  Released<IPersistFile> file;
-  if (const HRESULT hr = query_persist_file(link.get(), file); FAILED(hr)) return failure(hr);
-  if (const HRESULT hr = file->Save(path.get(), TRUE); FAILED(hr)) return failure(hr);
-  return {};
-}
 
 ComResult<std::string> Win32Shell::new_link_bytes(const NewLink& link_data) {
   Released<IShellLinkW> link;
@@ -183,41 +171,16 @@ ComResult<std::string> Win32Shell::new_link_bytes(const NewLink& link_data) {
 ComResult<std::string> Win32Shell::link_bytes_with_icon(std::string_view link_bytes,
                                                         std::string_view icon_path) {
   Released<IShellLinkW> link;
-  if (const HRESULT hr = create_shell_link(link); FAILED(hr)) return failure(hr);
-  Released<IPersistStream> persist;
-  if (const HRESULT hr = query_persist_stream(link.get(), persist); FAILED(hr)) {
-    return failure(hr);
-  }
-  Released<IStream> stream;
-  if (const HRESULT hr =
-          CreateStreamOnHGlobal(nullptr, TRUE, reinterpret_cast<IStream**>(stream.out()));
-      FAILED(hr)) {
-    return failure(hr);
-  }
-  ULONG written = 0;
-  if (const HRESULT hr =
-          stream->Write(link_bytes.data(), static_cast<ULONG>(link_bytes.size()), &written);
-      FAILED(hr)) {
-    return failure(hr);
-  }
-  if (const HRESULT hr = stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr); FAILED(hr)) {
-    return failure(hr);
-  }
   // Loading first keeps everything the link holds; only the icon location changes.
-  if (const HRESULT hr = persist->Load(stream.get()); FAILED(hr)) return failure(hr);
+  if (const HRESULT hr = loaded_link(link_bytes, link); FAILED(hr)) return failure(hr);
   const std::wstring icon = wide(icon_path);
   if (const HRESULT hr = link->SetIconLocation(icon.c_str(), 0); FAILED(hr)) return failure(hr);
   return saved_bytes(link.get());
 }
 
-ComResult<LinkInfo> Win32Shell::read_link(std::string_view link_path) {
-  const WidePath path(link_path);
-  if (!path.valid()) return invalid_name();
+ComResult<LinkInfo> Win32Shell::link_from_bytes(std::string_view link_bytes) {
   Released<IShellLinkW> link;
-  if (const HRESULT hr = create_shell_link(link); FAILED(hr)) return failure(hr);
-  Released<IPersistFile> file;
-  if (const HRESULT hr = query_persist_file(link.get(), file); FAILED(hr)) return failure(hr);
-  if (const HRESULT hr = file->Load(path.get(), STGM_READ); FAILED(hr)) return failure(hr);
+  if (const HRESULT hr = loaded_link(link_bytes, link); FAILED(hr)) return failure(hr);
 
   std::vector<wchar_t> buffer(text_buffer_units);
   LinkInfo info;

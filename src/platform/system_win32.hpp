@@ -10,9 +10,12 @@
 namespace mossglow {
 
 // The real Windows behind a System: one of each Win32 implementation, owned together
-// with the System that refers to them (so it is never copied or moved).
+// with the System that refers to them (so it is never copied or moved). The file calls
+// wait out brief locks (see PatientFileSystem).
 struct Win32System {
-  Win32FileSystem files;
+  Win32FileSystem raw_files;
+  SleepingWaiter waiter;
+  PatientFileSystem files{raw_files, waiter};
   Win32Shell shell;
   Win32Environment env;
   Win32Messages messages;

@@ -50,7 +50,7 @@ std::u16string rebuild(std::u16string root, const std::vector<std::u16string_vie
 }  // namespace
 
 std::u16string extended_length_path(std::u16string_view path) {
-  if (path.size() <= longest_plain_path) return std::u16string(path);
+  if (path.size() < 3) return std::u16string(path);
   const bool trailing = is_separator(path.back());
   if (is_drive_letter(path[0]) && path[1] == u':' && is_separator(path[2])) {
     std::u16string root = u"\\\\?\\";
@@ -60,7 +60,7 @@ std::u16string extended_length_path(std::u16string_view path) {
   }
   if (is_separator(path[0]) && is_separator(path[1])) {
     // \\?\ and \\.\ are device paths, already past any clean-up.
-    if ((path[2] == u'?' || path[2] == u'.') && is_separator(path[3])) {
+    if (path.size() >= 4 && (path[2] == u'?' || path[2] == u'.') && is_separator(path[3])) {
       return std::u16string(path);
     }
     const auto parts = components(path.substr(2));

@@ -6,19 +6,15 @@
 
 namespace mossglow {
 
-// The longest path the wide file calls take in their plain form: CreateDirectoryW
-// stops twelve units short of MAX_PATH (room for an 8.3 name), the others at MAX_PATH.
-// Anything longer goes in the extended-length form.
-inline constexpr std::size_t longest_plain_path = 247;
-
-// A path in the form the wide file calls take at any length. An absolute drive path
-// (X:\...) or UNC path (\\server\share\...) longer than longest_plain_path becomes
-// \\?\X:\... or \\?\UNC\server\share\... . That form turns off Windows' own clean-up,
-// so it is done here first, as Windows would have: '/' becomes '\', repeated
-// separators are one, "." components go and ".." takes back the component before it
-// (never the drive or the share). Component text is kept exactly, trailing dots and
-// spaces included, so a long path names exactly the entry a listing returned.
-// Paths already in \\?\ or \\.\ form, relative paths and short paths stay as given.
+// A path in the one form every wide file call gets, whatever its length: an absolute
+// drive path (X:\...) or UNC path (\\server\share\...) becomes \\?\X:\... or
+// \\?\UNC\server\share\... . The plain form would let Windows rewrite the name on the
+// way (trailing dots and spaces dropped, CON or COM1 taken for a device) and stops at
+// MAX_PATH; this one names exactly the entry a listing returned, at any length. It also
+// turns off Windows' own clean-up, so that is done here first, as Windows would have:
+// '/' becomes '\', repeated separators are one, "." components go and ".." takes back
+// the component before it (never the drive or the share). Component text is kept
+// exactly. Paths already in \\?\ or \\.\ form and relative paths stay as given.
 std::u16string extended_length_path(std::u16string_view path);
 
 // A UTF-8/WTF-8 path as a NUL-terminated UTF-16 string for the wide calls, in the form

@@ -1,18 +1,18 @@
 #include "shortcuts/restore.hpp"
 
 #include <algorithm>
-#include <map>
 #include <optional>
 #include <vector>
 
 #include "platform/notifications.hpp"
 #include "platform/path.hpp"
 #include "platform/text.hpp"
+#include "shortcuts/icon_change.hpp"
 #include "state/backup_journal.hpp"
 #include "state/content_hash.hpp"
 #include "state/data_directory.hpp"
+#include "state/desktop_writes.hpp"
 #include "state/journal_storage.hpp"
-#include "state/placement.hpp"
 #include "steam/restore.hpp"
 
 namespace mossglow {
@@ -42,103 +42,87 @@ bool is_backup_name(const Record& record, std::string_view originals) {
   return name[dot] == '.' && is_decimal_index(name.substr(0, dot));
 }
 
-// A rename over the shortcut that stopped halfway leaves the shortcut gone and the
-// temporary file beside it holding the new content, whole and flushed: the icon change
-// (the journalled applied hash) or the original being put back. Either way the
-// original goes back in its place, with the attributes the temporary file was given
-// for it. Nothing when the temporary file is not one of those two.
-std::optional<Status> finish_interrupted_rename(const System& sys, const Record& record) {
-  const std::string temporary = placement_temporary(record.path);
-  const auto attributes = sys.files.get_attributes(temporary);
-  if (!attributes) return std::nullopt;
-  const auto hash = content_hash(sys, temporary);
-  if (!hash || (*hash != record.original_hash && *hash != record.applied_hash)) {
-    return std::nullopt;
-  }
-  if (auto cleared = discard_temporary(sys, record.path); !cleared) return cleared;
-  if (auto placed = place_copy(sys, record.backup, record.path, *attributes, Placement::create);
-      !placed) {
-    return placed;
-  }
-  return Status{};
-}
-
 // What one restore knows before it looks at any record.
 struct RestoreRun {
   const System& sys;
-  const DesktopFolders& desktops;
+  const DesktopPlaces& places;
+  std::string_view data_directory;
   std::string originals;
-  // Which records left a temporary file beside their shortcut; none when a desktop
-  // could not be listed (each is then asked about on its own).
-  std::optional<DesktopListing> leftovers;
-  // The copies' attributes, from one listing of the originals folder: a copy put back
-  // with the attributes it already has needs no further call.
-  std::map<std::string, std::uint32_t> copy_attributes;
 };
 
-std::optional<std::uint32_t> copy_attributes(const RestoreRun& run, std::string_view backup) {
-  const auto it = run.copy_attributes.find(ascii_lower(file_name(backup)));
-  if (it == run.copy_attributes.end()) return std::nullopt;
-  return it->second;
+// Whether the shortcut's bytes are the apply's doing: exactly what it wrote, or what
+// rewriting between the original and that (either way) left when a write stopped. The
+// latter is proven against the new bytes made again from the original, which must hash
+// to the journalled value: bytes that cannot be proven are never taken for the apply's.
+bool is_applied(const RestoreRun& run, const Record& record, std::string_view original,
+                std::string_view current) {
+  if (!record.applied_hash) return false;
+  const auto hash = sha256_hex(current);
+  if (hash && *hash == *record.applied_hash) return true;
+  const auto applied = bytes_with_mascot_icon(run.sys, run.data_directory, original,
+                                              has_extension(record.path, "url"));
+  if (!applied) return false;
+  const auto applied_hash = sha256_hex(*applied);
+  return applied_hash && *applied_hash == *record.applied_hash &&
+         is_interrupted_rewrite(current, original, *applied);
 }
 
 // Undoes one record, or says why it must stay in the journal. Nothing is written
-// unless the content hashes prove that the file at the shortcut's place is exactly
-// the one the apply wrote, and then only through a temporary file renamed over it.
+// unless the content hashes prove that the file at the shortcut's place is the one the
+// apply wrote (or its interrupted write), and then only by rewriting it in place.
 Status restore_record(const RestoreRun& run, const Record& record) {
   const System& sys = run.sys;
-  if (!is_on_a_desktop(record.path, run.desktops) ||
-      (!has_extension(record.path, "lnk") && !has_extension(record.path, "url"))) {
+  if (!has_extension(record.path, "lnk") && !has_extension(record.path, "url")) {
     return keep(not_on_desktop);
   }
+  auto path = run.places.locate(record.path, not_on_desktop);
+  if (!path) return std::unexpected(path.error());
   if (!is_backup_name(record, run.originals)) return keep(backup_elsewhere);
 
-  auto backup_hash = content_hash(sys, record.backup);
+  auto original = sys.files.read_file(record.backup);
+  if (!original) return std::unexpected(sys.read_text(original.error()));
+  auto backup_hash = sha256_hex(*original);
   if (!backup_hash) return std::unexpected(backup_hash.error());
   if (*backup_hash != record.original_hash) return keep(backup_damaged);
 
-  if (record.replacement_path) return restore_steam_shortcut(sys, run.leftovers, record);
+  if (record.replacement_path) {
+    return restore_steam_shortcut(sys, run.places, {record, *path, *original, run.originals});
+  }
 
-  auto attributes = sys.files.get_attributes(record.path);
-  if (!attributes && is_not_found(attributes.error())) {
-    if (auto finished = finish_interrupted_rename(sys, record); finished) return *finished;
-  }
-  // A leftover of an apply or restore that stopped while writing beside the shortcut.
-  if (auto cleared = discard_listed_temporary(sys, run.leftovers, record.path); !cleared) {
-    return cleared;
-  }
-  if (!attributes) return sys.failure(attributes.error());
-  // A link put in the shortcut's place is not what the apply wrote, whatever it leads to.
-  if ((*attributes & file_attribute_reparse_point) != 0) return keep(shortcut_changed);
-  auto current_hash = content_hash(sys, record.path);
-  if (!current_hash) return std::unexpected(current_hash.error());
-  if (*current_hash == record.original_hash) return {};  // the original is already in place
-  if (!record.applied_hash || *record.applied_hash != *current_hash) return keep(shortcut_changed);
+  const ListedEntry* entry = run.places.entry(*path);
+  if (entry == nullptr) return sys.failure(Win32Error{error_file_not_found});
+  // A folder or a link put in the shortcut's place is not what the apply wrote,
+  // whatever it leads to.
+  if (entry->is_directory() || entry->is_link()) return keep(shortcut_changed);
+  auto current = sys.files.read_file(*path);
+  if (!current) return std::unexpected(sys.read_text(current.error()));
 
-  // The original comes back whole or not at all: a restore stopped at any moment leaves
-  // either the file the journal still names or the original.
-  if (auto placed = place_copy(sys, record.backup, record.path, *attributes, Placement::replace,
-                               copy_attributes(run, record.backup));
-      !placed) {
-    return placed;
+  const std::uint32_t wanted = attributes_after_rewrite(entry->attributes, record.attributes);
+  if (*current == *original) {
+    // Already the original; a rewrite that stopped before its attributes came back
+    // leaves them to give.
+    if ((entry->attributes & settable_attributes) != wanted) {
+      if (auto set = sys.files.set_attributes(*path, attribute_word(wanted)); !set) {
+        return sys.failure(set.error());
+      }
+    }
+    return {};
   }
-  return {};
+  if (!is_applied(run, record, *original, *current)) return keep(shortcut_changed);
+  // The journal names both versions, so a restore stopped at any moment leaves a file
+  // the next one proves and finishes.
+  return rewrite_in_place(sys, *path, *original, entry->attributes, wanted);
 }
 
 }  // namespace
 
-Result<Section> restore_shortcuts(const System& sys, const DesktopFolders& desktops,
+Result<Section> restore_shortcuts(const System& sys, const DesktopPlaces& places,
                                   std::string_view data_directory) {
   auto loaded = load_backup_journal(sys, data_directory);
   if (!loaded) return std::unexpected(loaded.error());
   if (!loaded->has_value()) return Section{std::string(nothing_to_restore), false};
 
-  RestoreRun run{sys, desktops, originals_folder(data_directory), std::nullopt, {}};
-  if (auto listing = DesktopListing::read(sys, desktops)) run.leftovers = std::move(*listing);
-  if (auto copies = sys.files.list_directory(run.originals)) {
-    for (const auto& entry : *copies)
-      run.copy_attributes[ascii_lower(entry.name)] = entry.attributes;
-  }
+  const RestoreRun run{sys, places, data_directory, originals_folder(data_directory)};
   int restored = 0;
   std::vector<Record> kept;
   std::vector<std::string> failure_lines;

@@ -11,7 +11,7 @@ Result<std::string> known_folder_path(const System& sys, KnownFolder folder) {
 std::vector<std::string> desktop_shortcuts(const DesktopListing& listing) {
   std::vector<std::string> shortcuts;
   for (const ListedEntry& entry : listing.entries()) {
-    if (entry.is_directory() || entry.is_symlink()) continue;
+    if (entry.is_directory() || entry.is_link()) continue;
     if (has_extension(entry.path, "lnk") || has_extension(entry.path, "url")) {
       shortcuts.push_back(entry.path);
     }

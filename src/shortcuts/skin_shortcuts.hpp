@@ -1,7 +1,5 @@
 #pragma once
 
-#include <cstdint>
-#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +9,7 @@
 #include "platform/system.hpp"
 #include "state/backup_journal.hpp"
 #include "state/journal_json.hpp"
+#include "state/originals.hpp"
 
 namespace mossglow {
 
@@ -19,25 +18,23 @@ struct SkinRun {
   const System& sys;
   const DesktopFolders& desktops;
   const DesktopListing& listing;  // both desktops as the scan found them
+  OriginalsFolder& originals;
   std::string data_directory;
-  std::string originals_directory;
   std::string icon_path;
   std::vector<Record> journal;
   JournalText journal_text;  // the journal's text, kept in step with `journal`
-  // Copies an earlier apply left in the originals folder (by folded name), with their
-  // attributes, from one listing of the folder.
-  std::map<std::string, std::uint32_t> old_copies;
   std::vector<std::string> failure_lines;
   // Shortcuts re-iconed or converted in this run.
   int updated = 0;
 };
 
-// Skins every listed shortcut (its index in the list names its backup copy): backs it
-// up, journals it ahead of the change, points its icon at the mascot and records the
-// result. Shortcuts go through in batches that double in size, each journalled with two
-// saves, so the journal's bytes grow linearly with the desktop while a stop at any
-// moment leaves at most one batch for a restore to settle. A failing shortcut adds one
-// failure line, in list order, and the rest go on.
+// Skins every listed shortcut (its index in the list names its backup copy): keeps a
+// copy of the original, works out the shortcut's new bytes, journals both hashes and
+// then rewrites the shortcut in place. Shortcuts go through in batches that double in
+// size, each journalled by one save before any of its shortcuts is written (a Steam
+// conversion saves once more), so the journal's bytes grow linearly with the desktop
+// while a stop at any moment leaves at most one batch for a restore to settle. A failing
+// shortcut adds one failure line, in list order, and the rest go on.
 void skin_shortcuts(SkinRun& run, const std::vector<std::string>& shortcuts);
 
 }  // namespace mossglow

@@ -16,6 +16,7 @@ struct journal::Table<Record> {
       Field{"applied_hash", &Record::applied_hash},
       Field{"replacement_path", &Record::replacement_path},
       Field{"replacement_hash", &Record::replacement_hash},
+      Field{"attributes", &Record::attributes, /*added_later=*/true},
   };
 };
 
@@ -28,6 +29,7 @@ Result<std::string> backup_journal_element(const Record& record) {
                                                : nlohmann::ordered_json(nullptr);
   if (record.replacement_path) object["replacement_path"] = *record.replacement_path;
   if (record.replacement_hash) object["replacement_hash"] = *record.replacement_hash;
+  if (record.attributes) object["attributes"] = *record.attributes;
   return journal_element(object);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,12 +21,15 @@ struct Record {
   // A converted Steam shortcut: the generated link that took the .url's place.
   std::optional<std::string> replacement_path;
   std::optional<std::string> replacement_hash;
+  // The shortcut's attributes when they were other than the archive bit alone (a
+  // read-only, hidden or system shortcut): what a rewrite or a put-back gives it again.
+  std::optional<std::uint32_t> attributes;
 
   friend bool operator==(const Record&, const Record&) = default;
 };
 
-// The journal text: `applied_hash` written as null when none, the replacement keys
-// left out when none. Fails when a path is not valid Unicode.
+// The journal text: `applied_hash` written as null when none, the replacement keys and
+// `attributes` left out when none. Fails when a path is not valid Unicode.
 Result<std::string> serialize_backup_journal(const std::vector<Record>& records);
 // One record's element of that text (see JournalText).
 Result<std::string> backup_journal_element(const Record& record);

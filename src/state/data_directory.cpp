@@ -20,6 +20,10 @@ std::string icon_path(std::string_view data_directory) {
   return join_path(data_directory, "brambun.ico");
 }
 
+std::string url_scratch_path(std::string_view data_directory) {
+  return join_path(data_directory, "scratch.url");
+}
+
 Status write_icon(const System& sys, std::string_view data_directory, IconWrite when) {
   const std::string path = icon_path(data_directory);
   if (when == IconWrite::unless_present && path_exists(sys.files, path)) return {};

@@ -33,6 +33,9 @@ inline constexpr std::string_view detailed_record_name = "last-operation.txt";
 std::string originals_folder(std::string_view data_directory);
 // The mascot icon every icon location the program writes names, with index 0.
 std::string icon_path(std::string_view data_directory);
+// Where an internet shortcut's new icon keys are written before its bytes go anywhere
+// (the profile writer works on files only); nothing relies on what it holds later.
+std::string url_scratch_path(std::string_view data_directory);
 
 enum class IconWrite {
   always,          // the apply's shortcut step: the file is made or rewritten

@@ -30,6 +30,9 @@ struct Field {
   using type = M;
   std::string_view name;
   M R::*member;
+  // An optional field added after the record's array form was first read: such an array
+  // may end before it (journals written earlier still read).
+  bool added_later = false;
 };
 
 // Specialised beside each record type: `static constexpr std::tuple fields{Field{...}...}`
@@ -41,6 +44,7 @@ struct Table;
 struct FieldName {
   std::string_view name;
   bool optional;
+  bool added_later;
 };
 
 struct RecordSlot;
@@ -73,7 +77,8 @@ inline constexpr bool is_optional<std::optional<T>> = true;
 template <class R>
 inline constexpr auto field_names = std::apply(
     [](auto... field) {
-      return std::array{FieldName{field.name, is_optional<typename decltype(field)::type>}...};
+      return std::array{FieldName{field.name, is_optional<typename decltype(field)::type>,
+                                  field.added_later}...};
     },
     Table<R>::fields);
 

@@ -3,7 +3,8 @@
 #include "platform/file_system.hpp"
 #include "platform/path.hpp"
 #include "state/content_hash.hpp"
-#include "state/placement.hpp"
+#include "state/desktop_writes.hpp"
+#include "state/link_proof.hpp"
 #include "steam/launcher.hpp"
 
 namespace mossglow {
@@ -35,17 +36,17 @@ std::string launcher_folder(std::string_view launcher) {
   return std::string(without_last_component(launcher));
 }
 
-Status create_steam_link(const System& sys, std::string_view address, std::string_view link_path,
-                         std::string_view icon_path) {
+Result<std::string> steam_link_bytes(const System& sys, std::string_view address,
+                                     std::string_view icon_path) {
   auto launcher = find_steam_launcher(sys);
   if (!launcher) return std::unexpected(launcher.error());
 
   const NewLink link{*launcher, steam_link_arguments(address), launcher_folder(*launcher),
                      std::string(icon_path), 0};
-  if (auto created = sys.shell.create_link(link_path, link); !created) {
-    return std::unexpected(sys.windows_text(created.error()));
-  }
-  return verify_icon_read_back(sys, link_path, icon_path);
+  auto bytes = sys.shell.new_link_bytes(link);
+  if (!bytes) return std::unexpected(sys.windows_text(bytes.error()));
+  if (auto held = expect_link_holds(sys, *bytes, link); !held) return std::unexpected(held.error());
+  return std::move(*bytes);
 }
 
 std::string steam_link_path(std::string_view url_path) { return with_extension(url_path, "lnk"); }
@@ -59,36 +60,32 @@ Status check_steam_name_clash(const System& sys, std::string_view url_path,
     if (!taken) return std::unexpected(taken.error());
     if (*taken) return std::unexpected(std::string(name_taken) + link);
   }
-  // The link is put in place through this name.
-  return require_free_temporary(sys, link);
+  return {};
 }
 
 Status convert_steam_shortcut(const System& sys, const SteamEntry& entry, Record& record,
                               const std::function<Status()>& save) {
   const std::string link = steam_link_path(entry.url_path);
-  const std::string staging =
-      join_path(entry.originals_directory, std::to_string(entry.index) + ".skin.lnk");
-
   // Shortcuts are journalled a batch at a time, so another conversion may have taken
   // the name since this one was checked.
   if (auto clash = check_steam_name_clash(sys, entry.url_path, entry.desktops); !clash) {
     return clash;
   }
-  if (auto created = create_steam_link(sys, entry.address, staging, entry.icon_path); !created) {
-    return created;
-  }
+  auto bytes = steam_link_bytes(sys, entry.address, entry.icon_path);
+  if (!bytes) return std::unexpected(bytes.error());
+  auto staging = entry.originals.keep_staging(entry.index, *bytes);
+  if (!staging) return std::unexpected(staging.error());
+  if (auto shown = verify_icon_read_back(sys, *staging, entry.icon_path); !shown) return shown;
   // From this save on, a restore knows the desktop link may exist and which bytes it
-  // must have to be removed.
+  // must have (or have begun to have) to be removed.
   record.replacement_path = link;
-  auto staging_hash = content_hash(sys, staging);
-  if (!staging_hash) return std::unexpected(staging_hash.error());
-  record.replacement_hash = *staging_hash;
+  auto link_hash = sha256_hex(*bytes);
+  if (!link_hash) return std::unexpected(link_hash.error());
+  record.replacement_hash = *link_hash;
   if (auto saved = save(); !saved) return saved;
 
-  // The link appears whole or not at all, and only where no file of its name is.
-  if (auto placed = place_copy(sys, staging, link, std::nullopt, Placement::create); !placed) {
-    return placed;
-  }
+  // Only where no file of its name is: CREATE_NEW.
+  if (auto created = create_on_desktop(sys, link, *bytes); !created) return created;
   if (auto shown = verify_icon_read_back(sys, link, entry.icon_path); !shown) return shown;
   // The .url goes only when it is still the file that was backed up and the link on the
   // desktop is exactly the recorded one; its copy is on disk since the backup.

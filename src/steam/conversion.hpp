@@ -10,6 +10,7 @@
 #include "platform/result.hpp"
 #include "platform/system.hpp"
 #include "state/backup_journal.hpp"
+#include "state/originals.hpp"
 
 namespace mossglow {
 
@@ -26,10 +27,11 @@ std::string steam_link_arguments(std::string_view address);
 // root keeps its separator), empty for a bare file name.
 std::string launcher_folder(std::string_view launcher);
 
-// Writes a shell link at `link_path` that starts the registered steam.exe with the game
-// address and shows the mascot icon, then checks that the shell reads that icon back.
-Status create_steam_link(const System& sys, std::string_view address, std::string_view link_path,
-                         std::string_view icon_path);
+// The bytes of a shell link that starts the registered steam.exe with the game address
+// and shows the mascot icon, made in memory and proven to hold all of that (read back
+// from the bytes themselves) before anything is written.
+Result<std::string> steam_link_bytes(const System& sys, std::string_view address,
+                                     std::string_view icon_path);
 
 // The link that takes a Steam .url's place: same folder, same stem, extension lnk.
 std::string steam_link_path(std::string_view url_path);
@@ -44,15 +46,16 @@ struct SteamEntry {
   std::string_view address;   // from the .url, unchanged
   std::string_view url_path;  // the .url on the desktop
   std::size_t index;          // its place in the shortcut list
-  std::string_view originals_directory;
+  OriginalsFolder& originals;
   std::string_view icon_path;
   const DesktopFolders& desktops;
 };
 
-// Replaces the .url by a link to steam.exe with the mascot icon: the link is written to
-// the originals folder first, recorded in the journal, copied beside the .url and
-// checked, and only then is the .url deleted. A failure leaves the .url in place and
-// the journal saying how far the conversion got.
+// Replaces the .url by a link to steam.exe with the mascot icon: the link is kept in the
+// originals folder first (where a restore finds its bytes), recorded in the journal,
+// created beside the .url under its own name and checked, and only then is the .url
+// deleted. A failure leaves the .url in place and the journal saying how far the
+// conversion got.
 // `save` saves the journal holding `record` as it now stands.
 Status convert_steam_shortcut(const System& sys, const SteamEntry& entry, Record& record,
                               const std::function<Status()>& save);

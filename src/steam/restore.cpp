@@ -2,8 +2,9 @@
 
 #include "platform/file_system.hpp"
 #include "platform/path.hpp"
+#include "platform/text.hpp"
 #include "state/content_hash.hpp"
-#include "state/placement.hpp"
+#include "state/desktop_writes.hpp"
 #include "steam/conversion.hpp"
 
 namespace mossglow {
@@ -15,53 +16,107 @@ constexpr std::string_view link_modified = "生成的 Steam 快捷方式已被�
 constexpr std::string_view restored_differs = "还原后的快捷方式校验失败，已保留Brambun快捷方式";
 constexpr std::string_view link_misplaced = "记录的 Steam 快捷方式不在原快捷方式旁边，已保留记录";
 
+Status refuse(std::string_view reason) { return std::unexpected(std::string(reason)); }
+
+bool hashes_to(std::string_view bytes, const std::optional<std::string>& expected) {
+  const auto hash = sha256_hex(bytes);
+  return hash && expected && *hash == *expected;
+}
+
+// The bytes the conversion gave the desktop link, from its staging copy in the originals
+// folder: under the record's index, or (when that name held other bytes) another
+// staging link of the folder with the recorded hash. Nothing when none is found.
+std::optional<std::string> staged_link(const System& sys, std::string_view originals,
+                                       const Record& record) {
+  const std::string_view copy = file_name(record.backup);
+  std::vector<std::string> names{std::string(copy.substr(0, copy.find('.'))) + ".skin.lnk"};
+  if (auto entries = sys.files.list_directory(originals)) {
+    for (const DirectoryEntry& entry : *entries) {
+      if (entry.name.ends_with(".skin.lnk") && !equals_ignoring_ascii_case(entry.name, names[0])) {
+        names.push_back(entry.name);
+      }
+    }
+  }
+  for (const std::string& name : names) {
+    auto bytes = sys.files.read_file(join_path(originals, name));
+    if (bytes && hashes_to(*bytes, record.replacement_hash)) return std::move(*bytes);
+  }
+  return std::nullopt;
+}
+
+// Whether the file at the link's place is the generated link: the recorded one, or what
+// creating it left when the apply stopped (an empty or partly written file of its bytes).
+Result<bool> is_generated_link(const System& sys, std::string_view link,
+                               const SteamRestore& steam) {
+  auto bytes = sys.files.read_file(link);
+  if (!bytes) return std::unexpected(sys.read_text(bytes.error()));
+  if (!steam.record.replacement_hash) return false;
+  if (hashes_to(*bytes, steam.record.replacement_hash)) return true;
+  const auto staged = staged_link(sys, steam.originals_directory, steam.record);
+  return staged && is_interrupted_creation(*bytes, *staged);
+}
+
 }  // namespace
 
-Status restore_steam_shortcut(const System& sys, const std::optional<DesktopListing>& leftovers,
-                              const Record& record) {
-  const std::string& url = record.path;
-  const std::string& link = *record.replacement_path;
+Status restore_steam_shortcut(const System& sys, const DesktopPlaces& places,
+                              const SteamRestore& steam) {
+  const Record& record = steam.record;
   // The apply writes the link beside the .url under the same stem, and nowhere else.
-  if (!has_extension(url, "url") || link != steam_link_path(url)) {
-    return std::unexpected(std::string(link_misplaced));
+  if (!has_extension(record.path, "url") || record.replacement_path != steam_link_path(record.path)) {
+    return refuse(link_misplaced);
   }
-  // Leftovers of an interrupted copy; the names are the program's own.
-  if (auto cleared = discard_listed_temporary(sys, leftovers, url); !cleared) return cleared;
-  if (auto cleared = discard_listed_temporary(sys, leftovers, link); !cleared) return cleared;
+  const std::string url(steam.url);
+  const std::string link = steam_link_path(url);
+  const ListedEntry* url_entry = places.entry(url);
+  const ListedEntry* link_entry = places.entry(link);
 
-  auto url_there = sys.exists(url);
-  if (!url_there) return std::unexpected(url_there.error());
-  if (*url_there) {
-    if (auto same = expect_content_hash(sys, url, record.original_hash, other_file_in_place);
-        !same) {
-      return same;
+  // The .url is the original, or what putting it back left when a restore stopped.
+  bool url_complete = false;
+  if (url_entry != nullptr) {
+    auto bytes = sys.files.read_file(url);
+    if (!bytes) return std::unexpected(sys.read_text(bytes.error()));
+    url_complete = *bytes == steam.original;
+    if (!url_complete && !is_interrupted_creation(*bytes, steam.original)) {
+      return refuse(other_file_in_place);
     }
   }
   // Only a link proven to be the generated one may be deleted below.
-  auto link_there = sys.exists(link);
-  if (!link_there) return std::unexpected(link_there.error());
-  if (*link_there) {
-    if (auto same = expect_content_hash(sys, link, record.replacement_hash, link_modified); !same) {
-      return same;
-    }
+  if (link_entry != nullptr) {
+    auto generated = is_generated_link(sys, link, steam);
+    if (!generated) return std::unexpected(generated.error());
+    if (!*generated) return refuse(link_modified);
   }
-  if (!*url_there) {
-    // Back whole or not at all, with the attributes the .url had.
-    auto attributes = sys.files.get_attributes(record.backup);
-    if (!attributes) return sys.failure(attributes.error());
-    if (auto placed = place_copy(sys, record.backup, url, *attributes, Placement::create);
-        !placed) {
-      return placed;
+
+  // The attributes the .url had; a journal of an earlier version has them on the copy.
+  std::uint32_t wanted = file_attribute_archive;
+  if (record.attributes) {
+    wanted = *record.attributes;
+  } else if (auto copied = sys.files.get_attributes(record.backup)) {
+    wanted = *copied;
+  }
+  wanted &= settable_attributes;
+  if (url_entry == nullptr) {
+    if (auto created = create_on_desktop(sys, url, steam.original, wanted); !created) {
+      return created;
+    }
+  } else if (!url_complete) {
+    if (auto finished = rewrite_in_place(sys, url, steam.original, url_entry->attributes, wanted);
+        !finished) {
+      return finished;
+    }
+  } else if ((url_entry->attributes & settable_attributes) == file_attribute_archive &&
+             wanted != file_attribute_archive) {
+    // Put back by a restore that stopped before it could give the attributes.
+    if (auto set = sys.files.set_attributes(url, attribute_word(wanted)); !set) {
+      return sys.failure(set.error());
     }
   }
   if (auto same = expect_content_hash(sys, url, record.original_hash, restored_differs); !same) {
     return same;
   }
-  if (*link_there) {
+  if (link_entry != nullptr) {
     auto deleted = sys.files.delete_file(link);
-    if (!deleted && deleted.error().code != error_file_not_found) {
-      return sys.failure(deleted.error());
-    }
+    if (!deleted && !is_not_found(deleted.error())) return sys.failure(deleted.error());
   }
   return {};
 }

@@ -31,7 +31,7 @@ TEST_F(FileSystemContract, MetadataOfFilesFoldersAndMissingNames) {
 
   const auto file = files_.metadata(at("data.bin"));
   ASSERT_TRUE(file);
-  EXPECT_TRUE(file->is_file());
+  EXPECT_FALSE(file->is_directory());
   EXPECT_EQ(file->size, 5u);
   EXPECT_EQ(file->attributes, file_attribute_archive);
 
@@ -48,28 +48,38 @@ TEST_F(FileSystemContract, MetadataOfFilesFoldersAndMissingNames) {
                                          {"missing\\child.txt", error_path_not_found},
                                          {"data.bin\\child.txt", error_path_not_found}}) {
     EXPECT_EQ(error_of(files_.metadata(at(c.name))), c.code) << c.name;
-    EXPECT_EQ(error_of(files_.symlink_metadata(at(c.name))), c.code) << c.name;
     EXPECT_FALSE(path_exists(files_, at(c.name))) << c.name;
   }
 }
 
-TEST_F(FileSystemContract, MetadataFollowsLinksAndSymlinkMetadataDoesNot) {
+// The listing shows a symbolic link as itself: a reparse point whose tag is a name
+// surrogate. That is how a link is told from a sync client's placeholder, which is a
+// reparse point too.
+TEST_F(FileSystemContract, MetadataFollowsLinksAndTheListingShowsTheLinkItself) {
   make_file("target.txt", "abc");
   if (!platform_->make_symlink(at("link.txt"), at("target.txt"), false)) {
     GTEST_SKIP() << "this platform cannot make symbolic links";
   }
   const auto followed = files_.metadata(at("link.txt"));
   ASSERT_TRUE(followed);
-  EXPECT_TRUE(followed->is_file());
+  EXPECT_FALSE(followed->is_directory());
   EXPECT_EQ(followed->size, 3u);
-  const auto own = files_.symlink_metadata(at("link.txt"));
-  ASSERT_TRUE(own);
-  EXPECT_TRUE(own->is_symlink());
+  const auto entry_of = [&](std::string_view name) {
+    for (const auto& entry : files_.list_directory(dir_).value_or(std::vector<DirectoryEntry>{})) {
+      if (entry.name == name) return std::optional(entry);
+    }
+    return std::optional<DirectoryEntry>();
+  };
+  ASSERT_TRUE(entry_of("link.txt"));
+  EXPECT_TRUE(entry_of("link.txt")->is_link());
+  EXPECT_EQ(entry_of("link.txt")->reparse_tag, reparse_tag_symlink);
+  EXPECT_FALSE(entry_of("target.txt")->is_link());
+  EXPECT_EQ(entry_of("target.txt")->reparse_tag, 0u);
 
   // A dangling link is absent for the existence test but still there as an entry.
   ASSERT_TRUE(files_.delete_file(at("target.txt")));
   EXPECT_EQ(error_of(files_.metadata(at("link.txt"))), error_file_not_found);
-  EXPECT_TRUE(files_.symlink_metadata(at("link.txt")));
+  EXPECT_TRUE(entry_of("link.txt"));
 }
 
 TEST_F(FileSystemContract, AttributesRoundTrip) {
@@ -155,7 +165,33 @@ TEST_F(FileSystemContract, ReadAndWriteFailures) {
     EXPECT_EQ(error_of(files_.write_file(at("locked.txt"), "x", false)), error_access_denied);
     EXPECT_EQ(files_.read_file(at("locked.txt")).value_or(""), "keep");
   }
-  EXPECT_EQ(error_of(files_.flush_file(at("missing.txt"))), error_file_not_found);
+  EXPECT_EQ(error_of(files_.write_in_place(at("missing.txt"), "x")), error_file_not_found);
+}
+
+// How a file the user owns is changed: the same file, its bytes rewritten from the start
+// and its end set, whatever attributes it has (a read-only one refuses, as it refuses
+// any write). A name that does not exist is never created.
+TEST_F(FileSystemContract, WriteInPlaceRewritesTheSameFileToTheNewLength) {
+  const std::uint32_t word = hidden_archive | file_attribute_system;
+  make_file("shortcut.lnk", "the original bytes", word);
+  for (const std::string_view bytes : {"much longer than the original bytes were", "short", ""}) {
+    SCOPED_TRACE(bytes);
+    ASSERT_TRUE(files_.write_in_place(at("shortcut.lnk"), bytes));
+    EXPECT_EQ(files_.read_file(at("shortcut.lnk")).value_or("?"), bytes);
+    EXPECT_EQ(files_.metadata(at("shortcut.lnk")).value_or(FileMetadata{}).size, bytes.size());
+    EXPECT_EQ(files_.get_attributes(at("shortcut.lnk")).value_or(0), word);
+  }
+  EXPECT_EQ(sorted_listing(dir_), std::vector<std::string>{"shortcut.lnk"});
+
+  ASSERT_TRUE(files_.create_directories(at("folder")));
+  EXPECT_EQ(error_of(files_.write_in_place(at("folder"), "x")), error_access_denied);
+  EXPECT_EQ(error_of(files_.write_in_place(at("none\\x.lnk"), "x")), error_path_not_found);
+  make_file("readonly.lnk", "keep", readonly_archive);
+  if (read_only_binds_writes()) {
+    EXPECT_EQ(error_of(files_.write_in_place(at("readonly.lnk"), "x")), error_access_denied);
+    EXPECT_EQ(files_.read_file(at("readonly.lnk")).value_or(""), "keep");
+  }
+  EXPECT_FALSE(path_exists(files_, at("missing.lnk")));
 }
 
 TEST_F(FileSystemContract, CreateNewRefusesAnyExistingName) {
@@ -173,54 +209,6 @@ TEST_F(FileSystemContract, CreateNewRefusesAnyExistingName) {
   EXPECT_EQ(files_.read_file(at("new.lnk")).value_or(""), "fresh");
   EXPECT_EQ(error_of(files_.create_new_file(at("none\\new.lnk"), "x", false)),
             error_path_not_found);
-}
-
-TEST_F(FileSystemContract, CopyOverwritesAnExistingFile) {
-  make_file("plain.lnk", "plain bytes");
-  make_file("existing.lnk", "a much longer old content");
-  ASSERT_TRUE(files_.copy_file(at("plain.lnk"), at("existing.lnk")));
-  EXPECT_EQ(files_.read_file(at("existing.lnk")).value_or(""), "plain bytes");
-  EXPECT_EQ(files_.get_attributes(at("existing.lnk")).value_or(0), file_attribute_archive);
-
-  // A hidden destination takes a copy with the same bits (what a restore over a hidden
-  // shortcut does).
-  const std::uint32_t word = hidden_archive | file_attribute_system;
-  make_file("source.lnk", "source bytes", word);
-  make_file("hidden.lnk", "old", word);
-  ASSERT_TRUE(files_.copy_file(at("source.lnk"), at("hidden.lnk")));
-  EXPECT_EQ(files_.read_file(at("hidden.lnk")).value_or(""), "source bytes");
-  EXPECT_EQ(files_.get_attributes(at("hidden.lnk")).value_or(0), word);
-}
-
-TEST_F(FileSystemContract, CopyRefusesProtectedDestinationsAndMissingSources) {
-  make_file("plain.lnk", "plain");
-  make_file("hidden.lnk", "hidden", hidden_archive);
-  make_file("system.lnk", "system", file_attribute_system | file_attribute_archive);
-  make_file("readonly.lnk", "readonly", readonly_archive);
-  ASSERT_TRUE(files_.create_directories(at("folder")));
-  struct Case {
-    const char* name;
-    std::uint32_t attributes;
-    bool refused;
-  };
-  for (const Case& c : {Case{"hidden", hidden_archive, copy_guards_hidden_destination()},
-                        Case{"system", file_attribute_system | file_attribute_archive,
-                             copy_guards_hidden_destination()},
-                        Case{"readonly", readonly_archive, read_only_binds_writes()}}) {
-    const std::string target = at(std::string(c.name) + ".lnk");
-    if (c.refused) {
-      EXPECT_EQ(error_of(files_.copy_file(at("plain.lnk"), target)), error_access_denied) << c.name;
-      EXPECT_EQ(files_.read_file(target).value_or(""), c.name);
-    } else {
-      EXPECT_TRUE(files_.copy_file(at("plain.lnk"), target)) << c.name;
-      EXPECT_EQ(files_.read_file(target).value_or(""), "plain");
-      EXPECT_EQ(files_.get_attributes(target).value_or(0), c.attributes) << c.name;
-    }
-  }
-  EXPECT_EQ(error_of(files_.copy_file(at("missing.lnk"), at("x.lnk"))), error_file_not_found);
-  EXPECT_EQ(error_of(files_.copy_file(at("plain.lnk"), at("none\\x.lnk"))), error_path_not_found);
-  EXPECT_EQ(error_of(files_.copy_file(at("folder"), at("x.lnk"))), error_access_denied);
-  EXPECT_FALSE(path_exists(files_, at("x.lnk")));
 }
 
 // The two ways a journal is saved over its last version.
@@ -271,8 +259,8 @@ struct Entry {
   }
 };
 
-// A finished temporary file is renamed onto its real name only while that name is free;
-// a taken name leaves both files exactly as they were.
+// A lone temporary journal is moved onto its real name only while that name is free; a
+// taken name leaves both files exactly as they were.
 TEST_F(FileSystemContract, RenameNewMovesContentAndAttributesToAFreeNameOnly) {
   const auto entry = [&](std::string_view name) {
     return Entry{files_.read_file(at(name)).value_or("<none>"),
@@ -282,12 +270,12 @@ TEST_F(FileSystemContract, RenameNewMovesContentAndAttributesToAFreeNameOnly) {
        {file_attribute_archive, hidden_archive, readonly_archive, file_attribute_hidden,
         hidden_archive | file_attribute_system | file_attribute_readonly}) {
     SCOPED_TRACE(word);
-    make_file("Notes.txt.lnk.mossglow-tmp", "link", word);
-    ASSERT_TRUE(files_.rename_new(at("Notes.txt.lnk.mossglow-tmp"), at("Notes.txt.lnk")));
-    EXPECT_EQ(entry("Notes.txt.lnk"), (Entry{"link", file_word_as_read(word)}));
-    EXPECT_FALSE(path_exists(files_, at("Notes.txt.lnk.mossglow-tmp")));
-    ASSERT_TRUE(files_.set_attributes(at("Notes.txt.lnk"), file_attribute_archive));
-    ASSERT_TRUE(files_.delete_file(at("Notes.txt.lnk")));
+    make_file("journal.tmp", "link", word);
+    ASSERT_TRUE(files_.rename_new(at("journal.tmp"), at("journal.json")));
+    EXPECT_EQ(entry("journal.json"), (Entry{"link", file_word_as_read(word)}));
+    EXPECT_FALSE(path_exists(files_, at("journal.tmp")));
+    ASSERT_TRUE(files_.set_attributes(at("journal.json"), file_attribute_archive));
+    ASSERT_TRUE(files_.delete_file(at("journal.json")));
   }
 
   make_file("new.tmp", "new", hidden_archive);
@@ -308,8 +296,8 @@ TEST_F(FileSystemContract, RenameNewMovesContentAndAttributesToAFreeNameOnly) {
   EXPECT_EQ(error_of(files_.rename_new(at("new.tmp"), at("none\\x.lnk"))), error_path_not_found);
 }
 
-// Replacing a shortcut by rename: a hidden one gives way and the result carries the
-// source's attributes; a read-only one refuses and both stay.
+// Replacing a file by rename (a journal's first save): a hidden one gives way and the
+// result carries the source's attributes; a read-only one refuses and both stay.
 TEST_F(FileSystemContract, RenameReplaceOntoHiddenAndReadOnlyTargets) {
   struct Case {
     std::uint32_t source;
@@ -342,67 +330,6 @@ TEST_F(FileSystemContract, RenameReplaceOntoHiddenAndReadOnlyTargets) {
     }
     ASSERT_TRUE(files_.set_attributes(at("target.lnk"), file_attribute_archive));
     ASSERT_TRUE(files_.delete_file(at("target.lnk")));
-  }
-}
-
-// A backup copy must come back with the bits the shortcut had. The copy is a new
-// file, so it is marked for archiving whether or not the source was.
-TEST_F(FileSystemContract, CopyCarriesHiddenSystemAndReadOnlyBits) {
-  const std::uint32_t all_three = hidden_archive | file_attribute_system | file_attribute_readonly;
-  struct Case {
-    std::uint32_t source;
-    std::uint32_t copy;
-  };
-  for (const Case& c : {
-           Case{hidden_archive, hidden_archive},
-           Case{file_attribute_system | file_attribute_archive,
-                file_attribute_system | file_attribute_archive},
-           Case{readonly_archive, readonly_archive},
-           Case{all_three, all_three},
-           Case{file_attribute_hidden, hidden_archive},
-           Case{file_attribute_readonly | file_attribute_system,
-                readonly_archive | file_attribute_system},
-           Case{file_attribute_normal, file_attribute_archive},
-       }) {
-    SCOPED_TRACE(testing::Message() << std::hex << c.source);
-    make_file("source.lnk", "bytes", c.source);
-    const std::uint32_t source = file_word_as_read(c.source);
-    ASSERT_EQ(files_.get_attributes(at("source.lnk")).value_or(0), source);
-    ASSERT_TRUE(files_.copy_file(at("source.lnk"), at("backup.lnk")));
-    EXPECT_EQ(files_.read_file(at("backup.lnk")).value_or(""), "bytes");
-    EXPECT_EQ(files_.get_attributes(at("backup.lnk")).value_or(0), c.copy);
-    EXPECT_EQ(files_.get_attributes(at("source.lnk")).value_or(0), source);
-    for (const char* name : {"source.lnk", "backup.lnk"}) {
-      ASSERT_TRUE(files_.set_attributes(at(name), file_attribute_archive));
-      ASSERT_TRUE(files_.delete_file(at(name)));
-    }
-  }
-}
-
-// A read-only file cannot be opened to flush it; the program clears the bit for the
-// flush and writes the word it read back, which must leave the attributes as they were.
-TEST_F(FileSystemContract, FlushOfAReadOnlyFileWithTheBitClearedForIt) {
-  for (const std::uint32_t word :
-       {readonly_archive, file_attribute_readonly, readonly_archive | file_attribute_hidden,
-        readonly_archive | file_attribute_hidden | file_attribute_system}) {
-    SCOPED_TRACE(word);
-    make_file("shortcut.lnk", "bytes", word);
-    const std::uint32_t before = files_.get_attributes(at("shortcut.lnk")).value_or(0);
-    ASSERT_EQ(before, file_word_as_read(word));
-    if (read_only_binds_writes()) {
-      EXPECT_EQ(error_of(files_.flush_file(at("shortcut.lnk"))), error_access_denied);
-    }
-    const std::uint32_t cleared = before & ~file_attribute_readonly;
-    ASSERT_TRUE(files_.set_attributes(at("shortcut.lnk"), cleared));
-    EXPECT_EQ(files_.get_attributes(at("shortcut.lnk")).value_or(0), file_word_as_read(cleared));
-    EXPECT_TRUE(files_.flush_file(at("shortcut.lnk")));
-    // Flushing writes nothing, so it does not mark the file for archiving.
-    EXPECT_EQ(files_.get_attributes(at("shortcut.lnk")).value_or(0), file_word_as_read(cleared));
-    ASSERT_TRUE(files_.set_attributes(at("shortcut.lnk"), before));
-    EXPECT_EQ(files_.get_attributes(at("shortcut.lnk")).value_or(0), before);
-    EXPECT_EQ(files_.read_file(at("shortcut.lnk")).value_or(""), "bytes");
-    ASSERT_TRUE(files_.set_attributes(at("shortcut.lnk"), file_attribute_archive));
-    ASSERT_TRUE(files_.delete_file(at("shortcut.lnk")));
   }
 }
 

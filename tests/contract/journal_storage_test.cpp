@@ -27,9 +27,6 @@ class RecordingFileSystem final : public FileSystem {
   OsResult<FileMetadata> metadata(std::string_view p) override {
     return record(Op::metadata, p, inner_.metadata(p));
   }
-  OsResult<FileMetadata> symlink_metadata(std::string_view p) override {
-    return record(Op::symlink_metadata, p, inner_.symlink_metadata(p));
-  }
   OsResult<std::uint32_t> get_attributes(std::string_view p) override {
     return record(Op::get_attributes, p, inner_.get_attributes(p));
   }
@@ -45,14 +42,11 @@ class RecordingFileSystem final : public FileSystem {
   OsResult<void> write_file(std::string_view p, std::string_view b, bool flush) override {
     return record(Op::write_file, p, inner_.write_file(p, b, flush));
   }
-  OsResult<void> flush_file(std::string_view p) override {
-    return record(Op::flush_file, p, inner_.flush_file(p));
+  OsResult<void> write_in_place(std::string_view p, std::string_view b) override {
+    return record(Op::write_in_place, p, inner_.write_in_place(p, b));
   }
   OsResult<void> create_new_file(std::string_view p, std::string_view b, bool flush) override {
     return record(Op::create_new_file, p, inner_.create_new_file(p, b, flush));
-  }
-  OsResult<void> copy_file(std::string_view from, std::string_view to) override {
-    return record(Op::copy_file, from, inner_.copy_file(from, to));
   }
   OsResult<void> rename_replace(std::string_view from, std::string_view to) override {
     return record(Op::rename_replace, from, inner_.rename_replace(from, to));

@@ -7,6 +7,7 @@
 
 #include "contract_fixture.hpp"
 #include "platform/shell.hpp"
+#include "support/link_files.hpp"
 
 namespace mossglow::contract {
 namespace {
@@ -48,14 +49,12 @@ TEST_F(LongPathContract, EveryFileCallWorksPastMaxPath) {
   ASSERT_TRUE(files_.write_file(in("Notes.txt.lnk"), "link bytes", true));
   EXPECT_EQ(files_.read_file(in("notes.TXT.lnk")).value_or(""), "link bytes");
   EXPECT_EQ(files_.metadata(in("Notes.txt.lnk")).value_or(FileMetadata{}).size, 10u);
-  EXPECT_TRUE(files_.symlink_metadata(in("Notes.txt.lnk")).value_or(FileMetadata{}).is_file());
   ASSERT_TRUE(files_.set_attributes(in("Notes.txt.lnk"), hidden_archive));
   EXPECT_EQ(files_.get_attributes(in("Notes.txt.lnk")).value_or(0), hidden_archive);
-  EXPECT_TRUE(files_.flush_file(in("Notes.txt.lnk")));
-
-  ASSERT_TRUE(files_.copy_file(in("Notes.txt.lnk"), in("Notes.txt.lnk.backup")));
-  EXPECT_EQ(files_.read_file(in("Notes.txt.lnk.backup")).value_or(""), "link bytes");
-  EXPECT_EQ(files_.get_attributes(in("Notes.txt.lnk.backup")).value_or(0), hidden_archive);
+  ASSERT_TRUE(files_.write_in_place(in("Notes.txt.lnk"), "in place"));
+  EXPECT_EQ(files_.read_file(in("Notes.txt.lnk")).value_or(""), "in place");
+  EXPECT_EQ(files_.get_attributes(in("Notes.txt.lnk")).value_or(0), hidden_archive);
+  ASSERT_TRUE(files_.create_new_file(in("Notes.txt.lnk.backup"), "link bytes", true));
 
   ASSERT_TRUE(files_.create_new_file(in("journal.tmp"), "new journal", true));
   EXPECT_EQ(error_of(files_.create_new_file(in("journal.tmp"), "x", false)), error_file_exists);
@@ -69,6 +68,9 @@ TEST_F(LongPathContract, EveryFileCallWorksPastMaxPath) {
   ASSERT_TRUE(files_.rename_replace(in("journal.tmp"), in("journal.json")));
   EXPECT_EQ(files_.read_file(in("journal.json")).value_or(""), "newest journal");
 
+  const auto listed = files_.list_directory(folder);
+  ASSERT_TRUE(listed);
+  for (const auto& entry : *listed) EXPECT_FALSE(entry.is_link()) << entry.name;
   EXPECT_EQ(sorted_listing(folder),
             (std::vector<std::string>{"journal.json", "Notes.txt.lnk", "Notes.txt.lnk.backup"}));
   // The same folder spelled the way Windows would clean up itself.
@@ -84,24 +86,27 @@ TEST_F(LongPathContract, EveryFileCallWorksPastMaxPath) {
   EXPECT_EQ(error_of(files_.read_file(in("journal.json"))), error_file_not_found);
 }
 
-TEST_F(LongPathContract, ShellLinksPastMaxPath) {
-  const std::string folder = long_folder(300);
-  const std::string link = join_path(folder, "Notes.txt.lnk");
-  const std::string icon = "C:\\Users\\u\\AppData\\Local\\MossglowHome\\brambun.ico";
-  ASSERT_TRUE(shell_.create_link(link, {"C:\\windows\\notepad.exe", "/a", "C:\\", "C:\\o.ico", 2}));
-  const auto created = shell_.read_link(link);
-  ASSERT_TRUE(created);
-  EXPECT_EQ(created->target, "C:\\windows\\notepad.exe");
-  EXPECT_EQ(created->icon_path, "C:\\o.ico");
-  EXPECT_EQ(created->icon_index, 2);
-
-  ASSERT_TRUE(shell_.set_link_icon(link, icon));
-  const auto changed = shell_.read_link(link);
-  ASSERT_TRUE(changed);
-  EXPECT_EQ(changed->arguments, "/a");
-  EXPECT_EQ(changed->working_directory, "C:\\");
-  EXPECT_EQ(changed->icon_path, icon);
-  EXPECT_EQ(changed->icon_index, 0);
+// Every name is given to Windows exactly: one ending in a dot or a space is its own
+// entry, never the one Windows' plain form would trim it to, at any length.
+TEST_F(LongPathContract, NamesEndingInADotOrASpaceAreTheirOwnEntries) {
+  for (const std::size_t length : {std::size_t{60}, std::size_t{300}}) {
+    SCOPED_TRACE(length);
+    const std::string folder = long_folder(length);
+    const auto in = [&](std::string_view name) { return join_path(folder, name); };
+    ASSERT_TRUE(files_.write_file(in("notes"), "plain", false));
+    ASSERT_TRUE(files_.set_attributes(in("notes"), hidden_archive));
+    ASSERT_TRUE(files_.create_new_file(in("notes "), "space", false));
+    ASSERT_TRUE(files_.create_new_file(in("notes."), "dot", false));
+    EXPECT_EQ(sorted_listing(folder), (std::vector<std::string>{"notes", "notes ", "notes."}));
+    ASSERT_TRUE(files_.write_in_place(in("notes "), "SPACE"));
+    ASSERT_TRUE(files_.set_attributes(in("notes."), hidden_archive));
+    EXPECT_EQ(files_.read_file(in("notes")).value_or(""), "plain");
+    EXPECT_EQ(files_.read_file(in("notes ")).value_or(""), "SPACE");
+    EXPECT_EQ(files_.get_attributes(in("notes ")).value_or(0), file_attribute_archive);
+    EXPECT_EQ(files_.get_attributes(in("notes.")).value_or(0), hidden_archive);
+    ASSERT_TRUE(files_.delete_file(in("notes.")));
+    EXPECT_EQ(sorted_listing(folder), (std::vector<std::string>{"notes", "notes "}));
+  }
 }
 
 // The profile writer and the icon read-back work in MAX_PATH buffers; past them the
@@ -119,7 +124,7 @@ TEST_F(LongPathContract, UrlIconsAndIconReadBackFailCleanlyPastMaxPath) {
     const std::string link = join_path(folder, "N.lnk");
     ASSERT_EQ(utf16_length(url), length);
     ASSERT_TRUE(files_.write_file(url, url_before, false));
-    ASSERT_TRUE(shell_.create_link(link, {"C:\\windows", {}, {}, "C:\\o.ico", 2}));
+    ASSERT_TRUE(testing_support::write_link(files_, shell_, link, {"C:\\windows", {}, {}, "C:\\o.ico", 2}));
 
     const auto written = shell_.set_url_icon(url, "C:\\i.ico");
     const auto location = shell_.icon_location(link);

@@ -41,6 +41,33 @@ std::string torn(std::string_view now, std::string_view old) {
   return candidates[0];
 }
 
+// What a power cut leaves of a write in place: the disk writes in blocks, each of which
+// holds the old or the new bytes, and where the file grew past its old end the blocks
+// not yet written read as zeros. Alternate blocks are taken from each side, so that the
+// result is neither version whenever it can be.
+constexpr std::size_t block_size = 16;
+std::string blocks_mixed(std::string_view now, std::string_view old, bool new_first) {
+  std::string mixed(now);
+  for (std::size_t i = 0; i < mixed.size(); ++i) {
+    const bool new_block = ((i / block_size) % 2 == 0) == new_first;
+    if (!new_block) mixed[i] = i < old.size() ? old[i] : '\0';
+  }
+  return mixed;
+}
+std::string blocks_torn(std::string_view now, std::string_view old) {
+  for (const bool new_first : {false, true}) {
+    std::string mixed = blocks_mixed(now, old, new_first);
+    if (mixed != now && mixed != old) return mixed;
+  }
+  return blocks_mixed(now, old, false);
+}
+// The file's new length reached the disk, none of its new bytes did.
+std::string resized_only(std::string_view now, std::string_view old) {
+  std::string resized(old.substr(0, std::min(old.size(), now.size())));
+  resized.resize(now.size(), '\0');
+  return resized;
+}
+
 }  // namespace
 
 std::string FakeFileSystem::fold(std::string_view path) {
@@ -109,23 +136,52 @@ void FakeFileSystem::changed(Op operation, std::string_view path, std::string_vi
   observer_.changed(operation, path, step);
 }
 
+bool FakeFileSystem::locked(const std::string& key) const {
+  if (locked_.contains(key)) return true;
+  const auto it = locked_until_.find(key);
+  return it != locked_until_.end() && clock_ < it->second;
+}
+
 FakeFileSystem::Node& FakeFileSystem::put(const std::string& key, std::string_view path,
                                           Node node) {
   if (Node* existing = find(key)) {
     node.order = existing->order;
     node.path = existing->path;
+    node.id = existing->id;
   } else {
     node.order = next_order_++;
+    node.id = next_id_++;
     node.path = std::string(path);
+    events_.push_back({EntryEvent::Kind::created, node.path, {}});
   }
   return nodes_[key] = std::move(node);
+}
+
+void FakeFileSystem::erase(const std::string& key) {
+  const auto it = nodes_.find(key);
+  if (it == nodes_.end()) return;
+  events_.push_back({EntryEvent::Kind::deleted, it->second.path, {}});
+  nodes_.erase(it);
+}
+
+OsResult<void> FakeFileSystem::hydrate(const std::string& key) {
+  Node* node = find(key);
+  if (node == nullptr || !node->in_cloud) return {};
+  if (!cloud_running_) return fail(error_cloud_file_provider_not_running);
+  node->in_cloud = false;
+  node->attributes &= ~file_attribute_recall_on_data_access;
+  return {};
 }
 
 void FakeFileSystem::write_in_steps(const std::string& key, std::string_view path,
                                     std::uint32_t attributes, const Bytes& bytes, Op operation) {
   Node node;
   node.attributes = attributes;
-  if (const Node* existing = find(key)) node.durable = existing->durable;
+  node.truncated = true;
+  if (const Node* existing = find(key)) {
+    node.durable = existing->durable;
+    node.reparse_tag = existing->reparse_tag;
+  }
   const std::string shown = put(key, path, std::move(node)).path;
   changed(operation, shown, "created or truncated");
   // Looked up again after each step: the observer may have read the volume meanwhile.
@@ -142,19 +198,23 @@ void FakeFileSystem::write_in_steps(const std::string& key, std::string_view pat
 void FakeFileSystem::make_durable(const std::string& key, Op operation) {
   Node& node = *find(key);
   node.durable = node.content;
+  node.truncated = false;
   changed(operation, node.path, "flushed");
 }
 
 void FakeFileSystem::load_state(State state) {
   nodes_ = std::move(state);
-  // New entries list after every loaded one.
+  // New entries list after every loaded one and get IDs of their own.
   next_order_ = 1;
-  for (const auto& [key, node] : nodes_) next_order_ = std::max(next_order_, node.order + 1);
+  for (const auto& [key, node] : nodes_) {
+    next_order_ = std::max(next_order_, node.order + 1);
+    next_id_ = std::max(next_id_, node.id + 1);
+  }
 }
 
 OsResult<FileMetadata> FakeFileSystem::stat(std::string_view path) const {
   const std::string key = fold(path);
-  if (locked_.contains(key)) return fail(error_sharing_violation);
+  if (locked(key)) return fail(error_sharing_violation);
   if (has_nul(path)) return fail(error_invalid_name);
   if (is_drive(key)) return FileMetadata{file_attribute_directory, 0};
   const Node* entry = find(key);
@@ -166,18 +226,6 @@ OsResult<FileMetadata> FakeFileSystem::stat(std::string_view path) const {
 
 OsResult<FileMetadata> FakeFileSystem::metadata(std::string_view path) {
   return faults_.run(Op::metadata, path, fail, [&] { return stat(path); });
-}
-
-OsResult<FileMetadata> FakeFileSystem::symlink_metadata(std::string_view path) {
-  return faults_.run(Op::symlink_metadata, path, fail, [&]() -> OsResult<FileMetadata> {
-    const std::string key = fold(path);
-    if (locked_.contains(key)) return fail(error_sharing_violation);
-    if (has_nul(path)) return fail(error_invalid_name);
-    if (is_drive(key)) return FileMetadata{file_attribute_directory, 0};
-    const Node* node = find(key);
-    if (node == nullptr) return not_found(key);
-    return FileMetadata{node->attributes, node->content.size()};
-  });
 }
 
 OsResult<std::uint32_t> FakeFileSystem::get_attributes(std::string_view path) {
@@ -197,11 +245,10 @@ OsResult<void> FakeFileSystem::set_attributes(std::string_view path, std::uint32
     if (has_nul(path)) return fail(error_invalid_name);
     Node* node = find(key);
     if (node == nullptr) return not_found(key);
-    // Windows keeps the kind bits; only the settable ones change.
-    constexpr std::uint32_t settable = 0x1 | 0x2 | 0x4 | 0x20 | 0x100 | 0x2000;
+    // Windows keeps the bits that say what the entry is; only the settable ones change.
     std::uint32_t bits =
-        (node->attributes & (file_attribute_directory | file_attribute_reparse_point)) |
-        (attributes & settable);
+        (node->attributes & ~(settable_attributes | file_attribute_normal)) |
+        (attributes & settable_attributes);
     if (bits == 0) bits = file_attribute_normal;
     node->attributes = bits;
     changed(Op::set_attributes, node->path);
@@ -213,7 +260,7 @@ OsResult<std::vector<DirectoryEntry>> FakeFileSystem::list_directory(std::string
   using Listing = OsResult<std::vector<DirectoryEntry>>;
   return faults_.run(Op::list_directory, folder, fail, [&]() -> Listing {
     const std::string key = fold(folder);
-    if (locked_.contains(key)) return fail(error_sharing_violation);
+    if (locked(key)) return fail(error_sharing_violation);
     if (has_nul(folder)) return fail(error_invalid_name);
     if (!is_drive(key)) {
       const Node* node = follow(find(key));
@@ -228,8 +275,10 @@ OsResult<std::vector<DirectoryEntry>> FakeFileSystem::list_directory(std::string
     std::ranges::sort(children, {}, &Node::order);
     std::vector<DirectoryEntry> entries;
     for (const Node* child : children) {
+      const bool reparse = (child->attributes & file_attribute_reparse_point) != 0;
       entries.push_back(DirectoryEntry{std::string(file_name(child->path)), child->attributes,
-                                       child->directory ? 0 : child->content.size()});
+                                       child->directory ? 0 : child->content.size(),
+                                       reparse ? child->reparse_tag : 0});
     }
     return entries;
   });
@@ -237,7 +286,7 @@ OsResult<std::vector<DirectoryEntry>> FakeFileSystem::list_directory(std::string
 
 OsResult<std::string> FakeFileSystem::load(std::string_view path) const {
   const std::string key = fold(path);
-  if (locked_.contains(key)) return fail(error_sharing_violation);
+  if (locked(key)) return fail(error_sharing_violation);
   if (has_nul(path)) return fail(error_invalid_name);
   const Node* entry = find(key);
   if (entry == nullptr) return not_found(key);
@@ -249,7 +298,12 @@ OsResult<std::string> FakeFileSystem::load(std::string_view path) const {
 }
 
 OsResult<std::string> FakeFileSystem::read_file(std::string_view path) {
-  return faults_.run(Op::read_file, path, fail, [&] { return load(path); });
+  return faults_.run(Op::read_file, path, fail, [&]() -> OsResult<std::string> {
+    if (!locked(fold(path))) {
+      if (auto fetched = hydrate(fold(path)); !fetched) return fail(fetched.error().code);
+    }
+    return load(path);
+  });
 }
 
 OsResult<void> FakeFileSystem::write_file(std::string_view path, std::string_view bytes,
@@ -262,21 +316,37 @@ OsResult<void> FakeFileSystem::write_file(std::string_view path, std::string_vie
   });
 }
 
-OsResult<void> FakeFileSystem::flush_file(std::string_view path) {
-  return faults_.run(Op::flush_file, path, fail, [&]() -> OsResult<void> {
+OsResult<void> FakeFileSystem::write_in_place(std::string_view path, std::string_view bytes) {
+  return faults_.run(Op::write_in_place, path, fail, [&]() -> OsResult<void> {
     const std::string entry_key = fold(path);
-    if (locked_.contains(entry_key)) return fail(error_sharing_violation);
     if (has_nul(path)) return fail(error_invalid_name);
-    if (find(entry_key) == nullptr) {
-      return not_found(entry_key);
-    }
-    Node* node = find(write_target(entry_key, path).first);
-    if (node == nullptr) return fail(error_file_not_found);
-    if (node->directory || (node->attributes & file_attribute_readonly) != 0) {
+    const auto [key, spelled] = write_target(entry_key, path);
+    if (locked(entry_key) || locked(key)) return fail(error_sharing_violation);
+    if (find(entry_key) == nullptr) return not_found(entry_key);
+    const Node* existing = find(key);
+    if (existing == nullptr) return fail(error_file_not_found);
+    if (existing->directory || (existing->attributes & file_attribute_readonly) != 0) {
       return fail(error_access_denied);
     }
-    node->durable = node->content;
-    changed(Op::flush_file, node->path);
+    if (auto fetched = hydrate(key); !fetched) return fetched;
+    const std::string old = find(key)->content.str();
+    const std::string shown = find(key)->path;
+    // Writing marks the file changed since its last backup, as every write does.
+    const auto write = [&](std::string content, std::string_view step) {
+      Node& node = *find(key);
+      node.content = Bytes(content);
+      node.attributes = (node.attributes & ~file_attribute_normal) | file_attribute_archive;
+      changed(Op::write_in_place, shown, step);
+    };
+    const std::size_t half = bytes.size() / 2;
+    if (half > 0) {
+      write(std::string(bytes.substr(0, half)) + old.substr(std::min(half, old.size())),
+            "half the bytes written");
+    }
+    write(std::string(bytes) + old.substr(std::min(bytes.size(), old.size())),
+          "all bytes written");
+    if (old.size() > bytes.size()) write(std::string(bytes), "end set");
+    make_durable(key, Op::write_in_place);
     return {};
   });
 }
@@ -285,50 +355,13 @@ OsResult<void> FakeFileSystem::create_new_file(std::string_view path, std::strin
                                                bool flush) {
   return faults_.run(Op::create_new_file, path, fail, [&]() -> OsResult<void> {
     const std::string key = fold(path);
-    if (locked_.contains(key)) return fail(error_sharing_violation);
+    if (locked(key)) return fail(error_sharing_violation);
     if (has_nul(path)) return fail(error_invalid_name);
     if (auto parent = check_parent(key); !parent) return parent;
     // A symbolic link is a name that exists, whether or not its target does.
     if (find(key) != nullptr) return fail(error_file_exists);
     write_in_steps(key, path, file_attribute_archive, Bytes(bytes), Op::create_new_file);
     if (flush) make_durable(key, Op::create_new_file);
-    return {};
-  });
-}
-
-OsResult<void> FakeFileSystem::copy_file(std::string_view from, std::string_view to) {
-  return faults_.run(Op::copy_file, from, fail, [&]() -> OsResult<void> {
-    const std::string source_key = fold(from);
-    const std::string entry_key = fold(to);
-    if (has_nul(from) || has_nul(to)) return fail(error_invalid_name);
-    const auto [target_key, spelled] = write_target(entry_key, to);
-    if (locked_.contains(source_key) || locked_.contains(entry_key) ||
-        locked_.contains(target_key)) {
-      return fail(error_sharing_violation);
-    }
-    const Node* entry = find(source_key);
-    if (entry == nullptr) return not_found(source_key);
-    const Node* source = follow(entry);
-    if (source == nullptr) return fail(error_file_not_found);
-    if (source->directory) return fail(error_access_denied);
-    if (auto parent = check_parent(target_key); !parent) return parent;
-    if (const Node* existing = find(target_key)) {
-      // The destination is opened as CREATE_ALWAYS with the source's attributes: a
-      // read-only file refuses, and so does a hidden or system one unless the source
-      // carries the same bits (a hidden backup goes back over a hidden shortcut).
-      constexpr std::uint32_t guarded = file_attribute_hidden | file_attribute_system;
-      const std::uint32_t missing = existing->attributes & guarded & ~source->attributes;
-      if (existing->directory || (existing->attributes & file_attribute_readonly) != 0 ||
-          missing != 0) {
-        return fail(error_access_denied);
-      }
-    }
-    // Held here: the source may be the destination's own entry, rewritten as the copy goes.
-    const Bytes bytes = source->content;
-    write_in_steps(target_key, spelled,
-                   (source->attributes & ~(file_attribute_reparse_point | file_attribute_normal)) |
-                       file_attribute_archive,
-                   bytes, Op::copy_file);
     return {};
   });
 }
@@ -347,7 +380,7 @@ OsResult<void> FakeFileSystem::rename(Op operation, std::string_view from, std::
     const std::string source_key = fold(from);
     const std::string target_key = fold(to);
     if (has_nul(from) || has_nul(to)) return fail(error_invalid_name);
-    if (locked_.contains(source_key) || locked_.contains(target_key)) {
+    if (locked(source_key) || locked(target_key)) {
       return fail(error_sharing_violation);
     }
     const Node* source = find(source_key);
@@ -362,12 +395,13 @@ OsResult<void> FakeFileSystem::rename(Op operation, std::string_view from, std::
       // Replacing takes two steps on disk: the old file goes, then the new name is given.
       order = existing->order;
       const std::string shown = existing->path;
-      nodes_.erase(target_key);
+      erase(target_key);
       changed(operation, shown, "replaced file removed");
     }
     Node moved = std::move(nodes_.at(source_key));
     nodes_.erase(source_key);
     if (order) moved.order = *order;
+    events_.push_back({EntryEvent::Kind::renamed, moved.path, std::string(to)});
     moved.path = std::string(to);
     const std::string shown = moved.path;
     nodes_[target_key] = std::move(moved);
@@ -387,7 +421,7 @@ OsResult<void> FakeFileSystem::replace_file(std::string_view replaced,
   if (planned && *planned != error_unable_to_move_replacement) return fail(*planned);
   const auto refuse = [&](std::uint32_t code) { return fail(planned.value_or(code)); };
   if (has_nul(replaced) || has_nul(replacement)) return refuse(error_invalid_name);
-  if (locked_.contains(replaced_key) || locked_.contains(replacement_key)) {
+  if (locked(replaced_key) || locked(replacement_key)) {
     return refuse(error_sharing_violation);
   }
   const Node* target = find(replaced_key);
@@ -401,9 +435,11 @@ OsResult<void> FakeFileSystem::replace_file(std::string_view replaced,
   Node result = *target;
   result.content = source->content;
   result.durable = source->durable;
-  nodes_.erase(replaced_key);
+  result.truncated = source->truncated;
+  erase(replaced_key);
   changed(Op::replace_file, result.path, "replaced file removed");
   if (planned) return fail(*planned);
+  events_.push_back({EntryEvent::Kind::renamed, source->path, result.path});
   nodes_.erase(replacement_key);
   const std::string shown = result.path;
   nodes_[replaced_key] = std::move(result);
@@ -415,7 +451,7 @@ OsResult<void> FakeFileSystem::replace_file(std::string_view replaced,
 OsResult<void> FakeFileSystem::delete_file(std::string_view path) {
   return faults_.run(Op::delete_file, path, fail, [&]() -> OsResult<void> {
     const std::string key = fold(path);
-    if (locked_.contains(key)) return fail(error_sharing_violation);
+    if (locked(key)) return fail(error_sharing_violation);
     if (has_nul(path)) return fail(error_invalid_name);
     const Node* node = find(key);
     if (node == nullptr) return not_found(key);
@@ -423,7 +459,7 @@ OsResult<void> FakeFileSystem::delete_file(std::string_view path) {
       return fail(error_access_denied);
     }
     const std::string shown = node->path;
-    nodes_.erase(key);
+    erase(key);
     changed(Op::delete_file, shown);
     return {};
   });
@@ -469,7 +505,7 @@ OsResult<void> FakeFileSystem::create_directories(std::string_view path) {
 OsResult<void> FakeFileSystem::store(std::string_view path, std::string_view bytes, Op operation) {
   const std::string entry_key = fold(path);
   const auto [key, spelled] = write_target(entry_key, path);
-  if (locked_.contains(entry_key) || locked_.contains(key)) return fail(error_sharing_violation);
+  if (locked(entry_key) || locked(key)) return fail(error_sharing_violation);
   if (auto parent = check_parent(key); !parent) return parent;
   const Node* existing = find(key);
   if (existing != nullptr &&
@@ -515,10 +551,25 @@ void FakeFileSystem::add_symlink(std::string_view path, std::string_view target,
   node.attributes = file_attribute_reparse_point |
                     (to_directory ? file_attribute_directory : file_attribute_archive);
   node.link_target = std::string(target);
+  node.reparse_tag = reparse_tag_symlink;
   put(fold(path), path, std::move(node));
 }
 
+void FakeFileSystem::add_placeholder(std::string_view path, std::string_view content,
+                                     bool in_cloud, std::uint32_t attributes) {
+  add_file(path, content,
+           attributes | file_attribute_reparse_point |
+               (in_cloud ? file_attribute_recall_on_data_access : 0));
+  Node& node = *find(fold(path));
+  node.reparse_tag = reparse_tag_cloud;
+  node.in_cloud = in_cloud;
+}
+
 void FakeFileSystem::lock(std::string_view path) { locked_.insert(fold(path)); }
+
+void FakeFileSystem::lock_for(std::string_view path, std::chrono::milliseconds duration) {
+  locked_until_[fold(path)] = clock_ + duration;
+}
 
 bool FakeFileSystem::exists(std::string_view path) const { return find(fold(path)) != nullptr; }
 
@@ -538,6 +589,12 @@ std::optional<std::uint32_t> FakeFileSystem::attributes(std::string_view path) c
   const Node* node = find(fold(path));
   if (node == nullptr) return std::nullopt;
   return node->attributes;
+}
+
+std::optional<std::uint64_t> FakeFileSystem::file_id(std::string_view path) const {
+  const Node* node = find(fold(path));
+  if (node == nullptr) return std::nullopt;
+  return node->id;
 }
 
 std::vector<std::string> FakeFileSystem::tree(std::string_view folder) const {
@@ -563,10 +620,18 @@ FakeFileSystem::State FakeFileSystem::after_stop(State state, Stop stop) {
     if (node.content != old) {
       const Stop outcome = stop == Stop::power_cut_mixed ? dealt[position++ % 4] : stop;
       if (outcome == Stop::power_cut_lose) node.content = old;
-      if (outcome == Stop::power_cut_tear) node.content = Bytes(torn(node.content, old));
-      if (outcome == Stop::power_cut_empty) node.content = Bytes{};
+      if (node.truncated) {
+        // Truncated since its last flush: anything from nothing to the new bytes.
+        if (outcome == Stop::power_cut_tear) node.content = Bytes(torn(node.content, old));
+        if (outcome == Stop::power_cut_empty) node.content = Bytes{};
+      } else {
+        // Only written in place: block by block, never emptied.
+        if (outcome == Stop::power_cut_tear) node.content = Bytes(blocks_torn(node.content, old));
+        if (outcome == Stop::power_cut_empty) node.content = Bytes(resized_only(node.content, old));
+      }
     }
     node.durable = node.content;
+    node.truncated = false;
   }
   return state;
 }

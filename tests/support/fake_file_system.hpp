@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -50,14 +51,25 @@ class Bytes {
 // refuse writes. Drives ("C:") always exist. Relative paths resolve against C:\work.
 //
 // It is as harsh as a real disk for crash and power-cut sweeps. A call that takes
-// several steps on Windows leaves each intermediate state: a write, a shell save or a
-// copy first creates or truncates the file, then holds about half the bytes, then all
-// of them (then, when the call flushes, they become durable); a replacing rename or
-// ReplaceFileW first removes the file in the way while the other still sits under its
-// own name. Each file remembers the bytes known to survive a power cut (written with a
-// flush, or flushed later; none for a file never flushed), and `after_stop` turns a
-// state into what a crash or a power cut leaves of it. The fake Windows that owns the
-// volume is told of every change (see Observer) and keeps the timeline.
+// several steps on Windows leaves each intermediate state: a write or a shell save
+// first creates or truncates the file, then holds about half the bytes, then all
+// of them (then, when the call flushes, they become durable); a write in place puts the
+// first half of the new bytes over the old ones, then all of them, then sets the end;
+// a replacing rename or ReplaceFileW first removes the file in the way while the other
+// still sits under its own name. Each file remembers the bytes known to survive a power
+// cut (written with a flush; none for a file never flushed), and
+// `after_stop` turns a state into what a crash or a power cut leaves of it: a file
+// truncated since its last flush may come back old, new, torn or empty; one only
+// written in place comes back as the disk's blocks left it, each old or new, with
+// zeros where it grew, and never empty. The fake Windows that owns the volume is told
+// of every change (see Observer) and keeps the timeline.
+//
+// Each file has an ID that it keeps while it is written in place or renamed, as NTFS
+// keeps a file's ID; every entry created, deleted or renamed is logged (as a folder
+// watcher such as Explorer sees it). A file can be a sync client's placeholder (a
+// reparse point with a cloud tag): reading or writing one whose bytes are still in the
+// cloud fetches them, or fails when the provider cannot. A file can be locked for good
+// or for a while, by the volume's own clock.
 //
 // Writes through a symbolic link land on its target, as reads do; rename, delete and
 // the attribute calls act on the link entry itself.
@@ -69,8 +81,19 @@ class FakeFileSystem final : public FileSystem {
     std::uint32_t attributes = 0;
     Bytes content;
     std::optional<Bytes> durable;            // bytes known to survive a power cut
+    bool truncated = false;                  // created or truncated since then
     std::optional<std::string> link_target;  // a symbolic link's target, as given
+    std::uint32_t reparse_tag = 0;
+    bool in_cloud = false;                   // a placeholder whose bytes are not here
     std::uint64_t order = 0;                 // creation order, for listings
+    std::uint64_t id = 0;                    // the file ID
+  };
+  // An entry appearing, going or changing its name, as a folder watcher sees it.
+  struct EntryEvent {
+    enum class Kind { created, deleted, renamed } kind;
+    std::string path;
+    std::string renamed_to;  // for a rename
+    friend bool operator==(const EntryEvent&, const EntryEvent&) = default;
   };
   using State = std::map<std::string, Node>;  // keyed by folded path
 
@@ -79,16 +102,14 @@ class FakeFileSystem final : public FileSystem {
 
   // --- FileSystem ---
   OsResult<FileMetadata> metadata(std::string_view path) override;
-  OsResult<FileMetadata> symlink_metadata(std::string_view path) override;
   OsResult<std::uint32_t> get_attributes(std::string_view path) override;
   OsResult<void> set_attributes(std::string_view path, std::uint32_t attributes) override;
   OsResult<std::vector<DirectoryEntry>> list_directory(std::string_view folder) override;
   OsResult<std::string> read_file(std::string_view path) override;
   OsResult<void> write_file(std::string_view path, std::string_view bytes, bool flush) override;
-  OsResult<void> flush_file(std::string_view path) override;
+  OsResult<void> write_in_place(std::string_view path, std::string_view bytes) override;
   OsResult<void> create_new_file(std::string_view path, std::string_view bytes,
                                  bool flush) override;
-  OsResult<void> copy_file(std::string_view from, std::string_view to) override;
   OsResult<void> rename_replace(std::string_view from, std::string_view to) override;
   OsResult<void> rename_new(std::string_view from, std::string_view to) override;
   OsResult<void> replace_file(std::string_view replaced, std::string_view replacement) override;
@@ -103,14 +124,29 @@ class FakeFileSystem final : public FileSystem {
   // A symbolic link entry: its own attributes carry the reparse bit; following it
   // leads to `target`, or fails with "file not found" when the target is missing.
   void add_symlink(std::string_view path, std::string_view target, bool to_directory);
+  // A sync client's placeholder: the file with a cloud reparse tag, its bytes here or
+  // still in the cloud.
+  void add_placeholder(std::string_view path, std::string_view content, bool in_cloud,
+                       std::uint32_t attributes = file_attribute_archive);
+  // Whether the sync client can fetch a placeholder's bytes (it can unless told).
+  void set_cloud_provider_running(bool running) { cloud_running_ = running; }
   // Every access to the path fails with ERROR_SHARING_VIOLATION from now on.
   void lock(std::string_view path);
+  // The same, until the volume's clock has moved on by `duration` (a scanner's glance).
+  void lock_for(std::string_view path, std::chrono::milliseconds duration);
+  // Moves the volume's clock on (the fake Windows' waiter does, instead of sleeping).
+  void advance(std::chrono::milliseconds duration) { clock_ += duration; }
+  std::chrono::milliseconds clock() const { return clock_; }
   bool exists(std::string_view path) const;
   // The entry's own bytes (a symbolic link's are empty; it is not followed).
   std::optional<std::string> content(std::string_view path) const;
   // The bytes a power cut now would not take away (nothing: never flushed, or no file).
   std::optional<std::string> durable_content(std::string_view path) const;
   std::optional<std::uint32_t> attributes(std::string_view path) const;
+  // The file ID of the entry (nothing when there is none).
+  std::optional<std::uint64_t> file_id(std::string_view path) const;
+  const std::vector<EntryEvent>& events() const { return events_; }
+  void clear_events() { events_.clear(); }
   // Full paths (as created) of every file and directory under a folder, sorted.
   std::vector<std::string> tree(std::string_view folder = {}) const;
 
@@ -154,6 +190,10 @@ class FakeFileSystem final : public FileSystem {
   // keeps the durable bytes it had; a new one has none.
   void write_in_steps(const std::string& key, std::string_view path, std::uint32_t attributes,
                       const Bytes& bytes, Op operation);
+  // Fetches a placeholder's bytes before they are read or written.
+  OsResult<void> hydrate(const std::string& key);
+  bool locked(const std::string& key) const;
+  void erase(const std::string& key);
   OsResult<void> rename(Op operation, std::string_view from, std::string_view to,
                         bool replace_existing);
 
@@ -161,7 +201,12 @@ class FakeFileSystem final : public FileSystem {
   Observer& observer_;
   State nodes_;
   std::set<std::string> locked_;
+  std::map<std::string, std::chrono::milliseconds> locked_until_;
+  std::chrono::milliseconds clock_{0};
+  bool cloud_running_ = true;
+  std::vector<EntryEvent> events_;
   std::uint64_t next_order_ = 1;
+  std::uint64_t next_id_ = 1;
 };
 
 }  // namespace mossglow::fake

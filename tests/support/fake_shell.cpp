@@ -46,7 +46,8 @@ bool has_nul(std::string_view path) { return path.find('\0') != std::string_view
 // The profile writer and the icon read-back work in MAX_PATH buffers (the terminating
 // NUL included); a longer path never reaches them.
 constexpr std::uint32_t error_filename_exced_range = 206;
-bool fits_max_path(std::string_view path) { return to_utf16(path).size() < 260; }
+constexpr std::size_t max_path = 260;
+bool fits_max_path(std::string_view path) { return to_utf16(path).size() < max_path; }
 
 }  // namespace
 
@@ -58,34 +59,6 @@ std::string FakeShell::link_bytes(const LinkInfo& link) {
   bytes += "icon=" + link.icon_path + "\n";
   bytes += "index=" + std::to_string(link.icon_index) + "\n";
   return bytes;
-}
-
-ComResult<void> FakeShell::set_link_icon(std::string_view link_path, std::string_view icon_path) {
-  return faults_.run(Op::set_link_icon, link_path, failed, [&]() -> ComResult<void> {
-    if (has_nul(link_path)) return fail_os(Win32Error{error_invalid_name});
-    auto bytes = files_.load(link_path);
-    if (!bytes) return fail_os(bytes.error());
-    auto link = parse_link(*bytes);
-    if (!link) return fail(e_fail);
-    link->icon_path = std::string(icon_path);
-    link->icon_index = 0;
-    if (auto saved = files_.store(link_path, link_bytes(*link), Op::set_link_icon); !saved) {
-      return fail_os(saved.error());
-    }
-    return {};
-  });
-}
-
-ComResult<void> FakeShell::create_link(std::string_view link_path, const NewLink& link) {
-  return faults_.run(Op::create_link, link_path, failed, [&]() -> ComResult<void> {
-    if (has_nul(link_path)) return fail_os(Win32Error{error_invalid_name});
-    LinkInfo info{link.target, link.arguments.value_or(""), link.working_directory.value_or(""),
-                  link.icon_path, link.icon_index};
-    if (auto saved = files_.store(link_path, link_bytes(info), Op::create_link); !saved) {
-      return fail_os(saved.error());
-    }
-    return {};
-  });
 }
 
 ComResult<std::string> FakeShell::link_bytes_with_icon(std::string_view link_bytes,
@@ -101,21 +74,27 @@ ComResult<std::string> FakeShell::link_bytes_with_icon(std::string_view link_byt
 
 ComResult<std::string> FakeShell::new_link_bytes(const NewLink& link) {
   return faults_.run(Op::new_link_bytes, {}, failed, [&]() -> ComResult<std::string> {
-    return link_bytes(LinkInfo{link.target, link.arguments.value_or(""),
+    // A target the link cannot hold whole comes back cut short.
+    std::string target = link.target;
+    while (to_utf16(target).size() >= max_path) target.pop_back();
+    return link_bytes(LinkInfo{target, link.arguments.value_or(""),
                                link.working_directory.value_or(""), link.icon_path,
                                link.icon_index});
   });
 }
 
-ComResult<LinkInfo> FakeShell::read_link(std::string_view link_path) {
-  return faults_.run(Op::read_link, link_path, failed, [&]() -> ComResult<LinkInfo> {
-    if (has_nul(link_path)) return fail_os(Win32Error{error_invalid_name});
-    auto bytes = files_.load(link_path);
-    if (!bytes) return fail_os(bytes.error());
-    auto link = parse_link(*bytes);
+ComResult<LinkInfo> FakeShell::link_from_bytes(std::string_view link_bytes) {
+  return faults_.run(Op::link_from_bytes, {}, failed, [&]() -> ComResult<LinkInfo> {
+    auto link = parse_link(link_bytes);
     if (!link) return fail(e_fail);
     return *link;
   });
+}
+
+std::optional<LinkInfo> FakeShell::read_link(std::string_view link_path) const {
+  auto bytes = files_.load(link_path);
+  if (!bytes) return std::nullopt;
+  return parse_link(*bytes);
 }
 
 ComResult<void> FakeShell::set_url_icon(std::string_view url_path, std::string_view icon_path) {

@@ -11,12 +11,13 @@
 
 namespace mossglow::fake {
 
-// The shell over the fake volume. A shell link is a small text file that only this
-// fake writes (so any other file fails to load with E_FAIL, as Windows refuses a file
-// that is not a link); an internet shortcut is rewritten whole, byte for byte as
-// Wine's WritePrivateProfileStringW does (see fake_profile.hpp). Notifications are
-// recorded in order. Saving a link or a profile file rewrites it in place, leaving the
-// intermediate states of a write (see FakeFileSystem::store).
+// The shell over the fake volume. A shell link is a small text that only this fake makes
+// (so any other bytes fail to load with E_FAIL, as Windows refuses a file that is not a
+// link); a target of MAX_PATH characters or more comes back cut short, as a link holds
+// it under Wine. An internet shortcut is rewritten whole, byte for byte as Wine's
+// WritePrivateProfileStringW does (see fake_profile.hpp), in place, leaving the
+// intermediate states of a write (see FakeFileSystem::store). Notifications are
+// recorded in order.
 class FakeShell final : public Shell {
  public:
   struct Notification {
@@ -29,12 +30,10 @@ class FakeShell final : public Shell {
   // Calls go through the machine's fault plan, with HRESULTs for codes.
   FakeShell(FakeFileSystem& files, FaultPlan& faults) : files_(files), faults_(faults) {}
 
-  ComResult<void> set_link_icon(std::string_view link_path, std::string_view icon_path) override;
-  ComResult<void> create_link(std::string_view link_path, const NewLink& link) override;
   ComResult<std::string> link_bytes_with_icon(std::string_view link_bytes,
                                               std::string_view icon_path) override;
   ComResult<std::string> new_link_bytes(const NewLink& link) override;
-  ComResult<LinkInfo> read_link(std::string_view link_path) override;
+  ComResult<LinkInfo> link_from_bytes(std::string_view link_bytes) override;
   ComResult<void> set_url_icon(std::string_view url_path, std::string_view icon_path) override;
   std::optional<IconLocation> icon_location(std::string_view path) override;
   void change_notify(std::uint32_t event, std::uint32_t flags,
@@ -42,6 +41,8 @@ class FakeShell final : public Shell {
 
   // The bytes a link with these properties has on the fake volume.
   static std::string link_bytes(const LinkInfo& link);
+  // A link file's properties, for the tests' checks (no call of the program's).
+  std::optional<LinkInfo> read_link(std::string_view link_path) const;
 
   // Makes icon_location answer this for a path (nothing: the call fails).
   void override_icon_location(std::string_view path, std::optional<IconLocation> answer);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/environment.hpp"
+#include "platform/patient_file_system.hpp"
 #include "platform/system.hpp"
 #include "support/fake_file_system.hpp"
 #include "support/fake_messages.hpp"
@@ -39,6 +40,22 @@ class FakeEnvironment final : public Environment {
   std::optional<Win32Error> ansi_failure_;
 };
 
+// Waits by moving the fake volume's clock: a lock held for a while runs out, and no test
+// ever sleeps.
+class FakeWaiter final : public Waiter {
+ public:
+  explicit FakeWaiter(FakeFileSystem& files) : files_(files) {}
+  void wait(std::chrono::milliseconds pause) override {
+    files_.advance(pause);
+    waits_.push_back(pause);
+  }
+  const std::vector<std::chrono::milliseconds>& waits() const { return waits_; }
+
+ private:
+  FakeFileSystem& files_;
+  std::vector<std::chrono::milliseconds> waits_;
+};
+
 // The machine's state after one change: the files and the registry as they were in
 // memory at that moment. FakeWindows::load turns it into what a stop leaves.
 struct Snapshot {
@@ -66,6 +83,9 @@ struct Snapshot {
 struct FakeWindows final : private Observer {
   FaultPlan faults;
   FakeFileSystem files{faults, *this};
+  // What the program gets: the file calls with its patience for brief locks.
+  FakeWaiter waiter{files};
+  PatientFileSystem patient_files{files, waiter};
   FakeShell shell{files, faults};
   FakeEnvironment env;
   FakeMessages messages;
@@ -76,7 +96,7 @@ struct FakeWindows final : private Observer {
   FakeWindows(const FakeWindows&) = delete;
   FakeWindows& operator=(const FakeWindows&) = delete;
 
-  System system() { return System{files, shell, env, messages, registry}; }
+  System system() { return System{patient_files, shell, env, messages, registry}; }
 
   void record_history(bool on) { recording_ = on; }
   const std::vector<Snapshot>& history() const { return history_; }

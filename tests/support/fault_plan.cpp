@@ -15,23 +15,38 @@ struct OpInfo {
 };
 // In the order of Op.
 constexpr std::array<OpInfo, op_count> ops{{
-    {"metadata", false},       {"symlink_metadata", false}, {"get_attributes", false},
-    {"set_attributes", true},  {"list_directory", false},   {"read_file", false},
-    {"write_file", true},      {"flush_file", true},        {"create_new_file", true},
-    {"copy_file", true},       {"rename_replace", true},    {"rename_new", true},
-    {"replace_file", true},    {"delete_file", true},       {"create_directories", true},
-    {"set_link_icon", true},   {"create_link", true},       {"link_bytes_with_icon", false},
-    {"new_link_bytes", false}, {"read_link", false},        {"set_url_icon", true},
-    {"icon_location", false},  {"change_notify", false},    {"open_key", false},
-    {"create_key", true},      {"query_value", false},      {"set_value", true},
-    {"delete_value", true},    {"flush_key", true},
+    {"metadata", false},
+    {"get_attributes", false},
+    {"set_attributes", true},
+    {"list_directory", false},
+    {"read_file", false},
+    {"write_file", true},
+    {"write_in_place", true},
+    {"create_new_file", true},
+    {"rename_replace", true},
+    {"rename_new", true},
+    {"replace_file", true},
+    {"delete_file", true},
+    {"create_directories", true},
+    {"link_bytes_with_icon", false},
+    {"new_link_bytes", false},
+    {"link_from_bytes", false},
+    {"set_url_icon", true},
+    {"icon_location", false},
+    {"change_notify", false},
+    {"open_key", false},
+    {"create_key", true},
+    {"query_value", false},
+    {"set_value", true},
+    {"delete_value", true},
+    {"flush_key", true},
 }};
 constexpr const OpInfo& info(Op op) { return ops[static_cast<std::size_t>(op)]; }
 static_assert(info(Op::create_directories).name == "create_directories" &&
               info(Op::change_notify).name == "change_notify" &&
               info(Op::flush_key).name == "flush_key");
 
-bool is_shell(Op op) { return op >= Op::set_link_icon && op <= Op::change_notify; }
+bool is_shell(Op op) { return op >= Op::link_bytes_with_icon && op <= Op::change_notify; }
 
 // A path as the part of the fake that answers the call compares it.
 std::string fold(Op op, std::string_view path) {

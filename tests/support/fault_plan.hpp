@@ -14,30 +14,27 @@ namespace mossglow::fake {
 // Every call the program can make of the fake Windows, by method. Each is matched on
 // one path, which hooks and the call log see as the caller gave it:
 enum class Op {
-  // FileSystem: the path; the source for copy_file and the renames, the replaced file
-  // for replace_file.
+  // FileSystem: the path; the source for the renames, the replaced file for
+  // replace_file.
   metadata,
-  symlink_metadata,
   get_attributes,
   set_attributes,
   list_directory,
   read_file,
   write_file,
-  flush_file,
+  write_in_place,
   create_new_file,
-  copy_file,
   rename_replace,
   rename_new,
   replace_file,
   delete_file,
   create_directories,
-  // Shell: the link or internet shortcut (the path notified, or none, for
-  // change_notify); none for the in-memory link_bytes_with_icon and new_link_bytes.
-  set_link_icon,
-  create_link,
+  // Shell: the internet shortcut or the file asked about (the path notified, or none,
+  // for change_notify); none for the in-memory link_bytes_with_icon, new_link_bytes and
+  // link_from_bytes.
   link_bytes_with_icon,
   new_link_bytes,
-  read_link,
+  link_from_bytes,
   set_url_icon,
   icon_location,
   change_notify,
@@ -55,8 +52,8 @@ inline constexpr std::size_t op_count = static_cast<std::size_t>(Op::flush_key) 
 // "write_file", as the method is named.
 std::string_view op_name(Op op);
 // Whether a call may change the machine: the file calls that write, rename, delete,
-// flush, set attributes or create folders; the shell's saves of links and internet
-// shortcuts; the registry's create_key, set_value, delete_value and flush_key.
+// flush, set attributes or create folders; the shell's writes of internet shortcut keys;
+// the registry's create_key, set_value, delete_value and flush_key.
 bool mutates(Op op);
 
 // A failure to give a call: a Win32 code, or an HRESULT for the shell's calls.

@@ -59,9 +59,10 @@ TEST_F(ApplySkin, SkinsEveryShortcutOnBothDesktopsAndJournalsIt) {
 
   const std::vector<Record> expected{
       {on_user("应用.lnk"), original_copy("0.lnk"), *sha256_hex(link),
-       *sha256_hex(w.files.content(on_user("应用.lnk")).value_or("")), std::nullopt, std::nullopt},
+       *sha256_hex(w.files.content(on_user("应用.lnk")).value_or("")), std::nullopt, std::nullopt,
+       std::nullopt},
       {on_public("Site.url"), original_copy("1.url"), *sha256_hex(url), *sha256_hex(url_now),
-       std::nullopt, std::nullopt},
+       std::nullopt, std::nullopt, std::nullopt},
   };
   EXPECT_EQ(backup_records(w), expected);
 
@@ -122,7 +123,7 @@ TEST_F(ApplySkin, TwoDesktopsThatAreOneFolderAreWalkedOnce) {
   ASSERT_TRUE(outcome) << outcome.error();
   EXPECT_FALSE(outcome->needs_attention) << outcome->text;
   EXPECT_EQ(backup_records(w).size(), 1u);
-  const auto restored = restore_shortcuts(w.system(), same, data_dir);
+  const auto restored = restore_shortcuts(w.system(), places_of(w, same), data_dir);
   ASSERT_TRUE(restored) << restored.error();
   EXPECT_FALSE(restored->left_undone) << restored->text;
   EXPECT_FALSE(w.files.exists(in_data("backup.json")));
@@ -141,20 +142,27 @@ TEST_F(ApplySkin, ADesktopWithoutShortcutsWritesNothingOfItsOwn) {
   EXPECT_FALSE(w.files.exists(in_data("last-operation.txt")));
 }
 
-TEST_F(ApplySkin, BackupCopiesKeepTheExtensionsLetterCaseAndReplaceOldCopies) {
+// A copy in the originals folder may be the only place an original of an earlier apply
+// still lives (its journals deleted by hand): a name holding other bytes is never
+// written over, and the copy takes the next free index instead; a name holding the
+// same bytes is simply taken again.
+TEST_F(ApplySkin, BackupCopiesKeepTheExtensionsLetterCaseAndNeverOverwriteOldCopies) {
   w.files.add_file(on_user("Foo.LNK"), link_to("C:\\foo.exe"));
   w.files.add_file(on_user("bar.Url"), url_to("https://bar/"));
-  w.files.add_file(original_copy("0.LNK"), "left by an earlier apply");
-  // A copy of a hidden, system or read-only shortcut carries those bits, which would
-  // make a plain copy refuse to replace it.
-  w.files.add_file(original_copy("1.Url"), "left by an earlier apply",
-                   file_attribute_readonly | file_attribute_hidden | file_attribute_system);
+  w.files.add_file(original_copy("0.LNK"), "left by an earlier apply", file_attribute_readonly);
+  w.files.add_file(original_copy("7.url"), "the highest index held");
+  w.files.add_file(original_copy("1.Url"), url_to("https://bar/"));
   const auto outcome = apply();
   ASSERT_TRUE(outcome) << outcome.error();
   EXPECT_FALSE(outcome->needs_attention) << outcome->text;
-  EXPECT_EQ(w.files.content(original_copy("0.LNK")), link_to("C:\\foo.exe"));
+  EXPECT_EQ(w.files.content(original_copy("0.LNK")), "left by an earlier apply");
+  EXPECT_EQ(w.files.content(original_copy("8.LNK")), link_to("C:\\foo.exe"));
   EXPECT_EQ(w.files.content(original_copy("1.Url")), url_to("https://bar/"));
-  EXPECT_EQ(w.files.attributes(original_copy("1.Url")), file_attribute_archive);
+  const auto records = backup_records(w);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].backup, original_copy("8.LNK"));
+  EXPECT_EQ(records[1].backup, original_copy("1.Url"));
+  EXPECT_EQ(w.files.tree(join_path(data_dir, "originals")).size(), 4u);
 }
 
 TEST_F(ApplySkin, ErrorsThatEndTheApplyBeforeAnyShortcutIsTouched) {
@@ -183,65 +191,46 @@ TEST_F(ApplySkin, ErrorsThatEndTheApplyBeforeAnyShortcutIsTouched) {
 }
 
 // One shortcut failing at each of its steps: the exact failure line, what the journal
-// on disk then holds, and that the shortcut itself was left as it was. The new icon is
-// written into a copy beside the shortcut, whose hash is journalled before the copy
-// takes the shortcut's place, so no failure leaves a changed shortcut behind.
+// on disk then holds, and that the shortcut itself was left as it was. The new bytes are
+// worked out and journalled (with the original's hash) before the shortcut is written,
+// in place, so a failure before the write leaves no record and one in the write leaves
+// a record that names both versions.
 TEST_F(ApplySkin, EachPerShortcutFailureGivesItsLineAndJournalState) {
   const std::string path = on_user("App.lnk");
   const std::string link = link_to("C:\\app.exe");
-  enum class OnDisk { no_journal, record_without_hash, record_with_hash };
+  const std::string busy =
+      "The process cannot access the file because it is being used by another process. "
+      "(os error 32)";
   struct Case {
     const char* name;
     std::function<void(fake::FakeWindows&)> arrange;
     std::string reason;
-    OnDisk on_disk;
+    bool journalled;
     bool shortcut_changed;
-    int updated;
   };
   const Case cases[] = {
-      {"copy", [](auto& fw) { fw.faults.fail_nth(Op::copy_file, 1, 32); },
-       "The process cannot access the file because it is being used by another process. "
-       "(os error 32)",
-       OnDisk::no_journal, false, 0},
-      // Its copy is read-only too and cannot be flushed; it still reaches the journal.
-      {"read-only shortcut",
-       [&](auto& fw) { fw.files.add_file(path, link, file_attribute_readonly); },
-       "Access is denied. (0x80070005)", OnDisk::record_without_hash, false, 0},
-      {"hash of the copy",
-       [](auto& fw) { fw.faults.fail_on_path(Op::read_file, original_copy("0.lnk"), 5); },
-       "Access is denied. (os error 5)", OnDisk::no_journal, false, 0},
-      {"hash of the shortcut", [&](auto& fw) { fw.faults.fail_nth(Op::read_file, 1, 32, path); },
-       "The process cannot access the file because it is being used by another process. "
-       "(os error 32)",
-       OnDisk::no_journal, false, 0},
+      {"keeping the copy",
+       [](auto& fw) { fw.faults.fail_on_path(Op::create_new_file, original_copy("0.lnk"), 112); },
+       "There is not enough space on the disk. (os error 112)", false, false},
+      {"reading the shortcut", [&](auto& fw) { fw.faults.fail_nth(Op::read_file, 1, 5, path); },
+       "Access is denied. (os error 5)", false, false},
+      {"reading it again", [&](auto& fw) { fw.faults.fail_nth(Op::read_file, 2, 5, path); },
+       "Access is denied. (os error 5)", false, false},
+      {"locked for good", [&](auto& fw) { fw.files.lock(path); }, busy, false, false},
       {"changed during backup",
        [&](auto& fw) {
-         fw.faults.after(Op::copy_file, path,
+         fw.faults.after(Op::create_new_file, original_copy("0.lnk"),
                          [&] { fw.files.add_file(path, link_to("C:\\other.exe")); });
        },
-       "原快捷方式在备份过程中发生变化，已保留原文件", OnDisk::no_journal, true, 0},
+       "原快捷方式在备份过程中发生变化，已保留原文件", false, true},
       {"journal save",
        [](auto& fw) { fw.faults.fail_on_path(Op::write_file, in_data("backup.tmp"), 112); },
-       "There is not enough space on the disk. (os error 112)", OnDisk::no_journal, false, 0},
+       "There is not enough space on the disk. (os error 112)", false, false},
       {"icon change",
        [](auto& fw) { fw.faults.fail_nth(Op::link_bytes_with_icon, 1, 0x80070005u); },
-       "Access is denied. (0x80070005)", OnDisk::record_without_hash, false, 0},
-      {"writing the changed copy",
-       [&](auto& fw) { fw.faults.fail_on_path(Op::write_file, path + ".mossglow-tmp", 112); },
-       "There is not enough space on the disk. (os error 112)", OnDisk::record_without_hash, false,
-       0},
-      {"save after the change", [](auto& fw) { fw.faults.fail_nth(Op::write_file, 3, 112); },
-       "There is not enough space on the disk. (os error 112)", OnDisk::record_without_hash, false,
-       0},
-      {"flush of the copy", [](auto& fw) { fw.faults.fail_nth(Op::flush_file, 1, 5); },
-       "Access is denied. (os error 5)", OnDisk::no_journal, false, 0},
-      {"temporary name taken by the user",
-       [&](auto& fw) { fw.files.add_file(path + ".mossglow-tmp", "mine", file_attribute_hidden); },
-       "临时文件名已被占用：" + path + ".mossglow-tmp", OnDisk::no_journal, false, 0},
-      {"rename into place", [](auto& fw) { fw.faults.fail_nth(Op::rename_replace, 2, 32); },
-       "The process cannot access the file because it is being used by another process. "
-       "(os error 32)",
-       OnDisk::record_with_hash, false, 0},
+       "Access is denied. (0x80070005)", false, false},
+      {"writing in place", [&](auto& fw) { fw.faults.fail_on_path(Op::write_in_place, path, 112); },
+       "There is not enough space on the disk. (os error 112)", true, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -252,40 +241,34 @@ TEST_F(ApplySkin, EachPerShortcutFailureGivesItsLineAndJournalState) {
     ASSERT_TRUE(outcome) << outcome.error();
     EXPECT_TRUE(outcome->needs_attention);
     const std::string line = path + "：" + c.reason;
-    EXPECT_EQ(outcome->text, "已更新快捷方式 " + std::to_string(c.updated) + " 个，失败 1 个。\n" +
-                                 line + "\n详细记录：" + in_data("last-operation.txt") +
-                                 "\n备份：" + std::string(data_dir) + std::string(later_sections) +
+    EXPECT_EQ(outcome->text, "已更新快捷方式 0 个，失败 1 个。\n" + line + "\n详细记录：" +
+                                 in_data("last-operation.txt") + "\n备份：" +
+                                 std::string(data_dir) + std::string(later_sections) +
                                  std::string(attention));
     EXPECT_EQ(fw.files.content(in_data("last-operation.txt")), "快捷方式换肤\r\n" + line);
 
     const auto bytes = fw.files.content(in_data("backup.json"));
-    switch (c.on_disk) {
-      case OnDisk::no_journal:
-        EXPECT_FALSE(bytes.has_value());
-        break;
-      case OnDisk::record_without_hash:
-      case OnDisk::record_with_hash: {
-        ASSERT_TRUE(bytes.has_value());
-        const auto records = parse_backup_journal(*bytes);
-        ASSERT_TRUE(records) << records.error();
-        ASSERT_EQ(records->size(), 1u);
-        EXPECT_EQ((*records)[0].path, path);
-        EXPECT_EQ((*records)[0].backup, original_copy("0.lnk"));
-        EXPECT_EQ((*records)[0].original_hash, *sha256_hex(link));
-        EXPECT_EQ((*records)[0].applied_hash.has_value(), c.on_disk == OnDisk::record_with_hash);
-        break;
-      }
+    ASSERT_EQ(bytes.has_value(), c.journalled);
+    if (c.journalled) {
+      const auto records = parse_backup_journal(*bytes);
+      ASSERT_TRUE(records) << records.error();
+      ASSERT_EQ(records->size(), 1u);
+      EXPECT_EQ((*records)[0].path, path);
+      EXPECT_EQ((*records)[0].backup, original_copy("0.lnk"));
+      EXPECT_EQ((*records)[0].original_hash, *sha256_hex(link));
+      EXPECT_TRUE((*records)[0].applied_hash.has_value());
     }
     EXPECT_EQ(fw.files.content(path) != link, c.shortcut_changed);
-    // Nothing is left beside the shortcut but what the user put there.
-    const bool users_file = c.reason.starts_with("临时文件名");
-    EXPECT_EQ(fw.files.exists(path + ".mossglow-tmp"), users_file);
+    // Nothing appears beside the shortcut, whatever failed.
+    EXPECT_EQ(fw.files.tree(fake::user_desktop), std::vector<std::string>{path});
   }
 }
 
-// A file far too large to be a shortcut is not read, and a name the journal cannot hold
-// (an unpaired surrogate, which NTFS allows) cannot be recorded: either fails that
-// shortcut alone with a plain reason, and the other is journalled and skinned as usual.
+// A file far too large to be a shortcut is neither read nor copied; a name the journal
+// cannot hold (an unpaired surrogate, which NTFS allows), or one that Windows itself
+// reads as another (a device, an 8.3 alias), cannot be recorded: each fails that
+// shortcut alone with a plain reason before anything is copied, and the other is
+// journalled and skinned as usual.
 TEST_F(ApplySkin, AShortcutTooLargeOrWithANameTheJournalCannotHoldFailsAlone) {
   struct Row {
     std::string path, bytes, reason;
@@ -294,6 +277,8 @@ TEST_F(ApplySkin, AShortcutTooLargeOrWithANameTheJournalCannotHoldFailsAlone) {
       {on_user("Huge.lnk"), std::string(max_read_bytes + 1, 'x'), std::string(file_too_large_text)},
       {on_user("odd\xED\xA0\x80.lnk"), link_to("C:\\odd.exe"),
        "path contains invalid UTF-8 characters"},
+      {on_user("COM1.lnk"), link_to("C:\\com.exe"), "名称是 Windows 保留的设备名"},
+      {on_user("REPORT~1.LNK"), link_to("C:\\r.exe"), "名称形如 8.3 短文件名，可能指向另一个文件"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.reason);
@@ -311,6 +296,8 @@ TEST_F(ApplySkin, AShortcutTooLargeOrWithANameTheJournalCannotHoldFailsAlone) {
     EXPECT_EQ(records[0].path, fine);
     EXPECT_EQ(fw.shell.read_link(fine)->icon_path, icon_path);
     EXPECT_EQ(fw.files.content(row.path), row.bytes);
+    EXPECT_EQ(fw.files.tree(join_path(data_dir, "originals")),
+              std::vector<std::string>{records[0].backup});
   }
 }
 
@@ -331,7 +318,8 @@ TEST_F(ApplySkin, SixFailuresShowFourLinesAndRecordAllSix) {
   std::string file = "快捷方式换肤";
   for (const auto& line : lines) file += "\r\n" + line;
   EXPECT_EQ(w.files.content(in_data("last-operation.txt")), file);
-  EXPECT_EQ(backup_records(w).size(), 6u);
+  // Nothing was journalled: no shortcut was to be written.
+  EXPECT_FALSE(w.files.exists(in_data("backup.json")));
   for (int i = 0; i < 6; ++i) {
     EXPECT_EQ(w.files.content(on_user("broken" + std::to_string(i) + ".lnk")), "not a shell link");
   }

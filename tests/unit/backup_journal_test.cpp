@@ -13,10 +13,12 @@ const Record skinned{"C:\\Users\\user\\Desktop\\应用.lnk",
                      std::string(64, 'a'),
                      std::string(64, 'b'),
                      std::nullopt,
+                     std::nullopt,
                      std::nullopt};
 const Record pending{"C:\\Users\\Public\\Desktop\\Site.URL",
                      "C:\\Users\\user\\AppData\\Local\\MossglowHome\\originals\\1.URL",
                      std::string(64, 'c'),
+                     std::nullopt,
                      std::nullopt,
                      std::nullopt,
                      std::nullopt};
@@ -25,7 +27,8 @@ const Record converted{"C:\\Users\\user\\Desktop\\Game.url",
                        std::string(64, 'd'),
                        std::nullopt,
                        "C:\\Users\\user\\Desktop\\Game.lnk",
-                       std::string(64, 'e')};
+                       std::string(64, 'e'),
+                       file_attribute_hidden | file_attribute_archive};
 
 constexpr std::string_view written_journal =
     "[\n"
@@ -51,7 +54,8 @@ constexpr std::string_view written_journal =
     "    \"applied_hash\": null,\n"
     "    \"replacement_path\": \"C:\\\\Users\\\\user\\\\Desktop\\\\Game.lnk\",\n"
     "    \"replacement_hash\": "
-    "\"eeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeee\"\n"
+    "\"eeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeee\",\n"
+    "    \"attributes\": 34\n"
     "  }\n"
     "]";
 
@@ -63,7 +67,8 @@ TEST(BackupJournal, WritesTheJournalLayoutByteForByteAndReadsItBack) {
 }
 
 TEST(BackupJournal, EscapesOnlyWhatJsonRequires) {
-  const Record odd{"C:\\a\"b\tc\x01\x7f/é😀", "b", "h", std::nullopt, std::nullopt, std::nullopt};
+  const Record odd{"C:\\a\"b\tc\x01\x7f/é😀", "b", "h", std::nullopt, std::nullopt, std::nullopt,
+                   std::nullopt};
   EXPECT_EQ(serialize_backup_journal({odd}),
             "[\n  {\n    \"path\": \"C:\\\\a\\\"b\\tc\\u0001\x7f/é😀\",\n    \"backup\": \"b\",\n"
             "    \"original_hash\": \"h\",\n    \"applied_hash\": null\n  }\n]");

@@ -32,8 +32,8 @@ std::string replaced_by(std::string_view raw) {
 }
 
 TEST(JournalReader, AcceptsEveryFormTheRecordTypesAllow) {
-  const Record bare{"p", "b", "h", std::nullopt, std::nullopt, std::nullopt};
-  const Record full{"p", "b", "h", "a", "r", "rh"};
+  const Record bare{"p", "b", "h", std::nullopt, std::nullopt, std::nullopt, std::nullopt};
+  const Record full{"p", "b", "h", "a", "r", "rh", 7};
   const struct {
     const char* name;
     std::string input;
@@ -47,12 +47,15 @@ TEST(JournalReader, AcceptsEveryFormTheRecordTypesAllow) {
        {bare}},
       {"keys in any order, unknown ones skipped whatever they hold",
        R"([{"replacement_hash":"rh","x":{"path":[1,-2.5e3,true,null,{"y":[]}]},"original_hash":"h",)"
-       R"("replacement_path":"r","applied_hash":"a","backup":"b","path":"p","n":0}])",
+       R"("replacement_path":"r","attributes":7,"applied_hash":"a","backup":"b","path":"p","n":0}])",
        {full}},
-      {"array form", R"([["p","b","h",null,null,null],["p","b","h","a","r","rh"]])", {bare, full}},
+      {"array form, without the key added later or with it",
+       R"([["p","b","h",null,null,null],["p","b","h","a","r","rh",7]])",
+       {bare, full}},
       {"escapes",
        R"([["C:\\\"\/\b\f\n\r\t\u00e9\ud83d\ude00","b","h",null,null,null]])",
-       {Record{"C:\\\"/\b\f\n\r\té😀", "b", "h", std::nullopt, std::nullopt, std::nullopt}}},
+       {Record{"C:\\\"/\b\f\n\r\té😀", "b", "h", std::nullopt, std::nullopt, std::nullopt,
+               std::nullopt}}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(parse_backup_journal(c.input), c.records) << c.name;
@@ -121,9 +124,9 @@ TEST(JournalReader, DamagedJournalsFailWithLineAndColumn) {
        journal_starting("\"path\": \"a\",\n    \"path\" \n : \"b\""),
        "duplicate field `path` at line 5 column 1"},
       {"array form too short", backup, R"([["p","b","h",null]])",
-       "invalid length 4, expected a record of 6 values at line 1 column 19"},
-      {"array form too long", backup, R"([["p","b","h",null,null,null,[{"x":1}]]])",
-       "invalid length 7, expected a record of 6 values at line 1 column 39"},
+       "invalid length 4, expected a record of 6 to 7 values at line 1 column 19"},
+      {"array form too long", backup, R"([["p","b","h",null,null,null,1,[{"x":1}]]])",
+       "invalid length 8, expected a record of 6 to 7 values at line 1 column 41"},
       {"kind beyond 32 bits", recycle, replaced_by(R"({"kind":4294967296,"bytes":[]})"),
        "invalid value: integer `4294967296`, expected u32 at line 1 column 44"},
       {"kind beyond 64 bits", recycle, replaced_by(R"([18446744073709551616,[]])"),

@@ -83,10 +83,6 @@ TEST_F(JournalStorage, FailureAtEachStepKeepsTheOldJournal) {
        true},
       {"replace", true, Op::replace_file, 1175,
        "Unable to remove the file to be replaced. (0x80070497)", true},
-      {"replace, sharing", true, Op::replace_file, error_sharing_violation,
-       "The process cannot access the file because it is being used by another process. "
-       "(0x80070020)",
-       true},
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.name);

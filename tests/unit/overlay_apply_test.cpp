@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <algorithm>
 #include <functional>
 #include <string>
@@ -11,6 +13,7 @@
 #include "platform/text.hpp"
 #include "shortcut_fixture.hpp"
 #include "state/content_hash.hpp"
+#include "state/link_proof.hpp"
 
 namespace mossglow {
 namespace {
@@ -101,7 +104,7 @@ TEST_F(OverlayApply, CoversAFileWithALinkToItAndHidesItKeepingItsOtherBits) {
 TEST_F(OverlayApply, ChoosesItemsByTheirOwnAttributesAndOnlyFilesByExtension) {
   struct Entry {
     const char* name;
-    enum Kind { file, directory, file_link, folder_link } kind;
+    enum Kind { file, directory, file_link, folder_link, placeholder, placeholder_folder } kind;
     std::uint32_t attributes;
     bool covered;
   };
@@ -123,8 +126,13 @@ TEST_F(OverlayApply, ChoosesItemsByTheirOwnAttributesAndOnlyFilesByExtension) {
       {"Hidden folder", Entry::directory, folder | file_attribute_hidden, false},
       {"link.txt", Entry::file_link, 0, false},
       {"Junction", Entry::folder_link, 0, false},
-      // A copy the program left beside a shortcut when its rename failed: its own.
-      {"Dota 2.lnk.mossglow-tmp", Entry::file, archive, false},
+      // No name is the program's: these are the user's files like any other.
+      {"Dota 2.lnk.mossglow-tmp", Entry::file, archive, true},
+      {"plain.mossglow-tmp", Entry::file, archive, true},
+      // A desktop synced by OneDrive: every item a reparse point with a cloud tag, its
+      // bytes here or still in the cloud. It is the item itself, not a link.
+      {"云端文档.docx", Entry::placeholder, archive, true},
+      {"Synced folder", Entry::placeholder_folder, folder, true},
   };
   w.files.add_file("C:\\Elsewhere\\target.txt", "t");
   w.files.add_directory("C:\\Elsewhere\\Folder");
@@ -144,18 +152,25 @@ TEST_F(OverlayApply, ChoosesItemsByTheirOwnAttributesAndOnlyFilesByExtension) {
       case Entry::folder_link:
         w.files.add_symlink(path, "C:\\Elsewhere\\Folder", true);
         break;
+      case Entry::placeholder:
+        w.files.add_placeholder(path, "in the cloud", /*in_cloud=*/true, e.attributes);
+        break;
+      case Entry::placeholder_folder:
+        w.files.add_placeholder(path, "", /*in_cloud=*/false, e.attributes);
+        break;
     }
     covered += e.covered ? 1 : 0;
   }
+  std::map<std::string, std::uint32_t> before;
+  for (const auto& e : entries) before[e.name] = *w.files.attributes(on_user(e.name));
 
   EXPECT_EQ(apply(), summary(covered, 0));
   for (const auto& e : entries) {
     const std::string path = on_user(e.name);
     EXPECT_EQ(w.files.exists(path + ".lnk"), e.covered) << e.name;
+    const std::uint32_t was = before[e.name];
     const std::uint32_t expected =
-        e.covered
-            ? (e.attributes == file_attribute_normal ? 0u : e.attributes) | file_attribute_hidden
-            : *w.files.attributes(path);
+        e.covered ? (was == file_attribute_normal ? 0u : was) | file_attribute_hidden : was;
     EXPECT_EQ(w.files.attributes(path), expected) << e.name;
   }
   EXPECT_EQ(journal().size(), static_cast<std::size_t>(covered));
@@ -246,21 +261,22 @@ TEST(OverlayApplyErrors, PreparationAndScanFailuresEndTheStepBeforeAnyItemIsTouc
 }
 
 // One failing item among two: the other is still covered, nothing is rolled back, the
-// failure is listed with its reason, and the journal ends holding both records as far
-// as each got. The link appears on the desktop only once its hash is journalled, so
-// no failure leaves a link that a restore could not prove.
+// failure is listed with its reason, and the journal ends holding what each got to. An
+// item's record, with the hash of the link it is to get, is saved before the link is
+// created under its own name, so no failure leaves a link that a restore could not
+// prove; a failure before the record leaves nothing at all.
 TEST(OverlayApplyItemFailures, EachStepLeavesTheStateRestoreExpects) {
   const std::string a = on_user("A.txt");
   const std::string a_link = a + ".lnk";
-  const std::string a_temporary = a_link + ".mossglow-tmp";
   const std::string b = on_user("B.txt");
   enum class Shortcut { absent, link, someone_elses };
+  enum class Record { none, without_hash, with_hash };
   struct Case {
     const char* name;
     std::function<void(fake::FakeWindows&)> arrange;
     std::string reason;
     Shortcut shortcut;
-    bool hash_recorded;
+    Record record;
     bool hiding_tried;
     std::uint32_t attributes_after = archive;
   };
@@ -270,36 +286,33 @@ TEST(OverlayApplyItemFailures, EachStepLeavesTheStateRestoreExpects) {
   const std::string denied = "Access is denied. (os error 5)";
   const std::string full = "There is not enough space on the disk. (os error 112)";
   const Case cases[] = {
-      {"first journal save", [](auto& w) { w.faults.fail_nth(Op::write_file, 2, 112); }, full,
-       Shortcut::absent, false, false},
-      {"link save", [](auto& w) { w.faults.fail_nth(Op::new_link_bytes, 1, 0x80070005u); },
-       "Access is denied. (0x80070005)", Shortcut::absent, false, false},
-      {"flush of the link", fail_path(Op::flush_file, a_temporary, error_access_denied), denied,
-       Shortcut::absent, true, false},
-      {"writing the link", fail_path(Op::write_file, a_temporary, error_access_denied), denied,
-       Shortcut::absent, false, false},
-      // The hash stays in the list and reaches the disk with B's save; the link never
+      {"making the link", [](auto& w) { w.faults.fail_nth(Op::new_link_bytes, 1, 0x80070005u); },
+       "Access is denied. (0x80070005)", Shortcut::absent, Record::none, false},
+      {"reading the link back", [](auto& w) { w.faults.fail_nth(Op::link_from_bytes, 1, 0x80004005u); },
+       "Unspecified error (0x80004005)", Shortcut::absent, Record::none, false},
+      // The record stays in the list and reaches the disk with B's save; the link never
       // appeared, so a restore finds nothing to undo.
-      {"second journal save",
-       [](auto& w) { w.faults.fail_nth(Op::write_file, 2, 112, in_data("overlay.tmp")); }, full,
-       Shortcut::absent, true, false},
-      {"name taken after the existence test",
+      {"journal save", [](auto& w) { w.faults.fail_nth(Op::write_file, 2, 112); }, full,
+       Shortcut::absent, Record::with_hash, false},
+      {"creating the link", fail_path(Op::create_new_file, a_link, 112), full, Shortcut::absent,
+       Record::with_hash, false},
+      // A file that took the name meanwhile is someone else's: the record stops naming
+      // its bytes, so that no restore can take it for the link.
+      {"name taken after the listing",
        [&](fake::FakeWindows& w) {
-         w.faults.before(Op::rename_new, a_temporary,
-                         [&] { w.files.add_file(a_link, "raced in"); });
+         w.faults.before(Op::create_new_file, a_link, [&] { w.files.add_file(a_link, ""); });
        },
-       "Cannot create a file when that file already exists. (os error 183)",
-       Shortcut::someone_elses, true, false},
+       "The file exists. (os error 80)", Shortcut::someone_elses, Record::without_hash, false},
       {"attributes unreadable", fail_path(Op::get_attributes, a, error_access_denied), denied,
-       Shortcut::link, true, false},
+       Shortcut::link, Record::with_hash, false},
       {"hidden by someone since the scan",
        [&](fake::FakeWindows& w) {
          w.faults.before(Op::get_attributes, a,
                          [&] { w.files.add_file(a, "a", archive | file_attribute_hidden); });
        },
-       "原项目状态已变化", Shortcut::link, true, false, archive | file_attribute_hidden},
+       "原项目状态已变化", Shortcut::link, Record::with_hash, false, archive | file_attribute_hidden},
       {"hiding refused", fail_path(Op::set_attributes, a, error_access_denied), denied,
-       Shortcut::link, true, true},
+       Shortcut::link, Record::with_hash, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -314,10 +327,12 @@ TEST(OverlayApplyItemFailures, EachStepLeavesTheStateRestoreExpects) {
     w.faults.clear();
 
     const auto records = journal_of(w);
-    ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[0].original, a);
-    EXPECT_EQ(records[0].shortcut, a_link);
-    EXPECT_EQ(records[0].shortcut_hash.has_value(), c.hash_recorded);
+    ASSERT_EQ(records.size(), c.record == Record::none ? 1u : 2u);
+    if (c.record != Record::none) {
+      EXPECT_EQ(records[0].original, a);
+      EXPECT_EQ(records[0].shortcut, a_link);
+      EXPECT_EQ(records[0].shortcut_hash.has_value(), c.record == Record::with_hash);
+    }
     switch (c.shortcut) {
       case Shortcut::absent:
         EXPECT_FALSE(w.files.exists(a_link));
@@ -327,16 +342,52 @@ TEST(OverlayApplyItemFailures, EachStepLeavesTheStateRestoreExpects) {
         EXPECT_EQ(records[0].shortcut_hash, content_hash(w.system(), a_link).value());
         break;
       case Shortcut::someone_elses:
-        EXPECT_EQ(w.files.content(a_link), "raced in");
+        EXPECT_EQ(w.files.content(a_link), "");
         break;
     }
-    EXPECT_FALSE(w.files.exists(a_temporary));
     EXPECT_EQ(w.files.attributes(a), c.attributes_after);
     EXPECT_EQ(hide_attempts, c.hiding_tried ? 1 : 0);
 
-    EXPECT_EQ(records[1], (Overlay{b, b + ".lnk", content_hash(w.system(), b + ".lnk").value()}));
+    EXPECT_EQ(records.back(),
+              (Overlay{b, b + ".lnk", content_hash(w.system(), b + ".lnk").value()}));
     EXPECT_EQ(w.files.attributes(b), archive | file_attribute_hidden);
   }
+}
+
+// An item a link cannot lead to exactly stays as it is, visible, and fails alone with
+// its reason: a path of 260 characters or more (the link would hold it cut short), or a
+// name that Windows reads as another entry (one ending in a space beside the hidden
+// item it would reach, one ending in a dot, a device name). The counts match what the
+// desktop shows.
+TEST(OverlayApplyItemFailures, AnItemALinkCannotLeadToExactlyStaysVisible) {
+  fake::FakeWindows w;
+  struct Row {
+    std::string path;
+    std::string reason;
+  };
+  const std::string rewritten = "名称以点或空格结尾，Windows 会把它当作另一个名称";
+  const Row rows[] = {
+      {on_user(std::string(260 - fake::user_desktop.size() - 1, 'x')),
+       std::string(link_cannot_hold_target)},
+      {on_user("notes "), rewritten},
+      {on_user("report."), rewritten},
+      {on_user("NUL"), "名称是 Windows 保留的设备名"},
+  };
+  w.files.add_file(on_user("notes"), "the hidden one", archive | file_attribute_hidden);
+  for (const Row& row : rows) w.files.add_file(row.path, "x");
+  w.files.add_file(on_user("fine.txt"), "fine");
+
+  const auto section = apply_overlay(w.system(), both_desktops(), data_dir);
+  ASSERT_TRUE(section) << section.error();
+  std::string expected = summary(1, 4);
+  for (std::size_t i = 0; i < 4; ++i) expected += "\n" + rows[i].path + "：" + rows[i].reason;
+  EXPECT_EQ(section->text, expected);
+  for (const Row& row : rows) {
+    EXPECT_EQ(w.files.attributes(row.path), archive) << row.path;
+    EXPECT_FALSE(w.files.exists(row.path + ".lnk")) << row.path;
+  }
+  EXPECT_EQ(w.files.attributes(on_user("notes")), archive | file_attribute_hidden);
+  EXPECT_EQ(journal_of(w).size(), 1u);
 }
 
 }  // namespace

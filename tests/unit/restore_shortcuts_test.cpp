@@ -24,8 +24,8 @@ class RestoreShortcuts : public ::testing::Test {
     const std::string backup = original_copy(std::to_string(index) + ".lnk");
     w.files.add_file(path, skinned);
     w.files.add_file(backup, original);
-    return Record{path,         backup,      *sha256_hex(original), *sha256_hex(skinned),
-                  std::nullopt, std::nullopt};
+    return Record{path,         backup,       *sha256_hex(original), *sha256_hex(skinned),
+                  std::nullopt, std::nullopt, std::nullopt};
   }
 
   void write_journal(const std::vector<Record>& records) {
@@ -33,7 +33,7 @@ class RestoreShortcuts : public ::testing::Test {
   }
 
   Result<std::string> restore() {
-    return text_of(restore_shortcuts(w.system(), both_desktops(), data_dir));
+    return text_of(restore_shortcuts(w.system(), places_of(w), data_dir));
   }
 };
 
@@ -110,8 +110,14 @@ TEST_F(RestoreShortcuts, EachRecordItCannotProveIsKeptWithItsReason) {
 
       {"shortcut deleted", [](auto& fw, Record& r) { (void)fw.files.delete_file(r.path); },
        "The system cannot find the file specified. (os error 2)", std::nullopt},
-      {"copy back fails", [](auto& fw, Record&) { fw.faults.fail_nth(fake::Op::copy_file, 1, 5); },
+      {"writing back fails",
+       [](auto& fw, Record&) { fw.faults.fail_nth(fake::Op::write_in_place, 1, 5); },
        "Access is denied. (os error 5)", skinned},
+      // Names Windows itself reads as other entries are never opened.
+      {"a device name", recorded_at(on_user("COM1.lnk"), on_user("COM1.lnk")),
+       "名称是 Windows 保留的设备名", skinned},
+      {"an 8.3 alias", recorded_at(on_user("APP~1.LNK"), on_user("APP~1.LNK")),
+       "名称形如 8.3 短文件名，可能指向另一个文件", skinned},
       {"changed by the user after the apply",
        [&](auto& fw, Record& r) { fw.files.add_file(r.path, user_edit); }, "快捷方式发生变化",
        user_edit},
@@ -154,6 +160,38 @@ TEST_F(RestoreShortcuts, ALinkInTheShortcutsPlaceIsNeverWrittenThrough) {
       section->starts_with("已还原 0 个，跳过 1 个。\n" + record.path + "：快捷方式发生变化"));
   EXPECT_EQ(w.files.content(elsewhere), skinned);
   EXPECT_NE(w.files.attributes(record.path).value_or(0) & file_attribute_reparse_point, 0u);
+}
+
+// The shortcut is rewritten in place, so a write stopped by a crash or a power cut
+// leaves blocks of the old and the new bytes, with zeros where the file grew. The
+// restore finishes such a file, proven against both versions; a byte of neither is the
+// user's and the file is kept as it is.
+TEST_F(RestoreShortcuts, AShortcutLeftHalfWrittenIsFinishedAndAnyOtherFileIsKept) {
+  const std::string longer = skinned.size() > original.size() ? skinned : original;
+  const std::string shorter = skinned.size() > original.size() ? original : skinned;
+  std::string mixed = longer;
+  for (std::size_t i = 0; i < shorter.size(); i += 32) mixed[i] = shorter[i];
+  std::string grown = shorter + std::string(longer.size() - shorter.size(), '\0');
+  std::string stray = mixed;
+  stray[1] = '#';
+  struct Row {
+    const char* name;
+    std::string found;
+    bool restored;
+  };
+  for (const Row& row : {Row{"blocks of both", mixed, true}, Row{"grown, not yet written", grown, true},
+                         Row{"one byte of neither", stray, false},
+                         Row{"longer than both", longer + "x", false}}) {
+    SCOPED_TRACE(row.name);
+    w.files.load_state(fake::FakeWindows().files.state());
+    const Record record = skinned_shortcut("a.lnk", 0);
+    w.files.add_file(record.path, row.found);
+    write_journal({record});
+    const auto section = restore();
+    ASSERT_TRUE(section) << section.error();
+    EXPECT_EQ(section->starts_with("已还原 1 个"), row.restored) << *section;
+    EXPECT_EQ(w.files.content(record.path), row.restored ? original : row.found);
+  }
 }
 
 TEST_F(RestoreShortcuts, KeepsOnlyWhatItCannotProveInJournalOrder) {

@@ -8,6 +8,7 @@
 #include "platform/desktop_folders.hpp"
 #include "platform/path.hpp"
 #include "state/backup_journal.hpp"
+#include "state/desktop_places.hpp"
 #include "state/detailed_record.hpp"
 #include "support/fake_windows.hpp"
 
@@ -49,6 +50,11 @@ inline std::vector<Record> backup_records(const fake::FakeWindows& w) {
 
 inline DesktopFolders both_desktops() {
   return {std::string(fake::user_desktop), std::string(fake::public_desktop)};
+}
+
+// The places a restore acts on, with both desktops where the apply found them.
+inline DesktopPlaces places_of(fake::FakeWindows& w, const DesktopFolders& desktops = both_desktops()) {
+  return DesktopPlaces::survey(w.system(), {desktops[0], desktops[1]}, data_dir);
 }
 
 }  // namespace mossglow::testing_support

@@ -60,7 +60,7 @@ TEST_F(SteamConversion, AGameShortcutBecomesALinkToSteamWithTheMascotIcon) {
   const std::string link_hash = *sha256_hex(steam_link_bytes(game_address));
   EXPECT_EQ(backup_records(w),
             (std::vector<Record>{{on_user("Game.url"), original_copy("0.url"), *sha256_hex(url),
-                                  std::nullopt, on_user("Game.lnk"), link_hash}}));
+                                  std::nullopt, on_user("Game.lnk"), link_hash, std::nullopt}}));
 }
 
 // Only Steam game addresses, in any letter case, are converted, each shortcut of one
@@ -146,9 +146,9 @@ TEST_F(SteamConversion, EachFailureKeepsTheUrlAndJournalsHowFarItGot) {
     return [=](fake::FakeWindows& fw) { fw.faults.fail_nth(op, nth, code, path); };
   };
   // Changes a file on disk right after the desktop link has been written.
-  const auto after_link_copy_rewrite = [](std::string path, std::string bytes) {
+  const auto after_link_copy_rewrite = [&](std::string path, std::string bytes) {
     return [=](fake::FakeWindows& fw) {
-      fw.faults.after(Op::rename_new, std::nullopt,
+      fw.faults.after(Op::create_new_file, link_path,
                       [&fw, path, bytes] { fw.files.add_file(path, bytes); });
     };
   };
@@ -164,34 +164,27 @@ TEST_F(SteamConversion, EachFailureKeepsTheUrlAndJournalsHowFarItGot) {
       {"steam.exe missing", [](auto& fw) { (void)fw.files.delete_file(steam_exe); },
        "Steam 启动程序不存在或不是 steam.exe，已保留原快捷方式", Journal::no_replacement, false,
        false},
-      {"link object fails", [](auto& fw) { fw.faults.fail_nth(Op::create_link, 1, 0x80070005u); },
+      {"link object fails", [](auto& fw) { fw.faults.fail_nth(Op::new_link_bytes, 1, 0x80070005u); },
        "Access is denied. (0x80070005)", Journal::no_replacement, false, false},
       {"staging link not read back",
        [&](auto& fw) { fw.shell.override_icon_location(staging, std::nullopt); }, read_back,
        Journal::no_replacement, true, false},
-      {"staging link unreadable", nth_call_fails(Op::read_file, staging, 1, 5),
-       "Access is denied. (os error 5)", Journal::no_replacement, true, false},
+      {"staging link cannot be kept", nth_call_fails(Op::create_new_file, staging, 1, 112),
+       "There is not enough space on the disk. (os error 112)", Journal::no_replacement, false,
+       false},
       {"second journal save", nth_call_fails(Op::write_file, in_data("backup.tmp"), 2, 112),
        "There is not enough space on the disk. (os error 112)", Journal::no_replacement, true,
        false},
-      // The link appears in one rename that refuses a name taken meanwhile; the copy
-      // made for it beside the .url is removed again.
-      {"desktop link name taken meanwhile",
-       [](auto& fw) { fw.faults.fail_nth(Op::rename_new, 1, 183); },
-       "Cannot create a file when that file already exists. (os error 183)", Journal::replacement,
-       true, false},
-      {"desktop link's copy cannot be flushed",
-       [&](auto& fw) { fw.faults.fail_on_path(Op::flush_file, link_path + ".mossglow-tmp", 112); },
-       "There is not enough space on the disk. (os error 112)", Journal::replacement, true, false},
+      // The link is created under its own name, only where that name is free.
+      {"desktop link name taken meanwhile", nth_call_fails(Op::create_new_file, link_path, 1, 80),
+       "The file exists. (os error 80)", Journal::replacement, true, false},
       {"desktop link not read back",
        [&](auto& fw) {
          fw.shell.override_icon_location(link_path, IconLocation{std::string(icon_path), 1});
        },
        read_back, Journal::replacement, true, true},
-      {"url unreadable before deletion", nth_call_fails(Op::read_file, url_path, 2, 32),
-       "The process cannot access the file because it is being used by another process. "
-       "(os error 32)",
-       Journal::replacement, true, true},
+      {"url unreadable before deletion", nth_call_fails(Op::read_file, url_path, 3, 5),
+       "Access is denied. (os error 5)", Journal::replacement, true, true},
       {"url changed during the conversion",
        after_link_copy_rewrite(url_path, url_to("steam://rungameid/20")),
        "原快捷方式在换肤过程中发生变化，已保留原文件", Journal::replacement, true, true},
@@ -223,7 +216,8 @@ TEST_F(SteamConversion, EachFailureKeepsTheUrlAndJournalsHowFarItGot) {
     }
     EXPECT_EQ(fw.files.exists(staging), c.staging_exists);
     EXPECT_EQ(fw.files.exists(link_path), c.link_exists);
-    EXPECT_FALSE(fw.files.exists(link_path + ".mossglow-tmp"));
+    // Nothing else ever appears on the desktop.
+    EXPECT_EQ(fw.files.tree(fake::user_desktop).size(), c.link_exists ? 2u : 1u);
 
     const auto bytes = fw.files.content(in_data("backup.json"));
     if (c.journal == Journal::none) {

@@ -22,7 +22,8 @@ const std::string generated = steam_link_bytes("steam://rungameid/570");
 struct Converted {
   fake::FakeWindows w;
   Record record{on_user("Game.url"), original_copy("0.url"), *sha256_hex(url),
-                std::nullopt,        on_user("Game.lnk"),    *sha256_hex(generated)};
+                std::nullopt,        on_user("Game.lnk"),    *sha256_hex(generated),
+                std::nullopt};
 
   Converted() {
     w.files.add_file(record.backup, url);
@@ -30,14 +31,16 @@ struct Converted {
     w.files.add_file(*record.replacement_path, generated);
   }
   Status restore() {
-    const auto listing = DesktopListing::read(w.system(), both_desktops());
-    return restore_steam_shortcut(w.system(), *listing, record);
+    const DesktopPlaces places = places_of(w);
+    return restore_steam_shortcut(w.system(), places,
+                                  {record, record.path, url, join_path(data_dir, "originals")});
   }
 };
 
-// What an apply or a restore stopped half-way leaves (the .url and the link both there,
-// or the .url back and no link) is the recovery sweep's; these are the user's doings
-// and the failures that must show.
+// The user's doings, the failures that must show, and the files a stopped write leaves:
+// a link or a .url created only in part is the program's own, proven against the bytes
+// it was to hold (other states a stopped apply or restore leaves are the recovery
+// sweep's).
 TEST(SteamRestore, DecidesByWhatIsOnTheDesktop) {
   const std::string users_link = fake::FakeShell::link_bytes(
       LinkInfo{std::string(steam_exe), "-- \"steam://rungameid/570\"", "", "C:\\mine.ico", 0});
@@ -83,22 +86,43 @@ TEST(SteamRestore, DecidesByWhatIsOnTheDesktop) {
        "The process cannot access the file because it is being used by another process. "
        "(os error 32)",
        url, generated},
-      {"copy back fails",
-       [](Converted& c) { c.w.faults.fail_nth(Op::rename_new, 1, 112); },
+      {"putting the .url back fails",
+       [](Converted& c) { c.w.faults.fail_on_path(Op::create_new_file, c.record.path, 112); },
        "There is not enough space on the disk. (os error 112)",
        {},
        generated},
       // A link that cannot be looked at is not a link that is gone: it stays journalled.
-      {"link's metadata unreadable",
-       [](Converted& c) {
-         c.w.faults.fail_on_path(Op::get_attributes, *c.record.replacement_path, 5);
-       },
+      {"link unreadable",
+       [](Converted& c) { c.w.faults.fail_on_path(Op::read_file, *c.record.replacement_path, 5); },
        "Access is denied. (os error 5)",
        {},
        generated},
-      {"copy back lands different bytes",
-       [](Converted& c) { c.w.files.add_file(c.record.backup, "damaged copy"); },
-       "还原后的快捷方式校验失败，已保留Brambun快捷方式", "damaged copy", generated},
+      {"the .url changed right after it was put back",
+       [](Converted& c) {
+         c.w.faults.after(Op::create_new_file, c.record.path,
+                          [&c] { c.w.files.add_file(c.record.path, "raced in"); });
+       },
+       "还原后的快捷方式校验失败，已保留Brambun快捷方式", "raced in", generated},
+      {"the link left empty by a stopped apply",
+       [](Converted& c) { c.w.files.add_file(*c.record.replacement_path, ""); },
+       {},
+       url,
+       {}},
+      {"the link cut short and its staging copy under another index",
+       [](Converted& c) {
+         c.w.files.add_file(*c.record.replacement_path, generated.substr(0, 30));
+         (void)c.w.files.delete_file(original_copy("0.skin.lnk"));
+         c.w.files.add_file(original_copy("12.skin.lnk"), generated);
+       },
+       {},
+       url,
+       {}},
+      {"the .url cut short by a stopped restore",
+       [](Converted& c) { c.w.files.add_file(c.record.path, url.substr(0, 9)); },
+       {},
+       url,
+       {}},
+
       {"link cannot be deleted",
        [](Converted& c) {
          c.w.faults.fail_on_path(Op::delete_file, *c.record.replacement_path, 5);
@@ -121,19 +145,29 @@ TEST(SteamRestore, DecidesByWhatIsOnTheDesktop) {
   }
 }
 
-// The .url comes back with the attributes it had (its copy carries them); the copy
-// and the staging link stay.
+// The .url comes back with the attributes the record holds (a journal of an earlier
+// version holds none, and its copy carries them); the copy and the staging link stay.
 TEST(SteamRestore, PutsTheUrlBackAsItWasAndRemovesTheGeneratedLink) {
-  for (const std::uint32_t attributes :
-       {file_attribute_archive, file_attribute_archive | file_attribute_hidden,
-        file_attribute_archive | file_attribute_readonly | file_attribute_system}) {
+  constexpr std::uint32_t hidden = file_attribute_archive | file_attribute_hidden;
+  constexpr std::uint32_t guarded =
+      file_attribute_archive | file_attribute_readonly | file_attribute_system;
+  struct Row {
+    std::optional<std::uint32_t> recorded;
+    std::uint32_t on_copy;
+    std::uint32_t expected;
+  };
+  for (const Row& row : {Row{std::nullopt, file_attribute_archive, file_attribute_archive},
+                         Row{hidden, file_attribute_archive, hidden},
+                         Row{guarded, file_attribute_archive, guarded},
+                         Row{std::nullopt, guarded, guarded}}) {
     Converted c;
-    c.w.files.add_file(c.record.backup, url, attributes);
+    c.record.attributes = row.recorded;
+    c.w.files.add_file(c.record.backup, url, row.on_copy);
     ASSERT_TRUE(c.restore());
     EXPECT_EQ(c.w.files.content(c.record.path), url);
-    EXPECT_EQ(c.w.files.attributes(c.record.path), attributes);
+    EXPECT_EQ(c.w.files.attributes(c.record.path), row.expected);
     EXPECT_FALSE(c.w.files.exists(*c.record.replacement_path));
-    EXPECT_FALSE(c.w.files.exists(c.record.path + ".mossglow-tmp"));
+    EXPECT_EQ(c.w.files.tree(fake::user_desktop), std::vector<std::string>{c.record.path});
     EXPECT_EQ(c.w.files.content(c.record.backup), url);
     EXPECT_EQ(c.w.files.content(original_copy("0.skin.lnk")), generated);
   }

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <array>
+#include <chrono>
+
+#include "platform/file_system.hpp"
+
+namespace mossglow {
+
+// Pauses the calling thread: Sleep in the program, a clock that only moves in the tests.
+class Waiter {
+ public:
+  virtual ~Waiter() = default;
+  virtual void wait(std::chrono::milliseconds pause) = 0;
+};
+
+// The pauses between the tries of a call that met a lock: short at first, so that a
+// scanner's glance costs little, and about two seconds in all.
+inline constexpr std::array<std::chrono::milliseconds, 10> lock_backoff{
+    std::chrono::milliseconds(10),  std::chrono::milliseconds(20),  std::chrono::milliseconds(40),
+    std::chrono::milliseconds(80),  std::chrono::milliseconds(160), std::chrono::milliseconds(320),
+    std::chrono::milliseconds(320), std::chrono::milliseconds(320), std::chrono::milliseconds(320),
+    std::chrono::milliseconds(420)};
+
+// A lock someone else holds on the file: a sharing or a lock violation. Access denied is
+// a permission, which waiting does not change.
+constexpr bool is_transient_lock(Win32Error error) {
+  return error.code == error_sharing_violation || error.code == error_lock_violation;
+}
+
+// The file calls with patience for brief locks. Indexers, antivirus scanners and sync
+// clients open a new or changed file for a moment, and Explorer reads a shortcut it has
+// just been told about: a call that opens a file (to read, write, rename, replace or
+// delete it, or to set its attributes) and meets such a lock is tried again
+// after each pause of lock_backoff before its error is given. Calls that only look
+// (metadata, attributes, listings) never meet one and go straight through.
+class PatientFileSystem final : public FileSystem {
+ public:
+  PatientFileSystem(FileSystem& inner, Waiter& waiter) : inner_(inner), waiter_(waiter) {}
+
+  OsResult<FileMetadata> metadata(std::string_view path) override;
+  OsResult<std::uint32_t> get_attributes(std::string_view path) override;
+  OsResult<void> set_attributes(std::string_view path, std::uint32_t attributes) override;
+  OsResult<std::vector<DirectoryEntry>> list_directory(std::string_view folder) override;
+  OsResult<std::string> read_file(std::string_view path) override;
+  OsResult<void> write_file(std::string_view path, std::string_view bytes, bool flush) override;
+  OsResult<void> write_in_place(std::string_view path, std::string_view bytes) override;
+  OsResult<void> create_new_file(std::string_view path, std::string_view bytes,
+                                 bool flush) override;
+  OsResult<void> rename_replace(std::string_view from, std::string_view to) override;
+  OsResult<void> rename_new(std::string_view from, std::string_view to) override;
+  OsResult<void> replace_file(std::string_view replaced, std::string_view replacement) override;
+  OsResult<void> delete_file(std::string_view path) override;
+  OsResult<void> create_directories(std::string_view path) override;
+
+ private:
+  template <class Call>
+  auto patiently(Call call) -> decltype(call());
+
+  FileSystem& inner_;
+  Waiter& waiter_;
+};
+
+}  // namespace mossglow

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "platform/result.hpp"
+#include "platform/system.hpp"
+
+namespace mossglow {
+
+// How the program writes on a desktop, and how a restore recognises one of its own
+// writes that a crash or a power cut stopped halfway.
+//
+// A file the user owns (a shortcut, an original put back) is rewritten in place, as
+// Windows programs edit a shortcut: it stays the same file, keeps its place on
+// Explorer's grid, and no other name ever appears beside it. A file of the program's
+// own (an overlay or Steam link, a Steam shortcut put back) is created under its own
+// name, only where that name is free. Either way the journal names the new bytes before
+// the write begins, so whatever a stop leaves can be proven (see below) and finished.
+
+// The attributes a rewritten file must end with: the bits the rewrite itself touches
+// (read-only, cleared for the write; archive, which a write sets) as `recorded` says,
+// every other bit as the file has it now. With nothing recorded the file keeps what it
+// has now.
+std::uint32_t attributes_after_rewrite(std::uint32_t now, std::optional<std::uint32_t> recorded);
+
+// Rewrites the existing file at `path` with `bytes` in place. A read-only file has the
+// bit cleared for the write; afterwards the file is given `wanted` when that is not what
+// the write left (`now` is what the file has before). The OS error text on failure.
+Status rewrite_in_place(const System& sys, std::string_view path, std::string_view bytes,
+                        std::uint32_t now, std::uint32_t wanted);
+
+// Creates `path` as a new file (it must not exist) holding `bytes`, flushed, with
+// `attributes` when they are other than what a new file gets.
+Status create_on_desktop(const System& sys, std::string_view path, std::string_view bytes,
+                         std::optional<std::uint32_t> attributes = std::nullopt);
+
+// Whether `found` is what rewriting a file in place from one of two versions to the
+// other (either way) can leave when stopped: a length between the two lengths, and at
+// every offset the byte of either version, or a zero past the shorter one's end (a file
+// extended before its bytes arrived). Both versions themselves count.
+bool is_interrupted_rewrite(std::string_view found, std::string_view a, std::string_view b);
+
+// Whether `found` is what creating a new file with `intended` can leave when stopped:
+// no longer than it, and at every offset the intended byte or a zero. An empty file
+// counts; so does the intended file itself.
+bool is_interrupted_creation(std::string_view found, std::string_view intended);
+
+}  // namespace mossglow

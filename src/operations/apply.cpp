@@ -31,8 +31,9 @@ Result<Section> skin_shortcuts(const System& sys, const DesktopFolders& desktops
                                const std::vector<std::string>& shortcuts) {
   auto originals = OriginalsFolder::open(sys, data_directory, shortcuts.size());
   if (!originals) return std::unexpected(originals.error());
-  SkinRun run{sys, desktops, listing, *originals, std::string(data_directory),
-              icon_path(data_directory), {}, {}, {}, 0};
+  SkinRun run{
+      sys, desktops, listing, *originals, std::string(data_directory), icon_path(data_directory),
+      {},  {},       {},      0};
   if (auto written = write_icon(sys, data_directory, IconWrite::always); !written) {
     return std::unexpected(written.error());
   }

@@ -30,9 +30,8 @@ bool is_generated_link(const System& sys, std::string_view icon_path, const Over
   if (!record.shortcut_hash) return false;
   const auto hash = sha256_hex(bytes);
   if (hash && *hash == *record.shortcut_hash) return true;
-  auto intended =
-      sys.shell.new_link_bytes(NewLink{record.original, std::nullopt, std::nullopt,
-                                       std::string(icon_path), 0});
+  auto intended = sys.shell.new_link_bytes(
+      NewLink{record.original, std::nullopt, std::nullopt, std::string(icon_path), 0});
   if (!intended) return false;
   const auto intended_hash = sha256_hex(*intended);
   return intended_hash && *intended_hash == *record.shortcut_hash &&
@@ -66,8 +65,8 @@ Status restore_record(const System& sys, const DesktopPlaces& places, std::strin
   if (!is_generated_link(sys, icon_path, record, *bytes)) return keep(shortcut_changed);
 
   if (hidden) {
-    auto shown =
-        sys.files.set_attributes(*original, attribute_word(item->attributes & ~file_attribute_hidden));
+    auto shown = sys.files.set_attributes(
+        *original, attribute_word(item->attributes & ~file_attribute_hidden));
     if (!shown) return sys.failure(shown.error());
   }
   if (auto deleted = sys.files.delete_file(shortcut); !deleted) {

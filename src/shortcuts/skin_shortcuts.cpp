@@ -22,11 +22,11 @@ constexpr std::string_view changed_during_backup = "原快捷方式在备份过�
 // One shortcut on its way through a batch.
 struct Item {
   std::string path;
-  std::size_t index = 0;                // in the shortcut list; names the backup copy
-  const ListedEntry* entry = nullptr;   // as the scan listed it
-  std::optional<std::size_t> record;    // its record in the journal, once appended
+  std::size_t index = 0;                     // in the shortcut list; names the backup copy
+  const ListedEntry* entry = nullptr;        // as the scan listed it
+  std::optional<std::size_t> record;         // its record in the journal, once appended
   std::optional<std::string> steam_address;  // a Steam game shortcut, to be converted
-  std::string applied;                  // the shortcut's bytes once it shows the mascot
+  std::string applied;                       // the shortcut's bytes once it shows the mascot
   std::optional<std::string> failure;
 };
 
@@ -87,8 +87,8 @@ Status back_up(SkinRun& run, Item& item) {
   if (!current_hash) return std::unexpected(current_hash.error());
   if (*current_hash != *original_hash) return std::unexpected(std::string(changed_during_backup));
 
-  Record record{item.path, *backup, *original_hash, std::nullopt, std::nullopt,
-                std::nullopt, std::nullopt};
+  Record record{item.path,    *backup,      *original_hash, std::nullopt,
+                std::nullopt, std::nullopt, std::nullopt};
   if (!item.steam_address) {
     auto applied_hash = sha256_hex(item.applied);
     if (!applied_hash) return std::unexpected(applied_hash.error());

@@ -22,7 +22,8 @@ Status rewrite_in_place(const System& sys, std::string_view path, std::string_vi
   const bool read_only = (now & file_attribute_readonly) != 0;
   // Only a handle with write access can write, and a read-only file refuses one.
   if (read_only) {
-    if (auto cleared = sys.files.set_attributes(path, attribute_word(now & ~file_attribute_readonly));
+    if (auto cleared =
+            sys.files.set_attributes(path, attribute_word(now & ~file_attribute_readonly));
         !cleared) {
       return sys.failure(cleared.error());
     }

@@ -205,10 +205,9 @@ class Handler {
       const auto first = std::ranges::find_if(fields, &FieldName::added_later);
       const auto fixed = static_cast<std::size_t>(first - fields.begin());
       if (top.field < fixed || top.field > fields.size()) {
-        const std::string expected = fixed == fields.size()
-                                         ? std::to_string(fixed)
-                                         : std::to_string(fixed) + " to " +
-                                               std::to_string(fields.size());
+        const std::string expected =
+            fixed == fields.size() ? std::to_string(fixed)
+                                   : std::to_string(fixed) + " to " + std::to_string(fields.size());
         return fail("invalid length " + std::to_string(top.field) + ", expected a record of " +
                         expected + " values",
                     here());

@@ -77,8 +77,8 @@ inline constexpr bool is_optional<std::optional<T>> = true;
 template <class R>
 inline constexpr auto field_names = std::apply(
     [](auto... field) {
-      return std::array{FieldName{field.name, is_optional<typename decltype(field)::type>,
-                                  field.added_later}...};
+      return std::array{
+          FieldName{field.name, is_optional<typename decltype(field)::type>, field.added_later}...};
     },
     Table<R>::fields);
 

@@ -62,7 +62,8 @@ Status restore_steam_shortcut(const System& sys, const DesktopPlaces& places,
                               const SteamRestore& steam) {
   const Record& record = steam.record;
   // The apply writes the link beside the .url under the same stem, and nowhere else.
-  if (!has_extension(record.path, "url") || record.replacement_path != steam_link_path(record.path)) {
+  if (!has_extension(record.path, "url") ||
+      record.replacement_path != steam_link_path(record.path)) {
     return refuse(link_misplaced);
   }
   const std::string url(steam.url);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -29,6 +30,9 @@ class ContractPlatform {
   // Makes a new file of `size` bytes as cheaply as the platform can (a file whose end
   // is set past bytes never written); false when it cannot.
   virtual bool make_large_file(std::string_view path, std::uint64_t size) = 0;
+  // Has another holder open the existing file without sharing it, as a scanner or a
+  // sync client does, for `duration`; returns once the file is held.
+  virtual void hold_open(std::string_view path, std::chrono::milliseconds duration) = 0;
 };
 
 std::unique_ptr<ContractPlatform> make_contract_platform();

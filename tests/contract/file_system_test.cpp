@@ -1,3 +1,5 @@
+#include <chrono>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -344,6 +346,36 @@ TEST_F(FileSystemContract, ReadRefusesAFileLargerThanTheReadLimit) {
   const auto whole = files_.read_file(at("limit.bin"));
   ASSERT_TRUE(whole) << whole.error().code;
   EXPECT_EQ(whole->size(), max_read_bytes);
+}
+
+// Indexers, scanners and sync clients open a fresh file for a moment: a call that meets
+// such a lock waits it out, for about two seconds at most, and only then gives the
+// sharing violation. A permission is no lock and fails at once.
+TEST_F(FileSystemContract, ABriefLockIsWaitedOutAndALongOneFailsTheCallAlone) {
+  using std::chrono::milliseconds;
+  struct Case {
+    const char* name;
+    std::function<std::uint32_t(const std::string&)> call;
+  };
+  const Case cases[] = {
+      {"write in place",
+       [&](const std::string& p) { return error_of(files_.write_in_place(p, "new")); }},
+      {"set attributes",
+       [&](const std::string& p) { return error_of(files_.set_attributes(p, hidden_archive)); }},
+      {"delete", [&](const std::string& p) { return error_of(files_.delete_file(p)); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = at(std::string(c.name) + ".lnk");
+    make_file(std::string(c.name) + ".lnk", "old");
+    platform_->hold_open(path, milliseconds(300));
+    EXPECT_EQ(c.call(path), 0u);
+  }
+  make_file("long.lnk", "old");
+  platform_->hold_open(at("long.lnk"), milliseconds(2600));
+  EXPECT_EQ(error_of(files_.write_in_place(at("long.lnk"), "new")), error_sharing_violation);
+  make_file("readonly.lnk", "keep", readonly_archive);
+  EXPECT_EQ(error_of(files_.delete_file(at("readonly.lnk"))), error_access_denied);
 }
 
 TEST_F(FileSystemContract, DeleteRemovesPlainAndHiddenFilesOnly) {

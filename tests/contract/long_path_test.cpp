@@ -124,7 +124,8 @@ TEST_F(LongPathContract, UrlIconsAndIconReadBackFailCleanlyPastMaxPath) {
     const std::string link = join_path(folder, "N.lnk");
     ASSERT_EQ(utf16_length(url), length);
     ASSERT_TRUE(files_.write_file(url, url_before, false));
-    ASSERT_TRUE(testing_support::write_link(files_, shell_, link, {"C:\\windows", {}, {}, "C:\\o.ico", 2}));
+    ASSERT_TRUE(
+        testing_support::write_link(files_, shell_, link, {"C:\\windows", {}, {}, "C:\\o.ico", 2}));
 
     const auto written = shell_.set_url_icon(url, "C:\\i.ico");
     const auto location = shell_.icon_location(link);

@@ -28,6 +28,9 @@ class FakePlatform final : public ContractPlatform {
     windows_.files.add_file(path, std::string(size, '\0'));
     return true;
   }
+  void hold_open(std::string_view path, std::chrono::milliseconds duration) override {
+    windows_.files.lock_for(path, duration);
+  }
 
  private:
   fake::FakeWindows windows_;

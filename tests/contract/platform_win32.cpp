@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "contract_platform.hpp"
@@ -28,6 +29,7 @@ constexpr const wchar_t* scratch_key_parent = L"Software\\MossglowContractTests"
 class Win32Platform final : public ContractPlatform {
  public:
   ~Win32Platform() override {
+    for (auto& holder : holders_) holder.join();
     // In the long form, so that folders the tests made past MAX_PATH go too.
     for (const auto& folder : scratch_) remove_tree(L"\\\\?\\" + folder);
     for (const auto& key : scratch_keys_) RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
@@ -84,6 +86,16 @@ class Win32Platform final : public ContractPlatform {
     return sized;
   }
 
+  void hold_open(std::string_view path, std::chrono::milliseconds duration) override {
+    const HANDLE held = CreateFileW(wide(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE) << "cannot hold " << path << ": " << GetLastError();
+    holders_.emplace_back([held, duration] {
+      Sleep(static_cast<DWORD>(duration.count()));
+      CloseHandle(held);
+    });
+  }
+
   bool make_symlink(std::string_view link, std::string_view target, bool directory) override {
     const DWORD flags = SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE |
                         (directory ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0);
@@ -98,6 +110,7 @@ class Win32Platform final : public ContractPlatform {
   Win32System windows_;
   std::vector<std::wstring> scratch_;
   std::vector<std::wstring> scratch_keys_;
+  std::vector<std::thread> holders_;
   unsigned count_ = 0;
 };
 

@@ -79,10 +79,10 @@ TEST_F(ShellContract, NewLinkBytesHoldExactlyThePropertiesGiven) {
        {"C:\\windows\\notepad.exe", std::nullopt, std::nullopt, icon_path, 0},
        {"C:\\windows\\notepad.exe", "", "", icon_path, 0}},
       {"Chinese names",
-       {"D:\\游戏\\Steam\\steam.exe", "-- \"steam://rungameid/570\"", "D:\\游戏\\Steam",
-        icon_path, 0},
-       {"D:\\游戏\\Steam\\steam.exe", "-- \"steam://rungameid/570\"", "D:\\游戏\\Steam",
-        icon_path, 0}},
+       {"D:\\游戏\\Steam\\steam.exe", "-- \"steam://rungameid/570\"", "D:\\游戏\\Steam", icon_path,
+        0},
+       {"D:\\游戏\\Steam\\steam.exe", "-- \"steam://rungameid/570\"", "D:\\游戏\\Steam", icon_path,
+        0}},
       {"icon index",
        {"C:\\windows", std::nullopt, std::nullopt, "C:\\icons\\set.dll", 3},
        {"C:\\windows", "", "", "C:\\icons\\set.dll", 3}},
@@ -121,7 +121,8 @@ TEST_F(ShellContract, ALinkDoesNotHoldATargetOfMaxPathOrMore) {
   for (const std::size_t length : {std::size_t{259}, std::size_t{260}, std::size_t{300}}) {
     SCOPED_TRACE(length);
     const std::string target = "C:\\" + std::string(length - 3, 'x');
-    const auto bytes = sys.shell.new_link_bytes({target, std::nullopt, std::nullopt, "C:\\i.ico", 0});
+    const auto bytes =
+        sys.shell.new_link_bytes({target, std::nullopt, std::nullopt, "C:\\i.ico", 0});
     const auto held = bytes ? sys.shell.link_from_bytes(*bytes) : std::unexpected(bytes.error());
     EXPECT_EQ(held && held->target == target, length < 260) << (held ? held->target : "");
   }
@@ -184,8 +185,7 @@ TEST_F(ShellContract, SetUrlIconAddsOrReplacesTheTwoIconKeysAndKeepsEveryOtherKe
        "I\0c\0o\0n\0I\0n\0d\0e\0x\0=\0\x30\0\r\0\n\0"sv},
       {"empty.url", "", "C:\\i.ico", "[InternetShortcut]\r\nIconFile=C:\\i.ico\r\nIconIndex=0\r\n"},
       // The scratch copy an internet shortcut's new keys are worked out in.
-      {"scratch.url", "[InternetShortcut]\r\nURL=x\r\nIconIndex=4\r\nHotKey=0\r\n",
-       "C:\\i.ico",
+      {"scratch.url", "[InternetShortcut]\r\nURL=x\r\nIconIndex=4\r\nHotKey=0\r\n", "C:\\i.ico",
        "[InternetShortcut]\r\nURL=x\r\nIconIndex=0\r\nHotKey=0\r\nIconFile=C:\\i.ico\r\n"},
       {"新建.url", std::nullopt, "C:\\i.ico",
        "[InternetShortcut]\r\nIconFile=C:\\i.ico\r\nIconIndex=0\r\n"},
@@ -249,9 +249,12 @@ TEST_F(ShellContract, IconLocationReportsTheStoredIconOfALink) {
   const std::string text = at("说明.txt");
   const std::string folder = at("文件夹");
   // Written from memory with the file calls, as the program writes every link.
-  ASSERT_TRUE(write_link(sys.files, sys.shell, with_icon, {"C:\\windows", {}, {}, std::string(icon), 0}));
-  ASSERT_TRUE(write_link(sys.files, sys.shell, other_index, {"C:\\windows", {}, {}, "C:\\x.ico", 4}));
-  ASSERT_TRUE(write_link(sys.files, sys.shell, without_icon, {"C:\\windows\\notepad.exe", {}, {}, "", 0}));
+  ASSERT_TRUE(
+      write_link(sys.files, sys.shell, with_icon, {"C:\\windows", {}, {}, std::string(icon), 0}));
+  ASSERT_TRUE(
+      write_link(sys.files, sys.shell, other_index, {"C:\\windows", {}, {}, "C:\\x.ico", 4}));
+  ASSERT_TRUE(
+      write_link(sys.files, sys.shell, without_icon, {"C:\\windows\\notepad.exe", {}, {}, "", 0}));
   write(url,
         "[InternetShortcut]\r\nURL=https://example.com/\r\nIconFile=C:\\q.ico\r\nIconIndex=3\r\n");
   write(text, "x");

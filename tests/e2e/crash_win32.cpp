@@ -101,7 +101,8 @@ DataFiles data_files(Desktop& desktop) {
   if (!desktop.exists(folder)) return result;
   auto names = desktop.files().list_directory(folder);
   if (!names) setup_failed("cannot list " + folder);
-  for (const auto& [name, attributes, size] : *names) {
+  for (const DirectoryEntry& entry : *names) {
+    const std::string& name = entry.name;
     if (!has_extension(name, "json") && !has_extension(name, "tmp")) continue;
     const std::string path = join_path(folder, name);
     const bool leftover = is_wine_replace_leftover(name);
@@ -207,7 +208,7 @@ int timed(int id) {
     // What the real shell reads back from the generated link: steam.exe with the game's
     // address after "--", started in Steam's folder, showing the mascot.
     const std::string steam_folder = "C:\\Program Files (x86)\\Steam";
-    const auto link = desktop.shell().read_link(steam + ".lnk");
+    const auto link = desktop.read_link(steam + ".lnk");
     if (!link || !equals_ignoring_ascii_case(link->target, join_path(steam_folder, "steam.exe")) ||
         link->arguments != "-- \"steam://rungameid/570\"" ||
         !equals_ignoring_ascii_case(link->working_directory, steam_folder) ||

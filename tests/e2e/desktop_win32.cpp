@@ -9,6 +9,7 @@
 #include "platform/path.hpp"
 #include "platform/text.hpp"
 #include "state/data_directory.hpp"
+#include "support/link_files.hpp"
 
 namespace mossglow::e2e {
 namespace {
@@ -65,13 +66,13 @@ Desktop::Desktop() {
 void Desktop::empty_folder(const std::string& folder) {
   auto names = files_.list_directory(folder);
   if (!names) setup_failed("cannot list " + folder);
-  for (const auto& [name, attributes_listed, size] : *names) {
-    const std::string path = join_path(folder, name);
+  for (const DirectoryEntry& entry : *names) {
+    const std::string path = join_path(folder, entry.name);
     const std::wstring wpath = wide(path);
     SetFileAttributesW(wpath.c_str(), FILE_ATTRIBUTE_NORMAL);
-    auto meta = files_.symlink_metadata(path);
-    if (meta && meta->is_directory()) {
-      empty_folder(path);
+    // A linked folder goes without being followed into its target.
+    if (entry.is_directory()) {
+      if (!entry.is_link()) empty_folder(path);
       if (!RemoveDirectoryW(wpath.c_str())) setup_failed("cannot remove " + path);
     } else if (!DeleteFileW(wpath.c_str())) {
       setup_failed("cannot delete " + path);
@@ -95,7 +96,25 @@ void Desktop::make_link(std::string_view path, std::string_view target,
                         std::string_view arguments) {
   NewLink link{std::string(target), std::string(arguments), std::string(parent_path(target)),
                std::string(target), 0};
-  if (!shell_.create_link(path, link)) setup_failed("cannot create link " + std::string(path));
+  if (!testing_support::write_link(files_, shell_, path, link)) {
+    setup_failed("cannot create link " + std::string(path));
+  }
+}
+
+ComResult<LinkInfo> Desktop::read_link(std::string_view path) {
+  return testing_support::read_link(files_, shell_, path);
+}
+
+std::uint64_t Desktop::file_id(std::string_view path) {
+  const HANDLE file =
+      CreateFileW(wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) setup_failed("cannot open " + std::string(path));
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool read = GetFileInformationByHandle(file, &info);
+  CloseHandle(file);
+  if (!read) setup_failed("cannot read the file ID of " + std::string(path));
+  return (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
 }
 
 void Desktop::make_url(std::string_view path, std::string_view address) {
@@ -120,8 +139,8 @@ void Desktop::add_attributes(std::string_view path, std::uint32_t bits) {
 void Desktop::add_folder(const std::string& folder, Snapshot& into) {
   auto names = files_.list_directory(folder);
   if (!names) setup_failed("cannot list " + folder);
-  for (const auto& [name, attributes_listed, size] : *names) {
-    const std::string path = join_path(folder, name);
+  for (const DirectoryEntry& listed : *names) {
+    const std::string path = join_path(folder, listed.name);
     auto attributes = files_.get_attributes(path);
     if (!attributes) setup_failed("cannot read the attributes of " + path);
     Entry entry;

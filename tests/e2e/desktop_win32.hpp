@@ -47,6 +47,10 @@ class Desktop {
   const Locations& where() const { return where_; }
   Win32FileSystem& files() { return files_; }
   Win32Shell& shell() { return shell_; }
+  // A link file's properties as the shell link object reads them from its bytes.
+  ComResult<LinkInfo> read_link(std::string_view path);
+  // The file's ID (its inode under Wine), which stays while it is changed in place.
+  std::uint64_t file_id(std::string_view path);
 
   // Empties both desktops and removes every journal, so that a scenario starts clean.
   void reset();

@@ -163,7 +163,7 @@ int shortcuts(Checks& checks) {
                               at(where.public_desktop, "示例网站.url")};
   LinkInfo before_links[3];
   for (int i = 0; i < 3; ++i) {
-    auto info = desktop.shell().read_link(links[i]);
+    auto info = desktop.read_link(links[i]);
     if (!info) setup_failed("cannot read back " + links[i]);
     before_links[i] = *info;
   }
@@ -177,7 +177,7 @@ int shortcuts(Checks& checks) {
   for (int i = 0; i < 3; ++i) {
     checks.expect(after.at(links[i]).bytes != before.at(links[i]).bytes,
                   "link rewritten: " + links[i]);
-    auto info = desktop.shell().read_link(links[i]);
+    auto info = desktop.read_link(links[i]);
     if (!checks.expect(info.has_value(), "link still loads: " + links[i])) continue;
     checks.expect(
         equals_ignoring_ascii_case(info->icon_path, where.icon_path) && info->icon_index == 0,
@@ -203,7 +203,7 @@ int shortcuts(Checks& checks) {
     expected.attributes |= file_attribute_hidden;
     checks.expect(after.at(path) == expected, "plain item kept and hidden: " + path);
     const std::string cover = path + ".lnk";
-    auto info = desktop.shell().read_link(cover);
+    auto info = desktop.read_link(cover);
     if (!checks.expect(info.has_value(), "covering link exists: " + cover)) continue;
     checks.expect(equals_ignoring_ascii_case(info->target, path),
                   "covering link opens the item (got " + info->target + ")");

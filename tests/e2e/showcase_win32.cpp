@@ -79,7 +79,7 @@ int seed_showcase() {
 // Whether the shell draws the link: it does when an icon comes out of the link's icon
 // location or, failing that, out of its target (as Wine's explorer asks).
 bool shell_draws(Desktop& desktop, const std::string& path) {
-  auto link = desktop.shell().read_link(path);
+  auto link = desktop.read_link(path);
   if (!link) return false;
   for (const std::string& source : {link->icon_path, link->target}) {
     wchar_t expanded[MAX_PATH] = {};
@@ -123,8 +123,10 @@ std::string grid_line(Desktop& desktop, HWND shell) {
   for (const std::string& folder : {desktop.where().user_desktop, desktop.where().public_desktop}) {
     auto entries = desktop.files().list_directory(folder);
     if (!entries) setup_failed("cannot list " + folder);
-    for (const auto& [name, attributes, size] : *entries) {
-      if (has_extension(name, "lnk") && shell_draws(desktop, join_path(folder, name))) ++icons;
+    for (const DirectoryEntry& entry : *entries) {
+      if (has_extension(entry.name, "lnk") && shell_draws(desktop, join_path(folder, entry.name))) {
+        ++icons;
+      }
     }
   }
   return "grid " + std::to_string(cell) + " " + std::to_string(per_row) + " " +

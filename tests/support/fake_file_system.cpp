@@ -246,9 +246,8 @@ OsResult<void> FakeFileSystem::set_attributes(std::string_view path, std::uint32
     Node* node = find(key);
     if (node == nullptr) return not_found(key);
     // Windows keeps the bits that say what the entry is; only the settable ones change.
-    std::uint32_t bits =
-        (node->attributes & ~(settable_attributes | file_attribute_normal)) |
-        (attributes & settable_attributes);
+    std::uint32_t bits = (node->attributes & ~(settable_attributes | file_attribute_normal)) |
+                         (attributes & settable_attributes);
     if (bits == 0) bits = file_attribute_normal;
     node->attributes = bits;
     changed(Op::set_attributes, node->path);
@@ -343,8 +342,7 @@ OsResult<void> FakeFileSystem::write_in_place(std::string_view path, std::string
       write(std::string(bytes.substr(0, half)) + old.substr(std::min(half, old.size())),
             "half the bytes written");
     }
-    write(std::string(bytes) + old.substr(std::min(bytes.size(), old.size())),
-          "all bytes written");
+    write(std::string(bytes) + old.substr(std::min(bytes.size(), old.size())), "all bytes written");
     if (old.size() > bytes.size()) write(std::string(bytes), "end set");
     make_durable(key, Op::write_in_place);
     return {};
@@ -555,8 +553,8 @@ void FakeFileSystem::add_symlink(std::string_view path, std::string_view target,
   put(fold(path), path, std::move(node));
 }
 
-void FakeFileSystem::add_placeholder(std::string_view path, std::string_view content,
-                                     bool in_cloud, std::uint32_t attributes) {
+void FakeFileSystem::add_placeholder(std::string_view path, std::string_view content, bool in_cloud,
+                                     std::uint32_t attributes) {
   add_file(path, content,
            attributes | file_attribute_reparse_point |
                (in_cloud ? file_attribute_recall_on_data_access : 0));

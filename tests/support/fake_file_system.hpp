@@ -84,9 +84,9 @@ class FakeFileSystem final : public FileSystem {
     bool truncated = false;                  // created or truncated since then
     std::optional<std::string> link_target;  // a symbolic link's target, as given
     std::uint32_t reparse_tag = 0;
-    bool in_cloud = false;                   // a placeholder whose bytes are not here
-    std::uint64_t order = 0;                 // creation order, for listings
-    std::uint64_t id = 0;                    // the file ID
+    bool in_cloud = false;    // a placeholder whose bytes are not here
+    std::uint64_t order = 0;  // creation order, for listings
+    std::uint64_t id = 0;     // the file ID
   };
   // An entry appearing, going or changing its name, as a folder watcher sees it.
   struct EntryEvent {

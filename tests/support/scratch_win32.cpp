@@ -72,11 +72,13 @@ ComResult<void> with_shell_link(Work work) {
 ComResult<void> save_link_with_shell(std::string_view path, const NewLink& link) {
   return with_shell_link([&](IShellLinkW* shell_link, IPersistFile* file) {
     HRESULT hr = shell_link->SetPath(wide(link.target).c_str());
-    if (SUCCEEDED(hr) && link.arguments) hr = shell_link->SetArguments(wide(*link.arguments).c_str());
+    if (SUCCEEDED(hr) && link.arguments)
+      hr = shell_link->SetArguments(wide(*link.arguments).c_str());
     if (SUCCEEDED(hr) && link.working_directory) {
       hr = shell_link->SetWorkingDirectory(wide(*link.working_directory).c_str());
     }
-    if (SUCCEEDED(hr)) hr = shell_link->SetIconLocation(wide(link.icon_path).c_str(), link.icon_index);
+    if (SUCCEEDED(hr))
+      hr = shell_link->SetIconLocation(wide(link.icon_path).c_str(), link.icon_index);
     if (SUCCEEDED(hr)) hr = file->Save(WidePath(path).get(), TRUE);
     return hr;
   });

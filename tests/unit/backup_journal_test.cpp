@@ -67,8 +67,8 @@ TEST(BackupJournal, WritesTheJournalLayoutByteForByteAndReadsItBack) {
 }
 
 TEST(BackupJournal, EscapesOnlyWhatJsonRequires) {
-  const Record odd{"C:\\a\"b\tc\x01\x7f/é😀", "b", "h", std::nullopt, std::nullopt, std::nullopt,
-                   std::nullopt};
+  const Record odd{
+      "C:\\a\"b\tc\x01\x7f/é😀", "b", "h", std::nullopt, std::nullopt, std::nullopt, std::nullopt};
   EXPECT_EQ(serialize_backup_journal({odd}),
             "[\n  {\n    \"path\": \"C:\\\\a\\\"b\\tc\\u0001\x7f/é😀\",\n    \"backup\": \"b\",\n"
             "    \"original_hash\": \"h\",\n    \"applied_hash\": null\n  }\n]");

@@ -169,11 +169,13 @@ TEST(FakeDisk, APowerCutTakesOnlyWhatWasNeverFlushed) {
   const std::array<std::optional<std::string>, 5> kept{"NEW!", "NEW!", "NEW!", "NEW!", "NEW!"};
   const std::array<std::optional<std::string>, 5> lost{"NEW!", "", "NEW!", "NE", ""};
   const std::vector<Row> rows{
-      {"truncated and rewritten", write("a", "NEW!", false), "a",
+      {"truncated and rewritten",
+       write("a", "NEW!", false),
+       "a",
        {"NEW!", "old", "NEW!", "NEd", ""}},
       {"rewritten with a flush", write("a", "NEW!", true), "a", kept},
-      {"written in place, which flushes", [](Disk& d) { ASSERT_TRUE(d.w.files.write_in_place(at("a"), "NEW!")); },
-       "a", kept},
+      {"written in place, which flushes",
+       [](Disk& d) { ASSERT_TRUE(d.w.files.write_in_place(at("a"), "NEW!")); }, "a", kept},
       {"created, never flushed",
        [](Disk& d) { ASSERT_TRUE(d.w.files.create_new_file(at("b"), "abcd", false)); },
        "b",

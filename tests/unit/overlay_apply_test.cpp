@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -288,7 +287,8 @@ TEST(OverlayApplyItemFailures, EachStepLeavesTheStateRestoreExpects) {
   const Case cases[] = {
       {"making the link", [](auto& w) { w.faults.fail_nth(Op::new_link_bytes, 1, 0x80070005u); },
        "Access is denied. (0x80070005)", Shortcut::absent, Record::none, false},
-      {"reading the link back", [](auto& w) { w.faults.fail_nth(Op::link_from_bytes, 1, 0x80004005u); },
+      {"reading the link back",
+       [](auto& w) { w.faults.fail_nth(Op::link_from_bytes, 1, 0x80004005u); },
        "Unspecified error (0x80004005)", Shortcut::absent, Record::none, false},
       // The record stays in the list and reaches the disk with B's save; the link never
       // appeared, so a restore finds nothing to undo.
@@ -310,7 +310,8 @@ TEST(OverlayApplyItemFailures, EachStepLeavesTheStateRestoreExpects) {
          w.faults.before(Op::get_attributes, a,
                          [&] { w.files.add_file(a, "a", archive | file_attribute_hidden); });
        },
-       "原项目状态已变化", Shortcut::link, Record::with_hash, false, archive | file_attribute_hidden},
+       "原项目状态已变化", Shortcut::link, Record::with_hash, false,
+       archive | file_attribute_hidden},
       {"hiding refused", fail_path(Op::set_attributes, a, error_access_denied), denied,
        Shortcut::link, Record::with_hash, true},
   };

@@ -179,9 +179,9 @@ TEST_F(RestoreShortcuts, AShortcutLeftHalfWrittenIsFinishedAndAnyOtherFileIsKept
     std::string found;
     bool restored;
   };
-  for (const Row& row : {Row{"blocks of both", mixed, true}, Row{"grown, not yet written", grown, true},
-                         Row{"one byte of neither", stray, false},
-                         Row{"longer than both", longer + "x", false}}) {
+  for (const Row& row :
+       {Row{"blocks of both", mixed, true}, Row{"grown, not yet written", grown, true},
+        Row{"one byte of neither", stray, false}, Row{"longer than both", longer + "x", false}}) {
     SCOPED_TRACE(row.name);
     w.files.load_state(fake::FakeWindows().files.state());
     const Record record = skinned_shortcut("a.lnk", 0);

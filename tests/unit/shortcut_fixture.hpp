@@ -53,7 +53,8 @@ inline DesktopFolders both_desktops() {
 }
 
 // The places a restore acts on, with both desktops where the apply found them.
-inline DesktopPlaces places_of(fake::FakeWindows& w, const DesktopFolders& desktops = both_desktops()) {
+inline DesktopPlaces places_of(fake::FakeWindows& w,
+                               const DesktopFolders& desktops = both_desktops()) {
   return DesktopPlaces::survey(w.system(), {desktops[0], desktops[1]}, data_dir);
 }
 

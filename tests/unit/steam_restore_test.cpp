@@ -21,9 +21,8 @@ const std::string generated = steam_link_bytes("steam://rungameid/570");
 // in place, the record complete.
 struct Converted {
   fake::FakeWindows w;
-  Record record{on_user("Game.url"), original_copy("0.url"), *sha256_hex(url),
-                std::nullopt,        on_user("Game.lnk"),    *sha256_hex(generated),
-                std::nullopt};
+  Record record{on_user("Game.url"), original_copy("0.url"), *sha256_hex(url), std::nullopt,
+                on_user("Game.lnk"), *sha256_hex(generated), std::nullopt};
 
   Converted() {
     w.files.add_file(record.backup, url);
@@ -156,10 +155,10 @@ TEST(SteamRestore, PutsTheUrlBackAsItWasAndRemovesTheGeneratedLink) {
     std::uint32_t on_copy;
     std::uint32_t expected;
   };
-  for (const Row& row : {Row{std::nullopt, file_attribute_archive, file_attribute_archive},
-                         Row{hidden, file_attribute_archive, hidden},
-                         Row{guarded, file_attribute_archive, guarded},
-                         Row{std::nullopt, guarded, guarded}}) {
+  for (const Row& row :
+       {Row{std::nullopt, file_attribute_archive, file_attribute_archive},
+        Row{hidden, file_attribute_archive, hidden}, Row{guarded, file_attribute_archive, guarded},
+        Row{std::nullopt, guarded, guarded}}) {
     Converted c;
     c.record.attributes = row.recorded;
     c.w.files.add_file(c.record.backup, url, row.on_copy);

@@ -47,12 +47,15 @@ Status restore_record(const System& sys, const DesktopPlaces& places, std::strin
   if (record.shortcut != record.original + ".lnk") return keep(shortcut_elsewhere);
   auto original = places.locate(record.original, not_on_desktop);
   if (!original) return std::unexpected(original.error());
-  const std::string shortcut = *original + ".lnk";
+  // The link is found where its item is, or neither is acted on.
+  auto shortcut = places.locate(record.shortcut, not_on_desktop);
+  if (!shortcut) return std::unexpected(shortcut.error());
+  if (*shortcut != *original + ".lnk") return keep(shortcut_elsewhere);
 
   const ListedEntry* item = places.entry(*original);
   if (item == nullptr) return keep(original_missing);
   const bool hidden = (item->attributes & file_attribute_hidden) != 0;
-  if (places.entry(shortcut) == nullptr) {
+  if (places.entry(*shortcut) == nullptr) {
     // Without its shortcut an item that is visible has nothing left to undo: either
     // the link was never created, or it was removed after the item was shown again (by
     // the user, or by a restore that stopped before it could save the journal). A
@@ -60,7 +63,7 @@ Status restore_record(const System& sys, const DesktopPlaces& places, std::strin
     if (hidden) return keep(shortcut_missing);
     return {};
   }
-  auto bytes = sys.files.read_file(shortcut);
+  auto bytes = sys.files.read_file(*shortcut);
   if (!bytes) return std::unexpected(sys.read_text(bytes.error()));
   if (!is_generated_link(sys, icon_path, record, *bytes)) return keep(shortcut_changed);
 
@@ -69,7 +72,7 @@ Status restore_record(const System& sys, const DesktopPlaces& places, std::strin
         *original, attribute_word(item->attributes & ~file_attribute_hidden));
     if (!shown) return sys.failure(shown.error());
   }
-  if (auto deleted = sys.files.delete_file(shortcut); !deleted) {
+  if (auto deleted = sys.files.delete_file(*shortcut); !deleted) {
     return sys.failure(deleted.error());
   }
   return {};

@@ -86,7 +86,11 @@ Status restore_record(const RestoreRun& run, const Record& record) {
   if (*backup_hash != record.original_hash) return keep(backup_damaged);
 
   if (record.replacement_path) {
-    return restore_steam_shortcut(sys, run.places, {record, *path, *original, run.originals});
+    // Both files of a conversion are found in the same place, or neither is acted on.
+    auto link = run.places.locate(*record.replacement_path, not_on_desktop);
+    if (!link) return std::unexpected(link.error());
+    return restore_steam_shortcut(sys, run.places,
+                                  {record, *path, *link, *original, run.originals});
   }
 
   const ListedEntry* entry = run.places.entry(*path);

@@ -63,11 +63,12 @@ Status restore_steam_shortcut(const System& sys, const DesktopPlaces& places,
   const Record& record = steam.record;
   // The apply writes the link beside the .url under the same stem, and nowhere else.
   if (!has_extension(record.path, "url") ||
-      record.replacement_path != steam_link_path(record.path)) {
+      record.replacement_path != steam_link_path(record.path) ||
+      steam.link != steam_link_path(steam.url)) {
     return refuse(link_misplaced);
   }
   const std::string url(steam.url);
-  const std::string link = steam_link_path(url);
+  const std::string link(steam.link);
   const ListedEntry* url_entry = places.entry(url);
   const ListedEntry* link_entry = places.entry(link);
 

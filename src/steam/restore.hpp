@@ -9,11 +9,13 @@
 
 namespace mossglow {
 
-// One converted Steam game shortcut to put back: its record, where its .url is now
-// (located on today's desktops) and the original's bytes, already proven by their hash.
+// One converted Steam game shortcut to put back: its record, where its .url and its link
+// are now (located on today's desktops) and the original's bytes, already proven by
+// their hash.
 struct SteamRestore {
   const Record& record;
   std::string_view url;
+  std::string_view link;
   std::string_view original;
   std::string_view originals_directory;  // where the staging link of its conversion is
 };

@@ -14,6 +14,7 @@ FakeMessages::FakeMessages()
           {112, "There is not enough space on the disk.\r\n"},
           {183, "Cannot create a file when that file already exists.\r\n"},
           {267, "The directory name is invalid.\r\n"},
+          {362, "The cloud file provider is not running.\r\n"},
           {1175, "Unable to remove the file to be replaced.\r\n"},
           {1176,
            "Unable to move the replacement file to the file to be replaced. The file to be "

@@ -31,8 +31,9 @@ struct Converted {
   }
   Status restore() {
     const DesktopPlaces places = places_of(w);
-    return restore_steam_shortcut(w.system(), places,
-                                  {record, record.path, url, join_path(data_dir, "originals")});
+    return restore_steam_shortcut(
+        w.system(), places,
+        {record, record.path, *record.replacement_path, url, join_path(data_dir, "originals")});
   }
 };
 

@@ -73,6 +73,10 @@ class CountingFileSystem final : public FileSystem {
     count_write(p, b, true);
     return inner_.write_in_place(p, b);
   }
+  OsResult<void> flush_file(std::string_view p) override {
+    ++work_.flushes;
+    return inner_.flush_file(p);
+  }
   OsResult<void> create_new_file(std::string_view p, std::string_view b, bool flush) override {
     count_write(p, b, flush);
     return inner_.create_new_file(p, b, flush);

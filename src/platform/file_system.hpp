@@ -106,6 +106,9 @@ class FileSystem {
   // file stays the same file (its ID, creation time, security, streams and its place
   // on Explorer's grid). Stopped halfway it holds a mix of the old and the new bytes.
   virtual OsResult<void> write_in_place(std::string_view path, std::string_view bytes) = 0;
+  // Opens an existing file for writing and FlushFileBuffers it, so that bytes some
+  // earlier write left in the cache survive a power cut before anything relies on them.
+  virtual OsResult<void> flush_file(std::string_view path) = 0;
   // CREATE_NEW (fails when the name exists) with share read, write and delete; write
   // every byte; FlushFileBuffers when asked; close. A partly written file stays.
   virtual OsResult<void> create_new_file(std::string_view path, std::string_view bytes,

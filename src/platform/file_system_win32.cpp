@@ -220,6 +220,15 @@ OsResult<void> Win32FileSystem::write_in_place(std::string_view path, std::strin
   return {};
 }
 
+OsResult<void> Win32FileSystem::flush_file(std::string_view path) {
+  const WidePath wide(path);
+  if (!wide.valid()) return invalid_name();
+  const Handle file = open(wide, GENERIC_WRITE, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+  if (!file.valid()) return last_error();
+  if (!FlushFileBuffers(file.get())) return last_error();
+  return {};
+}
+
 OsResult<void> Win32FileSystem::create_new_file(std::string_view path, std::string_view bytes,
                                                 bool flush) {
   const WidePath wide(path);

@@ -15,6 +15,7 @@ class Win32FileSystem final : public FileSystem {
   OsResult<std::string> read_file(std::string_view path) override;
   OsResult<void> write_file(std::string_view path, std::string_view bytes, bool flush) override;
   OsResult<void> write_in_place(std::string_view path, std::string_view bytes) override;
+  OsResult<void> flush_file(std::string_view path) override;
   OsResult<void> create_new_file(std::string_view path, std::string_view bytes,
                                  bool flush) override;
   OsResult<void> rename_replace(std::string_view from, std::string_view to) override;

@@ -42,6 +42,10 @@ OsResult<void> PatientFileSystem::write_in_place(std::string_view path, std::str
   return patiently([&] { return inner_.write_in_place(path, bytes); });
 }
 
+OsResult<void> PatientFileSystem::flush_file(std::string_view path) {
+  return patiently([&] { return inner_.flush_file(path); });
+}
+
 OsResult<void> PatientFileSystem::create_new_file(std::string_view path, std::string_view bytes,
                                                   bool flush) {
   return patiently([&] { return inner_.create_new_file(path, bytes, flush); });

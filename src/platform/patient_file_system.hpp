@@ -30,8 +30,8 @@ constexpr bool is_transient_lock(Win32Error error) {
 
 // The file calls with patience for brief locks. Indexers, antivirus scanners and sync
 // clients open a new or changed file for a moment, and Explorer reads a shortcut it has
-// just been told about: a call that opens a file (to read, write, rename, replace or
-// delete it, or to set its attributes) and meets such a lock is tried again
+// just been told about: a call that opens a file (to read, write, flush, rename, replace
+// or delete it, or to set its attributes) and meets such a lock is tried again
 // after each pause of lock_backoff before its error is given. Calls that only look
 // (metadata, attributes, listings) never meet one and go straight through.
 class PatientFileSystem final : public FileSystem {
@@ -45,6 +45,7 @@ class PatientFileSystem final : public FileSystem {
   OsResult<std::string> read_file(std::string_view path) override;
   OsResult<void> write_file(std::string_view path, std::string_view bytes, bool flush) override;
   OsResult<void> write_in_place(std::string_view path, std::string_view bytes) override;
+  OsResult<void> flush_file(std::string_view path) override;
   OsResult<void> create_new_file(std::string_view path, std::string_view bytes,
                                  bool flush) override;
   OsResult<void> rename_replace(std::string_view from, std::string_view to) override;

@@ -103,8 +103,10 @@ Status restore_record(const RestoreRun& run, const Record& record) {
 
   const std::uint32_t wanted = attributes_after_rewrite(entry->attributes, record.attributes);
   if (*current == *original) {
-    // Already the original; a rewrite that stopped before its attributes came back
-    // leaves them to give.
+    // Already the original, perhaps only in the cache (a restore stopped before its
+    // flush), so it is flushed before its record goes; a rewrite that stopped before its
+    // attributes came back leaves them to give.
+    if (auto durable = make_durable(sys, *path, entry->attributes); !durable) return durable;
     if ((entry->attributes & settable_attributes) != wanted) {
       if (auto set = sys.files.set_attributes(*path, attribute_word(wanted)); !set) {
         return sys.failure(set.error());

@@ -42,6 +42,24 @@ Status rewrite_in_place(const System& sys, std::string_view path, std::string_vi
   return {};
 }
 
+Status make_durable(const System& sys, std::string_view path, std::uint32_t attributes) {
+  attributes &= settable_attributes;
+  const bool read_only = (attributes & file_attribute_readonly) != 0;
+  if (read_only) {
+    auto cleared =
+        sys.files.set_attributes(path, attribute_word(attributes & ~file_attribute_readonly));
+    if (!cleared) return sys.failure(cleared.error());
+  }
+  const auto flushed = sys.files.flush_file(path);
+  if (read_only) {
+    if (auto set = sys.files.set_attributes(path, attribute_word(attributes)); !set && flushed) {
+      return sys.failure(set.error());
+    }
+  }
+  if (!flushed) return sys.failure(flushed.error());
+  return {};
+}
+
 Status create_on_desktop(const System& sys, std::string_view path, std::string_view bytes,
                          std::optional<std::uint32_t> attributes) {
   if (auto created = sys.files.create_new_file(path, bytes, /*flush=*/true); !created) {

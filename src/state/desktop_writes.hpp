@@ -31,6 +31,11 @@ std::uint32_t attributes_after_rewrite(std::uint32_t now, std::optional<std::uin
 Status rewrite_in_place(const System& sys, std::string_view path, std::string_view bytes,
                         std::uint32_t now, std::uint32_t wanted);
 
+// Flushes a file the program may have written without a flush (a write stopped between
+// its bytes and its flush), so that it survives a power cut before its record goes. A
+// read-only file has the bit cleared for the flush and set again.
+Status make_durable(const System& sys, std::string_view path, std::uint32_t attributes);
+
 // Creates `path` as a new file (it must not exist) holding `bytes`, flushed, with
 // `attributes` when they are other than what a new file gets.
 Status create_on_desktop(const System& sys, std::string_view path, std::string_view bytes,

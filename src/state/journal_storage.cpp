@@ -22,6 +22,11 @@ Result<bool> promote_lone_temporary(const System& sys, const std::string& journa
   auto complete = is_complete_json(sys, temporary);
   if (!complete) return std::unexpected(complete.error());
   if (!*complete) return false;
+  // A save stopped before its flush leaves the bytes in the cache only: they reach the
+  // disk before they take the journal's name, or a power cut could empty the journal.
+  if (auto flushed = sys.files.flush_file(temporary); !flushed) {
+    return sys.failure(flushed.error());
+  }
   if (auto moved = sys.files.rename_new(temporary, journal); !moved) {
     return sys.failure(moved.error());
   }

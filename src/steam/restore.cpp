@@ -106,11 +106,15 @@ Status restore_steam_shortcut(const System& sys, const DesktopPlaces& places,
         !finished) {
       return finished;
     }
-  } else if ((url_entry->attributes & settable_attributes) == file_attribute_archive &&
-             wanted != file_attribute_archive) {
-    // Put back by a restore that stopped before it could give the attributes.
-    if (auto set = sys.files.set_attributes(url, attribute_word(wanted)); !set) {
-      return sys.failure(set.error());
+  } else {
+    // Whole, perhaps only in the cache: put back by a restore that stopped before its
+    // flush (and before it could give the attributes), or never deleted by the apply.
+    if (auto durable = make_durable(sys, url, url_entry->attributes); !durable) return durable;
+    if ((url_entry->attributes & settable_attributes) == file_attribute_archive &&
+        wanted != file_attribute_archive) {
+      if (auto set = sys.files.set_attributes(url, attribute_word(wanted)); !set) {
+        return sys.failure(set.error());
+      }
     }
   }
   if (auto same = expect_content_hash(sys, url, record.original_hash, restored_differs); !same) {

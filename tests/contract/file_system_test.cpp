@@ -335,6 +335,33 @@ TEST_F(FileSystemContract, RenameReplaceOntoHiddenAndReadOnlyTargets) {
   }
 }
 
+// A read-only file cannot be opened to flush it; the program clears the bit for the
+// flush and writes the word it read back, which must leave the attributes as they were.
+TEST_F(FileSystemContract, FlushOfAReadOnlyFileWithTheBitClearedForIt) {
+  for (const std::uint32_t word :
+       {readonly_archive, file_attribute_readonly, readonly_archive | file_attribute_hidden,
+        readonly_archive | file_attribute_hidden | file_attribute_system}) {
+    SCOPED_TRACE(word);
+    make_file("shortcut.lnk", "bytes", word);
+    const std::uint32_t before = files_.get_attributes(at("shortcut.lnk")).value_or(0);
+    ASSERT_EQ(before, file_word_as_read(word));
+    if (read_only_binds_writes()) {
+      EXPECT_EQ(error_of(files_.flush_file(at("shortcut.lnk"))), error_access_denied);
+    }
+    const std::uint32_t cleared = before & ~file_attribute_readonly;
+    ASSERT_TRUE(files_.set_attributes(at("shortcut.lnk"), cleared));
+    EXPECT_EQ(files_.get_attributes(at("shortcut.lnk")).value_or(0), file_word_as_read(cleared));
+    EXPECT_TRUE(files_.flush_file(at("shortcut.lnk")));
+    // Flushing writes nothing, so it does not mark the file for archiving.
+    EXPECT_EQ(files_.get_attributes(at("shortcut.lnk")).value_or(0), file_word_as_read(cleared));
+    ASSERT_TRUE(files_.set_attributes(at("shortcut.lnk"), before));
+    EXPECT_EQ(files_.get_attributes(at("shortcut.lnk")).value_or(0), before);
+    EXPECT_EQ(files_.read_file(at("shortcut.lnk")).value_or(""), "bytes");
+    ASSERT_TRUE(files_.set_attributes(at("shortcut.lnk"), file_attribute_archive));
+    ASSERT_TRUE(files_.delete_file(at("shortcut.lnk")));
+  }
+}
+
 // A stray huge file on the desktop costs nothing: it is refused before it is read.
 TEST_F(FileSystemContract, ReadRefusesAFileLargerThanTheReadLimit) {
   if (!platform_->make_large_file(at("huge.bin"), max_read_bytes + 1)) {

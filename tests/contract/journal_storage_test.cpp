@@ -45,6 +45,9 @@ class RecordingFileSystem final : public FileSystem {
   OsResult<void> write_in_place(std::string_view p, std::string_view b) override {
     return record(Op::write_in_place, p, inner_.write_in_place(p, b));
   }
+  OsResult<void> flush_file(std::string_view p) override {
+    return record(Op::flush_file, p, inner_.flush_file(p));
+  }
   OsResult<void> create_new_file(std::string_view p, std::string_view b, bool flush) override {
     return record(Op::create_new_file, p, inner_.create_new_file(p, b, flush));
   }

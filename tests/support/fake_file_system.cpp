@@ -349,6 +349,23 @@ OsResult<void> FakeFileSystem::write_in_place(std::string_view path, std::string
   });
 }
 
+OsResult<void> FakeFileSystem::flush_file(std::string_view path) {
+  return faults_.run(Op::flush_file, path, fail, [&]() -> OsResult<void> {
+    const std::string entry_key = fold(path);
+    if (locked(entry_key)) return fail(error_sharing_violation);
+    if (has_nul(path)) return fail(error_invalid_name);
+    if (find(entry_key) == nullptr) return not_found(entry_key);
+    const std::string key = write_target(entry_key, path).first;
+    const Node* node = find(key);
+    if (node == nullptr) return fail(error_file_not_found);
+    if (node->directory || (node->attributes & file_attribute_readonly) != 0) {
+      return fail(error_access_denied);
+    }
+    make_durable(key, Op::flush_file);
+    return {};
+  });
+}
+
 OsResult<void> FakeFileSystem::create_new_file(std::string_view path, std::string_view bytes,
                                                bool flush) {
   return faults_.run(Op::create_new_file, path, fail, [&]() -> OsResult<void> {

@@ -15,19 +15,15 @@ struct OpInfo {
 };
 // In the order of Op.
 constexpr std::array<OpInfo, op_count> ops{{
-    {"metadata", false},          {"get_attributes", false},
-    {"set_attributes", true},     {"list_directory", false},
-    {"read_file", false},         {"write_file", true},
-    {"write_in_place", true},     {"create_new_file", true},
-    {"rename_replace", true},     {"rename_new", true},
-    {"replace_file", true},       {"delete_file", true},
-    {"create_directories", true}, {"link_bytes_with_icon", false},
-    {"new_link_bytes", false},    {"link_from_bytes", false},
-    {"set_url_icon", true},       {"icon_location", false},
-    {"change_notify", false},     {"open_key", false},
-    {"create_key", true},         {"query_value", false},
-    {"set_value", true},          {"delete_value", true},
-    {"flush_key", true},
+    {"metadata", false},       {"get_attributes", false},    {"set_attributes", true},
+    {"list_directory", false}, {"read_file", false},         {"write_file", true},
+    {"write_in_place", true},  {"flush_file", true},         {"create_new_file", true},
+    {"rename_replace", true},  {"rename_new", true},         {"replace_file", true},
+    {"delete_file", true},     {"create_directories", true}, {"link_bytes_with_icon", false},
+    {"new_link_bytes", false}, {"link_from_bytes", false},   {"set_url_icon", true},
+    {"icon_location", false},  {"change_notify", false},     {"open_key", false},
+    {"create_key", true},      {"query_value", false},       {"set_value", true},
+    {"delete_value", true},    {"flush_key", true},
 }};
 constexpr const OpInfo& info(Op op) { return ops[static_cast<std::size_t>(op)]; }
 static_assert(info(Op::create_directories).name == "create_directories" &&

@@ -23,6 +23,7 @@ enum class Op {
   read_file,
   write_file,
   write_in_place,
+  flush_file,
   create_new_file,
   rename_replace,
   rename_new,

@@ -1,10 +1,11 @@
 // Whatever stops an apply or a restore (a crash, a power cut that loses, keeps, tears
 // or empties what was not flushed, a failed call), at most two restores afterwards give
 // back the starting desktops, attributes and Recycle Bin values exactly, and leave no
-// journal. One mixed desktop is swept through every change of the apply and of the
-// whole restore the window runs. A shortcut the user changed after the apply is kept
-// as the user left it, and so is its record and the copy of its original: the restore
-// that saves the shorter journal is swept too.
+// journal; so do they when the first of those restores is stopped too. One mixed
+// desktop is swept through every change of the apply and of the whole restore the
+// window runs. A shortcut the user changed after the apply is kept as the user left it,
+// and so is its record and the copy of its original: the restore that saves the shorter
+// journal is swept too.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -183,6 +184,31 @@ class RecoverySweep : public ::testing::Test {
                   << expected;
   }
 
+  // Every stop of `history` (under each kind in turn) is followed by a restore that is
+  // stopped as well, after each change it makes (by a crash, or by the power cut of the
+  // kind after the first one's, in turn): from there too, at most two restores reach the
+  // expected end.
+  static void sweep_double_stops(const std::vector<Snapshot>& history, std::string_view what,
+                                 const std::string& expected) {
+    for (std::size_t i = 0; i < history.size(); ++i) {
+      const Stop first = fake::all_stops[i % fake::all_stops.size()];
+      FakeWindows w;
+      w.load(history[i], first);
+      w.record_history(true);
+      press_restore(w);
+      const std::vector<Snapshot>& recovering = w.history();
+      for (std::size_t j = 0; j < recovering.size(); ++j) {
+        const Stop second = fake::all_stops[(i + j + 1) % fake::all_stops.size()];
+        expect_recovered(recovering[j], second,
+                         std::string(fake::stop_name(first)) + " during the " + std::string(what) +
+                             " after " + std::to_string(i) + ": " + history[i].describe() + ", " +
+                             std::string(fake::stop_name(second)) + " during the restore after " +
+                             std::to_string(j) + ": " + recovering[j].describe(),
+                         expected);
+      }
+    }
+  }
+
   static void sweep(const std::vector<Snapshot>& history, std::string_view what,
                     const std::string& expected) {
     for (std::size_t i = 0; i < history.size(); ++i) {
@@ -255,6 +281,14 @@ TEST_F(RecoverySweep, AnApplyStoppedAnywhereIsUndoneExactly) {
 TEST_F(RecoverySweep, ARestoreStoppedAnywhereIsFinishedExactly) {
   ASSERT_GT(restore_->size(), 20u);
   sweep(*restore_, "restore", *start_);
+}
+
+TEST_F(RecoverySweep, AStopWhileRecoveringFromAStoppedApplyIsRecoveredExactly) {
+  sweep_double_stops(*apply_, "apply", *start_);
+}
+
+TEST_F(RecoverySweep, AStopWhileRecoveringFromAStoppedRestoreIsRecoveredExactly) {
+  sweep_double_stops(*restore_, "restore", *start_);
 }
 
 TEST_F(RecoverySweep, AFailedCallDuringTheApplyIsUndoneExactly) {

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,7 @@ constexpr std::string_view pending_backup = "已有待还原的备份，请先�
 constexpr std::string_view lock_busy = "另一次换肤或还原正在进行，请等待完成。";
 // Kept between the "undone" and "refusals" commands.
 constexpr std::string_view saved_snapshot = "C:\\mossglow-e2e-before.txt";
+constexpr std::string_view saved_sample = "C:\\mossglow-e2e-sample.txt";
 
 MainWindow find_window() {
   auto window = MainWindow::find(start_timeout_ms);
@@ -147,34 +149,62 @@ int initial(Checks& checks) {
   return checks.failures();
 }
 
-// An apply on a desktop of working shortcuts, a plain file and a folder skins every
-// shortcut, covers the plain items and says nothing; a restore then puts every file back
-// byte for byte.
-int shortcuts(Checks& checks) {
-  const MainWindow window = find_window();
+// The sample desktop and a read-only link, seeded apart from the presses so that
+// run-e2e can watch the desktop folders from the first press on.
+int seed_shortcuts(Checks&) {
   Desktop desktop;
   const Locations& where = desktop.where();
   desktop.reset();
   seed_sample_desktop(desktop);
-  const std::string links[] = {at(where.user_desktop, "记事本.lnk"),
-                               at(where.user_desktop, "命令提示符.lnk"),
-                               at(where.public_desktop, "资源管理器.lnk")};
+  const std::string read_only = at(where.user_desktop, "只读.lnk");
+  desktop.make_link(read_only, "C:\\windows\\regedit.exe", "");
+  desktop.add_attributes(read_only, file_attribute_readonly);
+  if (!save_view(desktop.view(), saved_sample)) setup_failed("cannot save the sample's view");
+  return 0;
+}
+
+// An apply on a desktop of working shortcuts (a read-only one among them), a plain file
+// and a folder skins every shortcut in place, covers the plain items and says nothing;
+// a restore then puts every file back byte for byte. Every shortcut stays the same file
+// throughout: Explorer keeps its place on the grid.
+int shortcuts(Checks& checks) {
+  const MainWindow window = find_window();
+  Desktop desktop;
+  const Locations& where = desktop.where();
+  const std::string links[] = {
+      at(where.user_desktop, "记事本.lnk"), at(where.user_desktop, "命令提示符.lnk"),
+      at(where.public_desktop, "资源管理器.lnk"), at(where.user_desktop, "只读.lnk")};
   const std::string urls[] = {at(where.user_desktop, "Wine 主页.url"),
                               at(where.public_desktop, "示例网站.url")};
-  LinkInfo before_links[3];
-  for (int i = 0; i < 3; ++i) {
+  constexpr int link_count = 4;
+  LinkInfo before_links[link_count];
+  for (int i = 0; i < link_count; ++i) {
     auto info = desktop.read_link(links[i]);
     if (!info) setup_failed("cannot read back " + links[i]);
     before_links[i] = *info;
   }
-  const Snapshot before = desktop.snapshot();
+  std::map<std::string, std::uint64_t> ids;
+  for (const auto& shortcut : links) ids[shortcut] = desktop.file_id(shortcut);
+  for (const auto& shortcut : urls) ids[shortcut] = desktop.file_id(shortcut);
+  const auto expect_same_files = [&](std::string_view when) {
+    for (const auto& [shortcut, id] : ids) {
+      checks.expect(desktop.file_id(shortcut) == id,
+                    "the same file " + std::string(when) + ": " + shortcut);
+    }
+  };
+  const Snapshot before = load_view(saved_sample).desktop;
+  checks.expect_eq(differences(before, desktop.snapshot()), std::string(),
+                   "the desktop is as seeded");
   const RecycleIcons recycle_before = seed_recycle_icons();
 
   scenario("apply on a desktop of shortcuts");
   window.press(apply_id);
   expect_collapsed(checks, window, "after a successful apply");
   const Snapshot after = desktop.snapshot();
-  for (int i = 0; i < 3; ++i) {
+  expect_same_files("after the apply");
+  checks.expect(after.at(links[3]).attributes == before.at(links[3]).attributes,
+                "the read-only link is still read-only");
+  for (int i = 0; i < link_count; ++i) {
     checks.expect(after.at(links[i]).bytes != before.at(links[i]).bytes,
                   "link rewritten: " + links[i]);
     auto info = desktop.read_link(links[i]);
@@ -224,6 +254,7 @@ int shortcuts(Checks& checks) {
   scenario("restore after a successful apply");
   window.press(restore_id);
   expect_collapsed(checks, window, "after a full restore");
+  expect_same_files("after the restore");
   checks.expect_eq(differences(before, desktop.snapshot()), std::string(),
                    "every desktop file is back byte for byte");
   checks.expect(!desktop.exists(where.journal("backup.json")), "backup.json gone");
@@ -242,8 +273,8 @@ int undone(Checks& checks) {
   const Locations& where = desktop.where();
   desktop.reset();
   seed_sample_desktop(desktop);
-  // A read-only link: Windows refuses to save it, while Wine running as root saves it
-  // anyway, so it is only checked to come back intact after the restore.
+  // A read-only link is dressed like any other (the bit is cleared for the write and
+  // given back); here it is only checked to come back intact after the restore.
   const std::string read_only = at(where.user_desktop, "只读.lnk");
   desktop.make_link(read_only, "C:\\windows\\regedit.exe", "");
   desktop.add_attributes(read_only, file_attribute_readonly);
@@ -390,10 +421,15 @@ int wmain(int argc, wchar_t** argv) {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   using Command = int (*)(mossglow::e2e::Checks&);
   const std::pair<std::wstring_view, Command> commands[] = {
-      {L"initial", mossglow::e2e::initial},     {L"shortcuts", mossglow::e2e::shortcuts},
-      {L"undone", mossglow::e2e::undone},       {L"refusals", mossglow::e2e::refusals},
-      {L"close", mossglow::e2e::close},         {L"wait-window", mossglow::e2e::wait_window},
-      {L"seed-demo", mossglow::e2e::seed_demo}, {L"text", mossglow::e2e::show_text},
+      {L"initial", mossglow::e2e::initial},
+      {L"seed-shortcuts", mossglow::e2e::seed_shortcuts},
+      {L"shortcuts", mossglow::e2e::shortcuts},
+      {L"undone", mossglow::e2e::undone},
+      {L"refusals", mossglow::e2e::refusals},
+      {L"close", mossglow::e2e::close},
+      {L"wait-window", mossglow::e2e::wait_window},
+      {L"seed-demo", mossglow::e2e::seed_demo},
+      {L"text", mossglow::e2e::show_text},
   };
   for (auto* const steps :
        {mossglow::e2e::run_crash_command, mossglow::e2e::run_showcase_command}) {
@@ -418,7 +454,8 @@ int wmain(int argc, wchar_t** argv) {
     }
   }
   std::fputs(
-      "usage: e2e_driver initial|shortcuts|undone|refusals|close|wait-window|seed-demo|text\n"
+      "usage: e2e_driver initial|seed-shortcuts|shortcuts|undone|refusals|close|wait-window|"
+      "seed-demo|text\n"
       "       e2e_driver press apply|restore|details\n"
       "       e2e_driver seed-mixed|recover\n"
       "       e2e_driver timed apply|restore\n"

@@ -20,6 +20,8 @@
 #include "platform/text.hpp"
 #include "recycle_icons_win32.hpp"
 #include "showcase_win32.hpp"
+#include "state/backup_journal.hpp"
+#include "state/content_hash.hpp"
 #include "window_probe_win32.hpp"
 
 namespace mossglow::e2e {
@@ -322,6 +324,64 @@ int undone(Checks& checks) {
   return checks.failures();
 }
 
+// The copies in the originals folder outlive whatever the user does to the journals: an
+// apply after the journals were deleted by hand, or after backup.json was emptied and a
+// restore run, keeps every copy it finds byte for byte and takes other names for its own.
+int copies(Checks& checks) {
+  const MainWindow window = find_window();
+  Desktop desktop;
+  const Locations& where = desktop.where();
+  desktop.reset();
+  seed_sample_desktop(desktop);
+  const std::string originals = at(where.data_directory, "originals");
+  const auto held = [&] {
+    std::map<std::string, std::string> copies;
+    if (auto entries = desktop.files().list_directory(originals)) {
+      for (const DirectoryEntry& entry : *entries) {
+        copies[entry.name] = desktop.read(at(originals, entry.name));
+      }
+    }
+    return copies;
+  };
+  const auto expect_kept = [&](const std::map<std::string, std::string>& earlier,
+                               std::string_view when) {
+    const auto now = held();
+    for (const auto& [name, bytes] : earlier) {
+      const auto it = now.find(name);
+      checks.expect(it != now.end() && it->second == bytes,
+                    "copy kept byte for byte " + std::string(when) + ": " + name);
+    }
+    checks.expect(now.size() > earlier.size(),
+                  "the new copies took other names " + std::string(when));
+  };
+
+  scenario("apply, the journals deleted by hand, apply again");
+  window.press(apply_id);
+  const auto first = held();
+  const auto records = parse_backup_journal(desktop.read(where.journal("backup.json")));
+  checks.expect(records && records->size() == 5, "the first apply journalled the 5 shortcuts");
+  for (const Record& record : records.value_or(std::vector<Record>{})) {
+    const auto copy = first.find(std::string(file_name(record.backup)));
+    checks.expect(copy != first.end() && sha256_hex(copy->second) == record.original_hash,
+                  "the first apply's copy is in the folder: " + record.backup);
+  }
+  for (const std::string_view name : {"backup.json", "overlay.json", "recycle.json"}) {
+    checks.expect(desktop.files().delete_file(where.journal(name)).has_value(),
+                  "deleted by hand: " + std::string(name));
+  }
+  window.press(apply_id);
+  expect_kept(first, "after the second apply");
+
+  scenario("backup.json emptied, a restore, then an apply");
+  const auto second = held();
+  desktop.make_file(where.journal("backup.json"), "[]");
+  window.press(restore_id);
+  window.press(apply_id);
+  expect_kept(second, "after backup.json was emptied");
+  window.press(restore_id);
+  return checks.failures();
+}
+
 // Presses that must change nothing: an apply while a backup is pending, and any press
 // while another process holds the operation lock. Then a restore puts back the desktop
 // the "undone" step started from.
@@ -421,15 +481,11 @@ int wmain(int argc, wchar_t** argv) {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   using Command = int (*)(mossglow::e2e::Checks&);
   const std::pair<std::wstring_view, Command> commands[] = {
-      {L"initial", mossglow::e2e::initial},
-      {L"seed-shortcuts", mossglow::e2e::seed_shortcuts},
-      {L"shortcuts", mossglow::e2e::shortcuts},
-      {L"undone", mossglow::e2e::undone},
-      {L"refusals", mossglow::e2e::refusals},
-      {L"close", mossglow::e2e::close},
-      {L"wait-window", mossglow::e2e::wait_window},
-      {L"seed-demo", mossglow::e2e::seed_demo},
-      {L"text", mossglow::e2e::show_text},
+      {L"initial", mossglow::e2e::initial},     {L"seed-shortcuts", mossglow::e2e::seed_shortcuts},
+      {L"shortcuts", mossglow::e2e::shortcuts}, {L"undone", mossglow::e2e::undone},
+      {L"refusals", mossglow::e2e::refusals},   {L"copies", mossglow::e2e::copies},
+      {L"close", mossglow::e2e::close},         {L"wait-window", mossglow::e2e::wait_window},
+      {L"seed-demo", mossglow::e2e::seed_demo}, {L"text", mossglow::e2e::show_text},
   };
   for (auto* const steps :
        {mossglow::e2e::run_crash_command, mossglow::e2e::run_showcase_command}) {
@@ -454,7 +510,8 @@ int wmain(int argc, wchar_t** argv) {
     }
   }
   std::fputs(
-      "usage: e2e_driver initial|seed-shortcuts|shortcuts|undone|refusals|close|wait-window|"
+      "usage: e2e_driver initial|seed-shortcuts|shortcuts|undone|refusals|copies|close|"
+      "wait-window|"
       "seed-demo|text\n"
       "       e2e_driver press apply|restore|details\n"
       "       e2e_driver seed-mixed|recover\n"

@@ -1,9 +1,6 @@
 #include "state/backup_journal.hpp"
 
-#include "state/data_directory.hpp"
-#include "state/journal_json.hpp"
-#include "state/journal_reader.hpp"
-#include "state/journal_storage.hpp"
+#include "state/journal.hpp"
 
 namespace mossglow {
 
@@ -14,27 +11,18 @@ struct journal::Table<Record> {
       Field{"backup", &Record::backup},
       Field{"original_hash", &Record::original_hash},
       Field{"applied_hash", &Record::applied_hash},
-      Field{"replacement_path", &Record::replacement_path},
-      Field{"replacement_hash", &Record::replacement_hash},
-      Field{"attributes", &Record::attributes, /*added_later=*/true},
+      Field{"replacement_path", &Record::replacement_path, Absent::left_out},
+      Field{"replacement_hash", &Record::replacement_hash, Absent::left_out},
+      Field{"attributes", &Record::attributes, Absent::left_out, /*added_later=*/true},
   };
 };
 
 Result<std::string> backup_journal_element(const Record& record) {
-  nlohmann::ordered_json object = nlohmann::ordered_json::object();
-  object["path"] = record.path;
-  object["backup"] = record.backup;
-  object["original_hash"] = record.original_hash;
-  object["applied_hash"] = record.applied_hash ? nlohmann::ordered_json(*record.applied_hash)
-                                               : nlohmann::ordered_json(nullptr);
-  if (record.replacement_path) object["replacement_path"] = *record.replacement_path;
-  if (record.replacement_hash) object["replacement_hash"] = *record.replacement_hash;
-  if (record.attributes) object["attributes"] = *record.attributes;
-  return journal_element(object);
+  return journal::element(record);
 }
 
 Result<std::string> serialize_backup_journal(const std::vector<Record>& records) {
-  return serialize_records(records, backup_journal_element);
+  return journal::text(records);
 }
 
 Result<std::vector<Record>> parse_backup_journal(std::string_view bytes) {
@@ -43,12 +31,12 @@ Result<std::vector<Record>> parse_backup_journal(std::string_view bytes) {
 
 Status save_backup_journal(const System& sys, std::string_view data_directory,
                            const std::vector<Record>& records) {
-  return save_journal(sys, data_directory, backup_journal, serialize_backup_journal(records));
+  return journal::save(sys, data_directory, backup_journal, records);
 }
 
 Result<std::optional<std::vector<Record>>> load_backup_journal(const System& sys,
                                                                std::string_view data_directory) {
-  return journal::load_records<Record>(sys, data_directory, backup_journal);
+  return journal::load<Record>(sys, data_directory, backup_journal);
 }
 
 }  // namespace mossglow

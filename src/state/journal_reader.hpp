@@ -14,32 +14,13 @@
 #include <vector>
 
 #include "platform/result.hpp"
-#include "platform/system.hpp"
-#include "state/data_directory.hpp"
-#include "state/journal_storage.hpp"
+#include "state/journal_fields.hpp"
 
 // Reads a journal: one JSON array of records of one type, straight into the records
 // through nlohmann/json's SAX interface. A record is an object keyed by its field names
 // (unknown keys skipped, optional fields may be missing or null) or an array of exactly
 // its fields' values in field order. Every error text ends with " at line L column C".
 namespace mossglow::journal {
-
-// One field of a record type: its key and the member it fills.
-template <class R, class M>
-struct Field {
-  using type = M;
-  std::string_view name;
-  M R::*member;
-  // An optional field added after the record's array form was first read: such an array
-  // may end before it (journals written earlier still read).
-  bool added_later = false;
-};
-
-// Specialised beside each record type: `static constexpr std::tuple fields{Field{...}...}`
-// in the order of the record's array form. Members are strings, u32 or u8 numbers,
-// records with a Table of their own, and vectors or optionals of those.
-template <class R>
-struct Table;
 
 struct FieldName {
   std::string_view name;
@@ -68,11 +49,6 @@ struct ListSlot {
 
 // The whole journal text into `journal`, the list of its records.
 Status read_journal(std::string_view bytes, const ListSlot& journal);
-
-template <class T>
-inline constexpr bool is_optional = false;
-template <class T>
-inline constexpr bool is_optional<std::optional<T>> = true;
 
 template <class R>
 inline constexpr auto field_names = std::apply(
@@ -117,19 +93,6 @@ Result<std::vector<R>> read_records(std::string_view bytes) {
   auto read = read_journal(bytes, std::get<ListSlot>(slot_of(records)));
   if (!read) return std::unexpected(std::move(read.error()));
   return records;
-}
-
-// The records of a journal, or none when there is no journal (see load_journal_bytes).
-template <class R>
-Result<std::optional<std::vector<R>>> load_records(const System& sys,
-                                                   std::string_view data_directory,
-                                                   const JournalFiles& journal) {
-  auto bytes = load_journal_bytes(sys, data_directory, journal);
-  if (!bytes) return std::unexpected(std::move(bytes.error()));
-  if (!*bytes) return std::optional<std::vector<R>>{};
-  auto records = read_records<R>(**bytes);
-  if (!records) return std::unexpected(std::move(records.error()));
-  return std::optional(std::move(*records));
 }
 
 }  // namespace mossglow::journal

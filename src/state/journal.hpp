@@ -1,14 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <tuple>
 #include <type_traits>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "platform/result.hpp"
 #include "platform/system.hpp"

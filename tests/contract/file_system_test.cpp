@@ -399,7 +399,7 @@ TEST_F(FileSystemContract, ABriefLockIsWaitedOutAndALongOneFailsTheCallAlone) {
     EXPECT_EQ(c.call(path), 0u);
   }
   make_file("long.lnk", "old");
-  platform_->hold_open(at("long.lnk"), milliseconds(2600));
+  platform_->hold_open(at("long.lnk"), milliseconds(4000));
   EXPECT_EQ(error_of(files_.write_in_place(at("long.lnk"), "new")), error_sharing_violation);
   make_file("readonly.lnk", "keep", readonly_archive);
   EXPECT_EQ(error_of(files_.delete_file(at("readonly.lnk"))), error_access_denied);

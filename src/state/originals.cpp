@@ -31,7 +31,7 @@ Result<OriginalsFolder> OriginalsFolder::open(const System& sys, std::string_vie
   if (!entries) return sys.failure(entries.error());
   folder.next_spare_ = items;
   for (const DirectoryEntry& entry : *entries) {
-    folder.sizes_.emplace(ascii_lower(entry.name), entry.size);
+    folder.held_.emplace(ascii_lower(entry.name), Held{entry.size, entry.attributes});
     if (const auto index = leading_index(entry.name)) {
       folder.next_spare_ = std::max(folder.next_spare_, *index + 1);
     }
@@ -52,8 +52,11 @@ Result<std::string> OriginalsFolder::keep_staging(std::size_t index, std::string
 }
 
 bool OriginalsFolder::holds(const std::string& name, std::string_view bytes) const {
-  const auto size = sizes_.find(ascii_lower(name));
-  if (size == sizes_.end() || size->second != bytes.size()) return false;
+  const auto found = held_.find(ascii_lower(name));
+  if (found == held_.end() || found->second.size != bytes.size() ||
+      (found->second.attributes & settable_attributes) != file_attribute_archive) {
+    return false;
+  }
   const auto held = sys_->files.read_file(join_path(path_, name));
   return held && *held == bytes;
 }
@@ -65,15 +68,15 @@ Result<std::string> OriginalsFolder::keep(std::size_t index, std::string_view su
     name.append(suffix);
     const std::string path = join_path(path_, name);
     if (holds(name, bytes)) return path;
-    if (!sizes_.contains(ascii_lower(name))) {
+    if (!held_.contains(ascii_lower(name))) {
       // CREATE_NEW: a file that appeared since the listing is never written over.
       auto created = sys_->files.create_new_file(path, bytes, /*flush=*/true);
       if (created) {
-        sizes_.emplace(ascii_lower(name), bytes.size());
+        held_.emplace(ascii_lower(name), Held{bytes.size(), file_attribute_archive});
         return path;
       }
       if (created.error().code != error_file_exists) return sys_->failure(created.error());
-      sizes_.emplace(ascii_lower(name), ~std::uint64_t{0});
+      held_.emplace(ascii_lower(name), Held{~std::uint64_t{0}, 0});
     }
     index = next_spare_++;
   }

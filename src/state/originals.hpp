@@ -39,12 +39,18 @@ class OriginalsFolder {
  private:
   OriginalsFolder(const System& sys, std::string path) : sys_(&sys), path_(std::move(path)) {}
   Result<std::string> keep(std::size_t index, std::string_view suffix, std::string_view bytes);
-  // Whether the file of that name holds exactly these bytes.
+  // Whether the file of that name holds exactly these bytes, and is a plain file as the
+  // program makes its copies (a copy an earlier version made carries its shortcut's
+  // attributes, which a restore of that version's journal reads from it).
   bool holds(const std::string& name, std::string_view bytes) const;
 
+  struct Held {
+    std::uint64_t size = 0;
+    std::uint32_t attributes = 0;
+  };
   const System* sys_;
   std::string path_;
-  std::map<std::string, std::uint64_t> sizes_;  // folded name -> size, of every file held
+  std::map<std::string, Held> held_;  // by folded name, every file in the folder
   std::size_t next_spare_ = 0;
 };
 

@@ -152,6 +152,9 @@ TEST_F(ApplySkin, BackupCopiesKeepTheExtensionsLetterCaseAndNeverOverwriteOldCop
   w.files.add_file(original_copy("0.LNK"), "left by an earlier apply", file_attribute_readonly);
   w.files.add_file(original_copy("7.url"), "the highest index held");
   w.files.add_file(original_copy("1.Url"), url_to("https://bar/"));
+  // The same bytes, but an earlier version's copy of a hidden shortcut: not taken.
+  w.files.add_file(on_user("baz.lnk"), link_to("C:\\baz.exe"));
+  w.files.add_file(original_copy("2.lnk"), link_to("C:\\baz.exe"), file_attribute_hidden);
   const auto outcome = apply();
   ASSERT_TRUE(outcome) << outcome.error();
   EXPECT_FALSE(outcome->needs_attention) << outcome->text;
@@ -159,10 +162,11 @@ TEST_F(ApplySkin, BackupCopiesKeepTheExtensionsLetterCaseAndNeverOverwriteOldCop
   EXPECT_EQ(w.files.content(original_copy("8.LNK")), link_to("C:\\foo.exe"));
   EXPECT_EQ(w.files.content(original_copy("1.Url")), url_to("https://bar/"));
   const auto records = backup_records(w);
-  ASSERT_EQ(records.size(), 2u);
+  ASSERT_EQ(records.size(), 3u);
   EXPECT_EQ(records[0].backup, original_copy("8.LNK"));
   EXPECT_EQ(records[1].backup, original_copy("1.Url"));
-  EXPECT_EQ(w.files.tree(join_path(data_dir, "originals")).size(), 4u);
+  EXPECT_EQ(records[2].backup, original_copy("9.lnk"));
+  EXPECT_EQ(w.files.tree(join_path(data_dir, "originals")).size(), 6u);
 }
 
 TEST_F(ApplySkin, ErrorsThatEndTheApplyBeforeAnyShortcutIsTouched) {

@@ -28,13 +28,10 @@ Status keep(std::string_view reason) { return std::unexpected(std::string(reason
 bool is_generated_link(const System& sys, std::string_view icon_path, const Overlay& record,
                        std::string_view bytes) {
   if (!record.shortcut_hash) return false;
-  const auto hash = sha256_hex(bytes);
-  if (hash && *hash == *record.shortcut_hash) return true;
+  if (hashes_to(bytes, record.shortcut_hash)) return true;
   auto intended = sys.shell.new_link_bytes(
       NewLink{record.original, std::nullopt, std::nullopt, std::string(icon_path), 0});
-  if (!intended) return false;
-  const auto intended_hash = sha256_hex(*intended);
-  return intended_hash && *intended_hash == *record.shortcut_hash &&
+  return intended && hashes_to(*intended, record.shortcut_hash) &&
          is_interrupted_creation(bytes, *intended);
 }
 

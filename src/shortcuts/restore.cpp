@@ -57,13 +57,10 @@ struct RestoreRun {
 bool is_applied(const RestoreRun& run, const Record& record, std::string_view original,
                 std::string_view current) {
   if (!record.applied_hash) return false;
-  const auto hash = sha256_hex(current);
-  if (hash && *hash == *record.applied_hash) return true;
+  if (hashes_to(current, record.applied_hash)) return true;
   const auto applied = bytes_with_mascot_icon(run.sys, run.data_directory, original,
                                               has_extension(record.path, "url"));
-  if (!applied) return false;
-  const auto applied_hash = sha256_hex(*applied);
-  return applied_hash && *applied_hash == *record.applied_hash &&
+  return applied && hashes_to(*applied, record.applied_hash) &&
          is_interrupted_rewrite(current, original, *applied);
 }
 

@@ -16,6 +16,12 @@ Result<std::string> content_hash(const System& sys, std::string_view path);
 // The SHA-256 of the bytes as 64 lower-case hexadecimal digits.
 Result<std::string> sha256_hex(std::string_view bytes);
 
+// Whether the bytes hash to `expected`; never when nothing is expected.
+inline bool hashes_to(std::string_view bytes, const std::optional<std::string>& expected) {
+  const auto hash = sha256_hex(bytes);
+  return hash && expected && *hash == *expected;
+}
+
 // Passes when the file hashes to `expected`; a failed read gives its own text, any other
 // content (or no recorded hash at all) gives `mismatch`.
 inline Status expect_content_hash(const System& sys, std::string_view path,

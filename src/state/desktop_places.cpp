@@ -88,8 +88,7 @@ DesktopPlaces DesktopPlaces::survey(const System& sys,
       auto entries = sys.files.list_directory(*desktop.remembered);
       if (entries) {
         for (const DirectoryEntry& entry : *entries) {
-          places.left_behind_.emplace(ascii_lower(join_path(*desktop.remembered, entry.name)),
-                                      true);
+          places.left_behind_.insert(ascii_lower(join_path(*desktop.remembered, entry.name)));
         }
       } else if (!is_not_found(entries.error())) {
         desktop.remembered_error = sys.os_text(entries.error());

@@ -3,6 +3,7 @@
 #include <array>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -64,7 +65,7 @@ class DesktopPlaces {
   };
   std::array<Desktop, 2> desktops_;
   std::map<std::string, ListedEntry> entries_;  // today's desktops, by folded path
-  std::map<std::string, bool> left_behind_;     // still in a remembered folder, by folded path
+  std::set<std::string> left_behind_;           // still in a remembered folder, folded paths
 };
 
 }  // namespace mossglow

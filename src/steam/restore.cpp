@@ -2,7 +2,6 @@
 
 #include "platform/file_system.hpp"
 #include "platform/path.hpp"
-#include "platform/text.hpp"
 #include "state/content_hash.hpp"
 #include "state/desktop_writes.hpp"
 #include "steam/conversion.hpp"
@@ -18,27 +17,16 @@ constexpr std::string_view link_misplaced = "记录的 Steam 快捷方式不在�
 
 Status refuse(std::string_view reason) { return std::unexpected(std::string(reason)); }
 
-bool hashes_to(std::string_view bytes, const std::optional<std::string>& expected) {
-  const auto hash = sha256_hex(bytes);
-  return hash && expected && *hash == *expected;
-}
-
 // The bytes the conversion gave the desktop link, from its staging copy in the originals
-// folder: under the record's index, or (when that name held other bytes) another
-// staging link of the folder with the recorded hash. Nothing when none is found.
+// folder: the staging link there that holds the recorded hash (under the record's index,
+// or another when that name held other bytes). Nothing when none does.
 std::optional<std::string> staged_link(const System& sys, std::string_view originals,
                                        const Record& record) {
-  const std::string_view copy = file_name(record.backup);
-  std::vector<std::string> names{std::string(copy.substr(0, copy.find('.'))) + ".skin.lnk"};
-  if (auto entries = sys.files.list_directory(originals)) {
-    for (const DirectoryEntry& entry : *entries) {
-      if (entry.name.ends_with(".skin.lnk") && !equals_ignoring_ascii_case(entry.name, names[0])) {
-        names.push_back(entry.name);
-      }
-    }
-  }
-  for (const std::string& name : names) {
-    auto bytes = sys.files.read_file(join_path(originals, name));
+  auto entries = sys.files.list_directory(originals);
+  if (!entries) return std::nullopt;
+  for (const DirectoryEntry& entry : *entries) {
+    if (!entry.name.ends_with(".skin.lnk")) continue;
+    auto bytes = sys.files.read_file(join_path(originals, entry.name));
     if (bytes && hashes_to(*bytes, record.replacement_hash)) return std::move(*bytes);
   }
   return std::nullopt;

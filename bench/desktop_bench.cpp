@@ -170,7 +170,7 @@ int main() {
     const Picture before = desktop_picture(w);
     const std::string home = *data_directory(w.env);
     CountingFileSystem files(w.files, home);
-    const System sys{files, w.shell, w.env, w.messages, w.registry};
+    const System sys{files, w.shell, w.env, w.messages, w.registry, w.view, w.waiter};
     const DesktopFolders desktops{std::string(fake::user_desktop),
                                   std::string(fake::public_desktop)};
 

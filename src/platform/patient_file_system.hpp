@@ -4,15 +4,9 @@
 #include <chrono>
 
 #include "platform/file_system.hpp"
+#include "platform/waiter.hpp"
 
 namespace mossglow {
-
-// Pauses the calling thread: Sleep in the program, a clock that only moves in the tests.
-class Waiter {
- public:
-  virtual ~Waiter() = default;
-  virtual void wait(std::chrono::milliseconds pause) = 0;
-};
 
 // The pauses between the tries of a call that met a lock: short at first, so that a
 // scanner's glance costs little, and about two seconds in all.

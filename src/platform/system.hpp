@@ -1,10 +1,12 @@
 #pragma once
 
+#include "platform/desktop_view.hpp"
 #include "platform/environment.hpp"
 #include "platform/error_text.hpp"
 #include "platform/file_system.hpp"
 #include "platform/registry.hpp"
 #include "platform/shell.hpp"
+#include "platform/waiter.hpp"
 
 namespace mossglow {
 
@@ -16,6 +18,8 @@ struct System {
   Environment& env;
   const MessageSource& messages;
   Registry& registry;
+  DesktopView& view;
+  Waiter& waiter;
 
   std::string os_text(Win32Error error) const { return os_error_text(messages, error); }
   // The usual way a failed call ends an operation: its OS error text as the error.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/desktop_view_win32.hpp"
 #include "platform/environment_win32.hpp"
 #include "platform/file_system_win32.hpp"
 #include "platform/messages_win32.hpp"
@@ -20,7 +21,8 @@ struct Win32System {
   Win32Environment env;
   Win32Messages messages;
   Win32Registry registry;
-  System sys{files, shell, env, messages, registry};
+  Win32DesktopView view;
+  System sys{files, shell, env, messages, registry, view, waiter};
 
   Win32System() = default;
   Win32System(const Win32System&) = delete;

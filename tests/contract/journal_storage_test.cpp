@@ -82,7 +82,8 @@ class RecordingFileSystem final : public FileSystem {
 class JournalStorageContract : public ContractTest {
  protected:
   RecordingFileSystem recorder{files_};
-  System recorded{recorder, system_.shell, system_.env, system_.messages, system_.registry};
+  System recorded{recorder,         system_.shell, system_.env,   system_.messages,
+                  system_.registry, system_.view,  system_.waiter};
   std::vector<std::string>& calls = recorder.calls;
 
   Status save(std::string_view bytes) {

@@ -9,6 +9,7 @@
 #include "platform/environment.hpp"
 #include "platform/patient_file_system.hpp"
 #include "platform/system.hpp"
+#include "support/fake_desktop_view.hpp"
 #include "support/fake_file_system.hpp"
 #include "support/fake_messages.hpp"
 #include "support/fake_registry.hpp"
@@ -90,13 +91,14 @@ struct FakeWindows final : private Observer {
   FakeEnvironment env;
   FakeMessages messages;
   FakeRegistry registry{faults, *this};
+  FakeDesktopView view{files};
 
   FakeWindows();
   // The parts report to this object, so it stays where it was made.
   FakeWindows(const FakeWindows&) = delete;
   FakeWindows& operator=(const FakeWindows&) = delete;
 
-  System system() { return System{patient_files, shell, env, messages, registry}; }
+  System system() { return System{patient_files, shell, env, messages, registry, view, waiter}; }
 
   void record_history(bool on) { recording_ = on; }
   const std::vector<Snapshot>& history() const { return history_; }

@@ -69,9 +69,10 @@ class CountingFileSystem final : public FileSystem {
     count_write(p, b, flush);
     return inner_.write_file(p, b, flush);
   }
-  OsResult<void> write_in_place(std::string_view p, std::string_view b) override {
+  InPlaceResult write_in_place(std::string_view p, std::string_view e,
+                               std::string_view b) override {
     count_write(p, b, true);
-    return inner_.write_in_place(p, b);
+    return inner_.write_in_place(p, e, b);
   }
   OsResult<void> flush_file(std::string_view p) override {
     ++work_.flushes;

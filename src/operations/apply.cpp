@@ -32,8 +32,7 @@ Result<Section> skin_shortcuts(const System& sys, const DesktopFolders& desktops
   auto originals = OriginalsFolder::open(sys, data_directory, shortcuts.size());
   if (!originals) return std::unexpected(originals.error());
   SkinRun run{
-      sys, desktops, listing, *originals, std::string(data_directory), icon_path(data_directory),
-      {},  {},       {},      0};
+      sys, desktops, listing, *originals, std::string(data_directory), icon_path(data_directory)};
   if (auto written = write_icon(sys, data_directory, IconWrite::always); !written) {
     return std::unexpected(written.error());
   }

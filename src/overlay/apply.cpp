@@ -26,11 +26,14 @@ struct OverlayRun {
   const System& sys;
   std::string_view data_directory;
   std::string icon_path;
-  // Every save writes the whole list, so a record whose save failed reaches the disk
-  // with the next one that succeeds.
-  std::vector<Overlay> journal;
-  JournalText journal_text;                 // kept in step with `journal`
+  // Every save writes the whole list.
+  std::vector<Overlay> journal{};
+  JournalText journal_text{};               // kept in step with `journal`
   const DesktopListing* listing = nullptr;  // both desktops as the step found them
+  // What the next save says of records whose link creation is over: the link created
+  // and flushed, or nothing created (the record is left out: it names no change).
+  std::vector<std::size_t> finished{};
+  std::vector<std::size_t> untouched{};
 };
 
 // One candidate on its way through a batch.
@@ -42,12 +45,22 @@ struct Item {
   std::optional<std::string> failure;
 };
 
-Status save(OverlayRun& run) {
-  return save_journal(run.sys, run.data_directory, overlay_journal, run.journal_text.text());
-}
-
 void record_changed(OverlayRun& run, std::size_t record) {
   run.journal_text.put(record, overlay_journal_element(run.journal[record]));
+}
+
+// Every save says what has become of the links created since the one before: a whole
+// link needs no copy of its bytes any more.
+Status save(OverlayRun& run) {
+  for (const std::size_t record : run.finished) {
+    run.journal[record].complete = true;
+    run.journal[record].shortcut_bytes.reset();
+    record_changed(run, record);
+  }
+  for (const std::size_t record : run.untouched) run.journal_text.leave_out(record);
+  run.finished.clear();
+  run.untouched.clear();
+  return save_journal(run.sys, run.data_directory, overlay_journal, run.journal_text.text());
 }
 
 // Makes the item's link in memory, proves it leads to the item, and appends the item's
@@ -68,9 +81,13 @@ Status journal_item(OverlayRun& run, Item& item) {
   if (auto held = expect_link_holds(sys, *bytes, link); !held) return held;
   auto hash = sha256_hex(*bytes);
   if (!hash) return std::unexpected(hash.error());
-  item.link = std::move(*bytes);
+  // The bytes go with the record, so that a link cut short by a stop is proven against
+  // them: made again later, from an item whose times and attributes have moved on, they
+  // would differ.
   item.record = run.journal.size();
-  run.journal.push_back(Overlay{item.entry.path, item.shortcut, std::move(*hash)});
+  run.journal.push_back(
+      Overlay{item.entry.path, item.shortcut, std::move(*hash), base64_encode(*bytes)});
+  item.link = std::move(*bytes);
   record_changed(run, *item.record);
   return {};
 }
@@ -82,15 +99,18 @@ Status cover(OverlayRun& run, Item& item) {
   // Only where no file of the name is (CREATE_NEW), flushed before the item is hidden.
   if (auto created = sys.files.create_new_file(item.shortcut, item.link, /*flush=*/true);
       !created) {
-    // A file that took the name since the listing is someone else's: the record must
-    // not name it as the link, or a restore could take it for one.
+    // A file that took the name since the listing is someone else's: the journal must
+    // not name it as the link, or a restore could take it for one, so the record goes
+    // at once. Otherwise a file is there only when it was created and then cut short.
     if (created.error().code == error_file_exists) {
-      run.journal[*item.record].shortcut_hash.reset();
-      record_changed(run, *item.record);
+      run.untouched.push_back(*item.record);
       (void)save(run);
+    } else if (!entry_exists(sys.files, item.shortcut).value_or(true)) {
+      run.untouched.push_back(*item.record);
     }
     return sys.failure(created.error());
   }
+  run.finished.push_back(*item.record);
   auto attributes = sys.files.get_attributes(item.entry.path);
   if (!attributes) return sys.failure(attributes.error());
   // Hidden, a system item, or a link where the listing showed none: no longer an item
@@ -117,8 +137,12 @@ void cover_batch(OverlayRun& run, std::vector<Item>& batch) {
   }
   if (std::ranges::any_of(batch, [](const Item& item) { return item.record.has_value(); })) {
     if (auto saved = save(run); !saved) {
+      // Not on disk: the item is left alone, and its record out of the next save.
       for (Item& item : batch) {
-        if (item.record && !item.failure) item.failure = saved.error();
+        if (item.record && !item.failure) {
+          item.failure = saved.error();
+          run.untouched.push_back(*item.record);
+        }
       }
     }
   }
@@ -143,7 +167,7 @@ Result<Section> apply_overlay(const System& sys, const DesktopFolders& desktops,
   auto pending = journal_pending(sys, data_directory, overlay_journal);
   if (!pending) return std::unexpected(pending.error());
   if (*pending) return std::unexpected(std::string(overlay_pending));
-  OverlayRun run{sys, data_directory, icon_path(data_directory), {}, {}, nullptr};
+  OverlayRun run{sys, data_directory, icon_path(data_directory)};
   if (auto prepared = prepare(sys, data_directory); !prepared) {
     return std::unexpected(prepared.error());
   }
@@ -154,7 +178,7 @@ Result<Section> apply_overlay(const System& sys, const DesktopFolders& desktops,
   run.listing = &*listing;
 
   std::uint32_t applied = 0;
-  std::vector<std::string> failure_lines;
+  std::vector<std::string> failure_lines{};
   for_each_growing_batch(candidates.size(), [&](std::size_t begin, std::size_t end) {
     std::vector<Item> batch;
     for (std::size_t i = begin; i < end; ++i) {
@@ -172,6 +196,16 @@ Result<Section> apply_overlay(const System& sys, const DesktopFolders& desktops,
       }
     }
   });
+  // The last batch's outcome. A journal with no record left names nothing to restore; a
+  // failure here leaves the records as the batch's save wrote them, which a restore
+  // settles all the same.
+  if (!run.finished.empty() || !run.untouched.empty()) {
+    if (run.journal_text.size() == run.untouched.size()) {
+      (void)delete_journal(sys, data_directory, overlay_journal);
+    } else {
+      (void)save(run);
+    }
+  }
   return Section{"普通文件和文件夹：" + std::to_string(applied) + " 个，跳过或失败 " +
                      std::to_string(failure_lines.size()) + " 个。" +
                      listed_failure_lines(failure_lines),

@@ -10,6 +10,8 @@ struct journal::Table<Overlay> {
       Field{"original", &Overlay::original},
       Field{"shortcut", &Overlay::shortcut},
       Field{"shortcut_hash", &Overlay::shortcut_hash},
+      Field{"shortcut_bytes", &Overlay::shortcut_bytes, Absent::left_out, /*added_later=*/true},
+      Field{"complete", &Overlay::complete, Absent::left_out, /*added_later=*/true},
   };
 };
 

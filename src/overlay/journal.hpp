@@ -14,15 +14,21 @@ namespace mossglow {
 struct Overlay {
   std::string original;  // the item that is (to be) hidden
   std::string shortcut;  // the generated shell link: `original` with ".lnk" appended
-  // Content hash of the shortcut right after it was saved; none while its creation
-  // has not finished.
+  // Content hash of the shortcut's bytes, known before it is created; none when the
+  // name was found taken by someone else's file.
   std::optional<std::string> shortcut_hash;
+  // The shortcut's bytes (base64) while its creation may be unfinished: what a file cut
+  // short at its name is proven against. Left out once the record is complete.
+  std::optional<std::string> shortcut_bytes{};
+  // The shortcut is created, flushed and its item hidden (a later save says so): a
+  // restore then takes nothing but exactly those bytes for the program's own.
+  bool complete = false;
 
   friend bool operator==(const Overlay&, const Overlay&) = default;
 };
 
-// The journal text, `shortcut_hash` written as null when none. Fails when a path is
-// not valid Unicode.
+// The journal text, `shortcut_hash` written as null when none, `shortcut_bytes` left out
+// when none, `complete` only when set. Fails when a path is not valid Unicode.
 Result<std::string> serialize_overlay_journal(const std::vector<Overlay>& records);
 // One record's element of that text (see JournalText).
 Result<std::string> overlay_journal_element(const Overlay& record);

@@ -5,6 +5,7 @@
 
 #include "overlay/journal.hpp"
 #include "platform/file_system.hpp"
+#include "platform/text.hpp"
 #include "state/content_hash.hpp"
 #include "state/data_directory.hpp"
 #include "state/desktop_writes.hpp"
@@ -22,17 +23,34 @@ constexpr std::string_view shortcut_elsewhere = "记录的快捷方式不在项�
 
 Status keep(std::string_view reason) { return std::unexpected(std::string(reason)); }
 
-// Whether the link's bytes are the program's: the link the apply created, or what
-// creating it left when the apply stopped (an empty or partly written file of its bytes,
-// which are made again from the record and must hash to the journalled value).
+// The bytes the apply gave the link, as its record holds them (checked against the
+// recorded hash); a journal of an earlier version holds none, and they are made again
+// from the record as it did.
+std::optional<std::string> intended_link(const System& sys, std::string_view icon_path,
+                                         const Overlay& record) {
+  if (record.shortcut_bytes) {
+    auto bytes = base64_decode(*record.shortcut_bytes);
+    if (bytes && hashes_to(*bytes, record.shortcut_hash)) return bytes;
+    return std::nullopt;
+  }
+  auto made = sys.shell.new_link_bytes(
+      NewLink{record.original, std::nullopt, std::nullopt, std::string(icon_path), 0});
+  if (made && hashes_to(*made, record.shortcut_hash)) return std::move(*made);
+  return std::nullopt;
+}
+
+// Whether the link's bytes are the program's: the link the apply created or, while its
+// record is not complete, what creating it left when the apply stopped (an empty or
+// partly written file of its bytes).
 bool is_generated_link(const System& sys, std::string_view icon_path, const Overlay& record,
                        std::string_view bytes) {
   if (!record.shortcut_hash) return false;
   if (hashes_to(bytes, record.shortcut_hash)) return true;
-  auto intended = sys.shell.new_link_bytes(
-      NewLink{record.original, std::nullopt, std::nullopt, std::string(icon_path), 0});
-  return intended && hashes_to(*intended, record.shortcut_hash) &&
-         is_interrupted_creation(bytes, *intended);
+  if (record.complete) return false;
+  // Stopped before any byte: there is nothing to prove against.
+  if (bytes.empty()) return true;
+  const auto intended = intended_link(sys, icon_path, record);
+  return intended && is_interrupted_creation(bytes, *intended);
 }
 
 // Undoes one record, or says why it stays in the journal. The shortcut is deleted

@@ -74,6 +74,21 @@ struct DirectoryEntry {
   friend bool operator==(const DirectoryEntry&, const DirectoryEntry&) = default;
 };
 
+// How a checked write in place ended, when nothing failed.
+enum class InPlace {
+  written,  // the file held the expected bytes and now holds the new ones, flushed
+  differs,  // the file held other bytes: nothing was written
+};
+
+// A checked write in place that failed, and whether the file may now hold other bytes
+// than before: only once its check passed and writing began. A failure to open or to
+// read it (no permission to write, a lock, no such file) left it as it was.
+struct InPlaceFailure {
+  Win32Error error;
+  bool touched = false;
+};
+using InPlaceResult = std::expected<InPlace, InPlaceFailure>;
+
 // The file calls the program makes, one method per Win32 operation, with Win32
 // semantics (case-insensitive names, Win32 error codes). Paths are UTF-8/WTF-8, and
 // every call hands Windows an absolute path in the same form (\\?\), so that a name
@@ -101,11 +116,16 @@ class FileSystem {
   virtual OsResult<std::string> read_file(std::string_view path) = 0;
   // Create or truncate, write every byte, FlushFileBuffers when asked, close.
   virtual OsResult<void> write_file(std::string_view path, std::string_view bytes, bool flush) = 0;
-  // How a program edits a file the user owns: opens the existing file (OPEN_EXISTING),
-  // writes the bytes from its start, sets its end there, FlushFileBuffers, closes. The
-  // file stays the same file (its ID, creation time, security, streams and its place
-  // on Explorer's grid). Stopped halfway it holds a mix of the old and the new bytes.
-  virtual OsResult<void> write_in_place(std::string_view path, std::string_view bytes) = 0;
+  // How a program edits a file the user owns: opens the existing file (OPEN_EXISTING)
+  // for reading and writing, sharing it for reading only, reads it whole through that
+  // handle and, only when it holds exactly `expected`, writes the bytes from its start,
+  // sets its end there, FlushFileBuffers, closes. The check and the write go through
+  // the one handle, so a change someone made up to the last moment is never written
+  // over. The file stays the same file (its ID, creation time, security, streams and
+  // its place on Explorer's grid). Stopped halfway it holds a mix of the old and the new
+  // bytes.
+  virtual InPlaceResult write_in_place(std::string_view path, std::string_view expected,
+                                       std::string_view bytes) = 0;
   // Opens an existing file for writing and FlushFileBuffers it, so that bytes some
   // earlier write left in the cache survive a power cut before anything relies on them.
   virtual OsResult<void> flush_file(std::string_view path) = 0;

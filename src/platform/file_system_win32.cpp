@@ -58,8 +58,30 @@ class FindHandle {
   HANDLE handle_;
 };
 
-Handle open(const WidePath& path, DWORD access, DWORD disposition, DWORD flags) {
-  return Handle(CreateFileW(path.get(), access, share_all, nullptr, disposition, flags, nullptr));
+Handle open(const WidePath& path, DWORD access, DWORD disposition, DWORD flags,
+            DWORD share = share_all) {
+  return Handle(CreateFileW(path.get(), access, share, nullptr, disposition, flags, nullptr));
+}
+
+// The whole content from the handle's current position: read to the end rather than
+// trusting the size, since the file may change meanwhile.
+OsResult<std::string> read_all(const Handle& file) {
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size)) return last_error();
+  if (static_cast<std::uint64_t>(size.QuadPart) > max_read_bytes) return too_large();
+  std::string content(static_cast<std::size_t>(size.QuadPart), '\0');
+  std::size_t filled = 0;
+  for (;;) {
+    if (filled > max_read_bytes) return too_large();
+    if (filled == content.size()) content.resize(content.size() + 4096);
+    const auto chunk = static_cast<DWORD>(std::min(content.size() - filled, io_chunk));
+    DWORD read = 0;
+    if (!ReadFile(file.get(), content.data() + filled, chunk, &read, nullptr)) return last_error();
+    if (read == 0) break;
+    filled += read;
+  }
+  content.resize(filled);
+  return content;
 }
 
 OsResult<FileMetadata> information(std::string_view path) {
@@ -177,23 +199,7 @@ OsResult<std::string> Win32FileSystem::read_file(std::string_view path) {
   if (!wide.valid()) return invalid_name();
   const Handle file = open(wide, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
   if (!file.valid()) return last_error();
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.get(), &size)) return last_error();
-  if (static_cast<std::uint64_t>(size.QuadPart) > max_read_bytes) return too_large();
-  // Read to the end rather than trusting the size: the file may change meanwhile.
-  std::string content(static_cast<std::size_t>(size.QuadPart), '\0');
-  std::size_t filled = 0;
-  for (;;) {
-    if (filled > max_read_bytes) return too_large();
-    if (filled == content.size()) content.resize(content.size() + 4096);
-    const auto chunk = static_cast<DWORD>(std::min(content.size() - filled, io_chunk));
-    DWORD read = 0;
-    if (!ReadFile(file.get(), content.data() + filled, chunk, &read, nullptr)) return last_error();
-    if (read == 0) break;
-    filled += read;
-  }
-  content.resize(filled);
-  return content;
+  return read_all(file);
 }
 
 OsResult<void> Win32FileSystem::write_file(std::string_view path, std::string_view bytes,
@@ -208,16 +214,31 @@ OsResult<void> Win32FileSystem::write_file(std::string_view path, std::string_vi
   return write_and_flush(file, bytes, flush);
 }
 
-OsResult<void> Win32FileSystem::write_in_place(std::string_view path, std::string_view bytes) {
+InPlaceResult Win32FileSystem::write_in_place(std::string_view path, std::string_view expected,
+                                              std::string_view bytes) {
+  const auto untouched = [](Win32Error error) {
+    return std::unexpected(InPlaceFailure{error, false});
+  };
+  const auto touched = [] { return std::unexpected(InPlaceFailure{{GetLastError()}, true}); };
   const WidePath wide(path);
-  if (!wide.valid()) return invalid_name();
-  const Handle file = open(wide, GENERIC_WRITE, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
-  if (!file.valid()) return last_error();
-  if (auto written = write_all(file, bytes); !written) return written;
+  if (!wide.valid()) return untouched({error_invalid_name});
+  // Others may go on reading it, but no one else writes while it is checked and written.
+  const Handle file = open(wide, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                           FILE_SHARE_READ);
+  if (!file.valid()) return untouched({GetLastError()});
+  auto held = read_all(file);
+  if (!held) return untouched(held.error());
+  if (*held != expected) return InPlace::differs;
+  if (!SetFilePointerEx(file.get(), LARGE_INTEGER{}, nullptr, FILE_BEGIN)) {
+    return untouched({GetLastError()});
+  }
+  if (auto written = write_all(file, bytes); !written) {
+    return std::unexpected(InPlaceFailure{written.error(), true});
+  }
   // The end goes where the new bytes end: a shorter file loses the old tail.
-  if (!SetEndOfFile(file.get())) return last_error();
-  if (!FlushFileBuffers(file.get())) return last_error();
-  return {};
+  if (!SetEndOfFile(file.get())) return touched();
+  if (!FlushFileBuffers(file.get())) return touched();
+  return InPlace::written;
 }
 
 OsResult<void> Win32FileSystem::flush_file(std::string_view path) {

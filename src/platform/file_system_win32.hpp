@@ -14,7 +14,8 @@ class Win32FileSystem final : public FileSystem {
   OsResult<std::vector<DirectoryEntry>> list_directory(std::string_view folder) override;
   OsResult<std::string> read_file(std::string_view path) override;
   OsResult<void> write_file(std::string_view path, std::string_view bytes, bool flush) override;
-  OsResult<void> write_in_place(std::string_view path, std::string_view bytes) override;
+  InPlaceResult write_in_place(std::string_view path, std::string_view expected,
+                               std::string_view bytes) override;
   OsResult<void> flush_file(std::string_view path) override;
   OsResult<void> create_new_file(std::string_view path, std::string_view bytes,
                                  bool flush) override;

@@ -1,13 +1,27 @@
 #include "platform/patient_file_system.hpp"
 
+#include <algorithm>
+
 namespace mossglow {
+
+namespace {
+
+bool worth_waiting(Win32Error error) { return is_transient_lock(error); }
+// A write that began has changed the file: trying it again is the caller's decision.
+bool worth_waiting(const InPlaceFailure& failure) {
+  return !failure.touched && is_transient_lock(failure.error);
+}
+
+}  // namespace
 
 template <class Call>
 auto PatientFileSystem::patiently(Call call) -> decltype(call()) {
   auto result = call();
   for (const auto pause : lock_backoff) {
-    if (result || !is_transient_lock(result.error())) break;
-    waiter_.wait(pause);
+    if (result || !worth_waiting(result.error()) || left_.count() <= 0) break;
+    const auto waited = std::min(pause, left_);
+    waiter_.wait(waited);
+    left_ -= waited;
     result = call();
   }
   return result;
@@ -38,8 +52,9 @@ OsResult<void> PatientFileSystem::write_file(std::string_view path, std::string_
   return patiently([&] { return inner_.write_file(path, bytes, flush); });
 }
 
-OsResult<void> PatientFileSystem::write_in_place(std::string_view path, std::string_view bytes) {
-  return patiently([&] { return inner_.write_in_place(path, bytes); });
+InPlaceResult PatientFileSystem::write_in_place(std::string_view path, std::string_view expected,
+                                                std::string_view bytes) {
+  return patiently([&] { return inner_.write_in_place(path, expected, bytes); });
 }
 
 OsResult<void> PatientFileSystem::flush_file(std::string_view path) {

@@ -9,12 +9,17 @@
 namespace mossglow {
 
 // The pauses between the tries of a call that met a lock: short at first, so that a
-// scanner's glance costs little, and about two seconds in all.
+// scanner's glance costs little, and about two seconds in all for one call.
 inline constexpr std::array<std::chrono::milliseconds, 10> lock_backoff{
     std::chrono::milliseconds(10),  std::chrono::milliseconds(20),  std::chrono::milliseconds(40),
     std::chrono::milliseconds(80),  std::chrono::milliseconds(160), std::chrono::milliseconds(320),
     std::chrono::milliseconds(320), std::chrono::milliseconds(320), std::chrono::milliseconds(320),
     std::chrono::milliseconds(420)};
+
+// The most one whole operation waits for locks, all its calls together: enough to see
+// a few scanners' glances through, while a desktop of files held for longer fails those
+// files one by one at once rather than freezing the window for minutes.
+inline constexpr std::chrono::milliseconds lock_budget{3000};
 
 // A lock someone else holds on the file: a sharing or a lock violation. Access denied is
 // a permission, which waiting does not change.
@@ -26,11 +31,17 @@ constexpr bool is_transient_lock(Win32Error error) {
 // clients open a new or changed file for a moment, and Explorer reads a shortcut it has
 // just been told about: a call that opens a file (to read, write, flush, rename, replace
 // or delete it, or to set its attributes) and meets such a lock is tried again
-// after each pause of lock_backoff before its error is given. Calls that only look
-// (metadata, attributes, listings) never meet one and go straight through.
+// after each pause of lock_backoff before its error is given, as long as the
+// operation's budget lasts; once it is spent, a locked file fails at once. Calls that
+// only look (metadata, attributes, listings) never meet one and go straight through.
 class PatientFileSystem final : public FileSystem {
  public:
-  PatientFileSystem(FileSystem& inner, Waiter& waiter) : inner_(inner), waiter_(waiter) {}
+  PatientFileSystem(FileSystem& inner, Waiter& waiter,
+                    std::chrono::milliseconds budget = lock_budget)
+      : inner_(inner), waiter_(waiter), budget_(budget), left_(budget) {}
+
+  // Gives the next operation the whole budget again.
+  void renew_budget() { left_ = budget_; }
 
   OsResult<FileMetadata> metadata(std::string_view path) override;
   OsResult<std::uint32_t> get_attributes(std::string_view path) override;
@@ -38,7 +49,8 @@ class PatientFileSystem final : public FileSystem {
   OsResult<std::vector<DirectoryEntry>> list_directory(std::string_view folder) override;
   OsResult<std::string> read_file(std::string_view path) override;
   OsResult<void> write_file(std::string_view path, std::string_view bytes, bool flush) override;
-  OsResult<void> write_in_place(std::string_view path, std::string_view bytes) override;
+  InPlaceResult write_in_place(std::string_view path, std::string_view expected,
+                               std::string_view bytes) override;
   OsResult<void> flush_file(std::string_view path) override;
   OsResult<void> create_new_file(std::string_view path, std::string_view bytes,
                                  bool flush) override;
@@ -54,6 +66,8 @@ class PatientFileSystem final : public FileSystem {
 
   FileSystem& inner_;
   Waiter& waiter_;
+  std::chrono::milliseconds budget_;
+  std::chrono::milliseconds left_;
 };
 
 }  // namespace mossglow

@@ -32,6 +32,7 @@ using Status = Result<void>;
 inline constexpr std::uint32_t error_file_not_found = 2;
 inline constexpr std::uint32_t error_path_not_found = 3;
 inline constexpr std::uint32_t error_access_denied = 5;
+inline constexpr std::uint32_t error_write_protect = 19;
 inline constexpr std::uint32_t error_sharing_violation = 32;
 inline constexpr std::uint32_t error_lock_violation = 33;
 inline constexpr std::uint32_t error_file_exists = 80;
@@ -51,6 +52,12 @@ inline constexpr std::uint32_t error_cloud_file_provider_not_running = 362;
 // "No such file" in either of the forms Windows gives it.
 constexpr bool is_not_found(Win32Error error) {
   return error.code == error_file_not_found || error.code == error_path_not_found;
+}
+
+// The file may be read but not written: a permission (the public desktop, for a program
+// that runs without elevation) or a medium that is read-only. Waiting changes neither.
+constexpr bool is_write_refused(Win32Error error) {
+  return error.code == error_access_denied || error.code == error_write_protect;
 }
 
 inline constexpr HResult e_fail{0x80004005u};

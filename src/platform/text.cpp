@@ -1,5 +1,6 @@
 #include "platform/text.hpp"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace mossglow {
@@ -165,6 +166,53 @@ std::string ascii_lower(std::string_view text) {
 
 bool equals_ignoring_ascii_case(std::string_view a, std::string_view b) {
   return a.size() == b.size() && ascii_lower(a) == ascii_lower(b);
+}
+
+namespace {
+constexpr std::string_view base64_alphabet =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+}  // namespace
+
+std::string base64_encode(std::string_view bytes) {
+  std::string text;
+  text.reserve((bytes.size() + 2) / 3 * 4);
+  for (std::size_t i = 0; i < bytes.size(); i += 3) {
+    const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
+    std::uint32_t group = 0;
+    for (std::size_t k = 0; k < 3; ++k) {
+      group = group << 8 | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
+    }
+    for (std::size_t k = 0; k < 4; ++k) {
+      text += k <= n ? base64_alphabet[group >> (18 - 6 * k) & 0x3F] : '=';
+    }
+  }
+  return text;
+}
+
+std::optional<std::string> base64_decode(std::string_view text) {
+  if (text.size() % 4 != 0) return std::nullopt;
+  std::string bytes;
+  bytes.reserve(text.size() / 4 * 3);
+  for (std::size_t i = 0; i < text.size(); i += 4) {
+    std::uint32_t group = 0;
+    std::size_t padding = 0;
+    for (std::size_t k = 0; k < 4; ++k) {
+      const char c = text[i + k];
+      // Padding only at the very end, at most two, and nothing but padding after it.
+      if (c == '=' && i + 4 == text.size() && k >= 2) {
+        ++padding;
+        group <<= 6;
+        continue;
+      }
+      const auto value = base64_alphabet.find(c);
+      if (value == std::string_view::npos || padding > 0) return std::nullopt;
+      group = group << 6 | static_cast<std::uint32_t>(value);
+    }
+    for (std::size_t k = 0; k < 3 - padding; ++k) {
+      bytes += static_cast<char>(group >> (16 - 8 * k) & 0xFF);
+    }
+  }
+  return bytes;
 }
 
 }  // namespace mossglow

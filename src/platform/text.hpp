@@ -36,6 +36,11 @@ std::string trim_end_unicode(std::string_view text);
 // Removes Unicode White_Space from both ends.
 std::string trim_unicode(std::string_view text);
 
+// Bytes as base64 text (RFC 4648, with padding), for binary data in a JSON text, and
+// back; nothing when the text is not exactly such an encoding.
+std::string base64_encode(std::string_view bytes);
+std::optional<std::string> base64_decode(std::string_view text);
+
 // ASCII-only case folding and comparison (A-Z count as a-z; nothing else is folded).
 std::string ascii_lower(std::string_view text);
 bool equals_ignoring_ascii_case(std::string_view a, std::string_view b);

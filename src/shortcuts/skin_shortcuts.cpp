@@ -18,6 +18,7 @@ namespace mossglow {
 namespace {
 
 constexpr std::string_view changed_during_backup = "原快捷方式在备份过程中发生变化，已保留原文件";
+constexpr std::string_view changed_before_write = "原快捷方式在换肤过程中发生变化，已保留原文件";
 
 // One shortcut on its way through a batch.
 struct Item {
@@ -26,17 +27,28 @@ struct Item {
   const ListedEntry* entry = nullptr;        // as the scan listed it
   std::optional<std::size_t> record;         // its record in the journal, once appended
   std::optional<std::string> steam_address;  // a Steam game shortcut, to be converted
+  std::string original;                      // the shortcut's bytes as backed up
   std::string applied;                       // the shortcut's bytes once it shows the mascot
-  std::optional<std::string> failure;
+  std::optional<WriteFailure> failure;
 };
-
-Status save(SkinRun& run) {
-  return save_journal(run.sys, run.data_directory, backup_journal, run.journal_text.text());
-}
 
 void record_changed(SkinRun& run, std::size_t record) {
   run.journal_text.put(record, backup_journal_element(run.journal[record]));
 }
+
+// Every save says what has become of the writes that are over since the one before.
+Status save(SkinRun& run) {
+  for (const std::size_t record : run.finished) {
+    run.journal[record].complete = true;
+    record_changed(run, record);
+  }
+  for (const std::size_t record : run.untouched) run.journal_text.leave_out(record);
+  run.finished.clear();
+  run.untouched.clear();
+  return save_journal(run.sys, run.data_directory, backup_journal, run.journal_text.text());
+}
+
+WriteFailure untouched(std::string text) { return WriteFailure{std::move(text), false}; }
 
 // What the shortcut is: its Steam address when it opens a Steam game (checked against
 // a name clash before anything is journalled), or else its bytes with the mascot icon.
@@ -74,21 +86,24 @@ Status back_up(SkinRun& run, Item& item) {
 
   auto original = sys.files.read_file(item.path);
   if (!original) return std::unexpected(sys.read_text(original.error()));
-  auto original_hash = sha256_hex(*original);
+  item.original = std::move(*original);
+  auto original_hash = sha256_hex(item.original);
   if (!original_hash) return std::unexpected(original_hash.error());
-  if (auto decided = decide(run, item, *original); !decided) return decided;
+  if (auto decided = decide(run, item, item.original); !decided) return decided;
   const std::string ext(extension(item.path).value_or(""));
   // The copy is the only other place the original lives once the shortcut is changed
   // or deleted: it is on disk before the journal points at it.
-  auto backup = run.originals.keep_copy(item.index, ext, *original);
+  auto backup = run.originals.keep_copy(item.index, ext, item.original);
   if (!backup) return std::unexpected(backup.error());
   // Read again: what the copy holds is exactly what the shortcut held throughout.
   auto current_hash = content_hash(sys, item.path);
   if (!current_hash) return std::unexpected(current_hash.error());
   if (*current_hash != *original_hash) return std::unexpected(std::string(changed_during_backup));
 
-  Record record{item.path,    *backup,      *original_hash, std::nullopt,
-                std::nullopt, std::nullopt, std::nullopt};
+  Record record;
+  record.path = item.path;
+  record.backup = std::move(*backup);
+  record.original_hash = std::move(*original_hash);
   if (!item.steam_address) {
     auto applied_hash = sha256_hex(item.applied);
     if (!applied_hash) return std::unexpected(applied_hash.error());
@@ -113,19 +128,32 @@ void convert(SkinRun& run, Item& item) {
   if (!done) item.failure = done.error();
 }
 
+void rewrite(SkinRun& run, Item& item) {
+  const std::uint32_t attributes = item.entry->attributes;
+  const auto written =
+      rewrite_in_place(run.sys, item.path, item.original, item.applied, attributes, attributes);
+  if (!written) {
+    item.failure = written.error();
+  } else if (*written == InPlace::differs) {
+    // Changed since it was backed up (an installer, a sync client): the change is kept.
+    item.failure = untouched(std::string(changed_before_write));
+  }
+}
+
 void skin_batch(SkinRun& run, std::vector<Item>& batch) {
-  const System& sys = run.sys;
   for (Item& item : batch) {
-    if (auto backed_up = back_up(run, item); !backed_up) item.failure = backed_up.error();
+    if (auto backed_up = back_up(run, item); !backed_up) {
+      item.failure = untouched(backed_up.error());
+    }
   }
   // One save records the whole batch, the new bytes' hashes included, before any of
-  // its shortcuts is touched. Records whose save failed stay in the list and reach the
-  // disk with the next save.
+  // its shortcuts is touched. A shortcut whose record did not reach the disk is left
+  // alone, and its record out of the next save.
   const auto journalled = [](const Item& item) { return item.record.has_value(); };
   if (std::ranges::any_of(batch, journalled)) {
     if (auto saved = save(run); !saved) {
       for (Item& item : batch) {
-        if (!item.failure && journalled(item)) item.failure = saved.error();
+        if (!item.failure && journalled(item)) item.failure = untouched(saved.error());
       }
     }
   }
@@ -135,18 +163,16 @@ void skin_batch(SkinRun& run, std::vector<Item>& batch) {
       if (item.steam_address) {
         convert(run, item);
       } else {
-        const std::uint32_t attributes = item.entry->attributes;
-        if (auto written = rewrite_in_place(sys, item.path, item.applied, attributes, attributes);
-            !written) {
-          item.failure = written.error();
-        }
+        rewrite(run, item);
       }
     }
     if (item.failure) {
-      run.failure_lines.push_back(failure_line(item.path, *item.failure));
+      run.failure_lines.push_back(failure_line(item.path, item.failure->text));
+      if (item.record && !item.failure->touched) run.untouched.push_back(*item.record);
       continue;
     }
     ++run.updated;
+    run.finished.push_back(*item.record);
   }
 }
 
@@ -163,6 +189,16 @@ void skin_shortcuts(SkinRun& run, const std::vector<std::string>& shortcuts) {
     }
     skin_batch(run, batch);
   });
+  if (run.finished.empty() && run.untouched.empty()) return;
+  // The last batch's outcome. A journal with no record left names nothing to restore.
+  // A failure here leaves the records as the batch's save wrote them, which a restore
+  // settles all the same.
+  if (run.journal_text.size() == run.untouched.size()) {
+    run.untouched.clear();
+    (void)delete_journal(run.sys, run.data_directory, backup_journal);
+  } else {
+    (void)save(run);
+  }
 }
 
 }  // namespace mossglow

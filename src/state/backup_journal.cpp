@@ -14,6 +14,7 @@ struct journal::Table<Record> {
       Field{"replacement_path", &Record::replacement_path, Absent::left_out},
       Field{"replacement_hash", &Record::replacement_hash, Absent::left_out},
       Field{"attributes", &Record::attributes, Absent::left_out, /*added_later=*/true},
+      Field{"complete", &Record::complete, Absent::left_out, /*added_later=*/true},
   };
 };
 

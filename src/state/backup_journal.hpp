@@ -24,12 +24,17 @@ struct Record {
   // The shortcut's attributes when they were other than the archive bit alone (a
   // read-only, hidden or system shortcut): what a rewrite or a put-back gives it again.
   std::optional<std::uint32_t> attributes;
+  // The change is finished and flushed (a later save says so): from then on the file is
+  // exactly what the apply wrote unless someone else changed it, so a restore takes
+  // nothing but those bytes or the original for its own.
+  bool complete = false;
 
   friend bool operator==(const Record&, const Record&) = default;
 };
 
 // The journal text: `applied_hash` written as null when none, the replacement keys and
-// `attributes` left out when none. Fails when a path is not valid Unicode.
+// `attributes` left out when none, `complete` only when set. Fails when a path is not valid
+// Unicode.
 Result<std::string> serialize_backup_journal(const std::vector<Record>& records);
 // One record's element of that text (see JournalText).
 Result<std::string> backup_journal_element(const Record& record);

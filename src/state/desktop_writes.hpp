@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <expected>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/result.hpp"
@@ -19,27 +21,46 @@ namespace mossglow {
 // name, only where that name is free. Either way the journal names the new bytes before
 // the write begins, so whatever a stop leaves can be proven (see below) and finished.
 
+// A write on a desktop that did not happen or did not finish: its text, and whether the
+// file may now be other than it was. A write refused before it began (no permission to
+// write, a lock, a name taken) left the file as it was, so an apply need not keep a
+// record of it.
+struct WriteFailure {
+  std::string text;
+  bool touched = false;
+};
+template <class T>
+using WriteResult = std::expected<T, WriteFailure>;
+
 // The attributes a rewritten file must end with: the bits the rewrite itself touches
 // (read-only, cleared for the write; archive, which a write sets) as `recorded` says,
 // every other bit as the file has it now. With nothing recorded the file keeps what it
 // has now.
 std::uint32_t attributes_after_rewrite(std::uint32_t now, std::optional<std::uint32_t> recorded);
 
-// Rewrites the existing file at `path` with `bytes` in place. A read-only file has the
-// bit cleared for the write; afterwards the file is given `wanted` when that is not what
-// the write left (`now` is what the file has before). The OS error text on failure.
-Status rewrite_in_place(const System& sys, std::string_view path, std::string_view bytes,
-                        std::uint32_t now, std::uint32_t wanted);
+// Rewrites the existing file at `path` in place with `bytes`, only while it holds
+// exactly `expected`: the file is checked through the handle that writes, so a change
+// made up to the last moment is never written over (InPlace::differs, nothing written).
+// A read-only file has the bit cleared for the write and set again; afterwards the file
+// is given `wanted` when that is not what the write left (`now` is what it has before).
+WriteResult<InPlace> rewrite_in_place(const System& sys, std::string_view path,
+                                      std::string_view expected, std::string_view bytes,
+                                      std::uint32_t now, std::uint32_t wanted);
 
-// Flushes a file the program may have written without a flush (a write stopped between
-// its bytes and its flush), so that it survives a power cut before its record goes. A
-// read-only file has the bit cleared for the flush and set again.
-Status make_durable(const System& sys, std::string_view path, std::uint32_t attributes);
+// Settles a file that already holds what it should: it is flushed, since a write
+// stopped between its bytes and its flush may have left them only in the cache (a
+// read-only file has the bit cleared for the flush), and given `wanted` when it has
+// other attributes (`now`). A file the program may not write cannot hold a write of the
+// program's that is still to be flushed, nor can it be given anything: it is settled
+// as it is.
+Status settle_file(const System& sys, std::string_view path, std::uint32_t now,
+                   std::uint32_t wanted);
 
 // Creates `path` as a new file (it must not exist) holding `bytes`, flushed, with
 // `attributes` when they are other than what a new file gets.
-Status create_on_desktop(const System& sys, std::string_view path, std::string_view bytes,
-                         std::optional<std::uint32_t> attributes = std::nullopt);
+WriteResult<void> create_on_desktop(const System& sys, std::string_view path,
+                                    std::string_view bytes,
+                                    std::optional<std::uint32_t> attributes = std::nullopt);
 
 // Whether `found` is what rewriting a file in place from one of two versions to the
 // other (either way) can leave when stopped: a length between the two lengths, and at

@@ -42,6 +42,9 @@ nlohmann::ordered_json record_json(const R& record) {
                 } else if (field.absent == Absent::null) {
                   object[key] = nullptr;
                 }
+              } else if constexpr (std::is_same_v<std::remove_cvref_t<decltype(member)>, bool>) {
+                // A flag that is not set is left out (or written false, as the Table says).
+                if (member || field.absent == Absent::null) object[key] = member;
               } else {
                 object[key] = value_json(member);
               }

@@ -27,8 +27,8 @@ struct Field {
 
 // Specialised beside each record type: `static constexpr std::tuple fields{Field{...}...}`
 // in the order of the record's array form (and of its keys when written). Members are
-// strings, u32 or u8 numbers, records with a Table of their own, and vectors or optionals
-// of those.
+// strings, u32 or u8 numbers, flags (bool; one that is missing reads as not set), records
+// with a Table of their own, and vectors or optionals of those.
 template <class R>
 struct Table;
 

@@ -58,6 +58,7 @@ void JournalText::put(std::size_t index, Result<std::string> element) {
   if (index >= elements_.size()) {
     elements_.resize(index + 1);
     errors_.resize(index + 1);
+    out_.resize(index + 1);
   }
   if (element) {
     elements_[index] = std::move(*element);
@@ -68,11 +69,25 @@ void JournalText::put(std::size_t index, Result<std::string> element) {
   }
 }
 
+void JournalText::leave_out(std::size_t index) {
+  if (index >= elements_.size() || out_[index]) return;
+  out_[index] = true;
+  elements_[index].clear();
+  errors_[index].clear();
+  ++left_out_;
+}
+
 Result<std::string> JournalText::text() const {
   for (const auto& error : errors_) {
     if (!error.empty()) return std::unexpected(error);
   }
-  return join_journal_elements(elements_);
+  if (left_out_ == 0) return join_journal_elements(elements_);
+  std::vector<std::string> kept;
+  kept.reserve(size());
+  for (std::size_t i = 0; i < elements_.size(); ++i) {
+    if (!out_[i]) kept.push_back(elements_[i]);
+  }
+  return join_journal_elements(kept);
 }
 
 }  // namespace mossglow

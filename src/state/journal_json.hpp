@@ -45,13 +45,18 @@ class JournalText {
  public:
   // Sets the element of record `index` (the next index appends one).
   void put(std::size_t index, Result<std::string> element);
-  std::size_t size() const { return elements_.size(); }
+  // Leaves record `index` out of the text from now on: it names nothing that changed.
+  void leave_out(std::size_t index);
+  // The number of records the text holds.
+  std::size_t size() const { return elements_.size() - left_out_; }
   // The whole journal, or the first record's error.
   Result<std::string> text() const;
 
  private:
   std::vector<std::string> elements_;
   std::vector<std::string> errors_;  // empty where the record serialised
+  std::vector<bool> out_;            // records left out
+  std::size_t left_out_ = 0;
 };
 
 }  // namespace mossglow

@@ -175,6 +175,9 @@ class Handler {
       return integer(v, **number);
     } else if (auto* byte = std::get_if<std::uint8_t*>(&slot)) {
       return integer(v, **byte);
+    } else if (auto* flag = std::get_if<bool*>(&slot)) {
+      if (v.kind != Value::Kind::boolean) return type_error(v, "a boolean");
+      **flag = v.literal == "true";
     } else if (auto* list = std::get_if<ListSlot>(&slot)) {
       if (v.kind != Value::Kind::array) return type_error(v, "an array");
       stack_.push_back({Frame::Kind::list, std::move(*list)});

@@ -32,8 +32,8 @@ struct RecordSlot;
 struct ListSlot;
 // Where the value read for a field or list element goes; nothing for an optional field
 // given null.
-using Slot =
-    std::variant<std::monostate, std::string*, std::uint32_t*, std::uint8_t*, RecordSlot, ListSlot>;
+using Slot = std::variant<std::monostate, std::string*, std::uint32_t*, std::uint8_t*, bool*,
+                          RecordSlot, ListSlot>;
 
 // A record being filled: its fields, and the slot of field `index` (told whether the
 // value is null, so that an optional field reads as none).
@@ -53,8 +53,11 @@ Status read_journal(std::string_view bytes, const ListSlot& journal);
 template <class R>
 inline constexpr auto field_names = std::apply(
     [](auto... field) {
-      return std::array{
-          FieldName{field.name, is_optional<typename decltype(field)::type>, field.added_later}...};
+      // A flag may be missing: it reads as not set.
+      return std::array{FieldName{field.name,
+                                  is_optional<typename decltype(field)::type> ||
+                                      std::is_same_v<typename decltype(field)::type, bool>,
+                                  field.added_later}...};
     },
     Table<R>::fields);
 

@@ -63,41 +63,64 @@ Status check_steam_name_clash(const System& sys, std::string_view url_path,
   return {};
 }
 
-Status convert_steam_shortcut(const System& sys, const SteamEntry& entry, Record& record,
-                              const std::function<Status()>& save) {
+WriteResult<void> convert_steam_shortcut(const System& sys, const SteamEntry& entry, Record& record,
+                                         const std::function<Status()>& save) {
+  // Until the link is created nothing on the desktop has changed.
+  const auto before_any_change = [](Status status) -> WriteResult<void> {
+    if (status) return {};
+    return std::unexpected(WriteFailure{std::move(status.error()), false});
+  };
+  const auto after_creation = [](Status status) -> WriteResult<void> {
+    if (status) return {};
+    return std::unexpected(WriteFailure{std::move(status.error()), true});
+  };
   const std::string link = steam_link_path(entry.url_path);
   // Shortcuts are journalled a batch at a time, so another conversion may have taken
   // the name since this one was checked.
   if (auto clash = check_steam_name_clash(sys, entry.url_path, entry.desktops); !clash) {
-    return clash;
+    return before_any_change(clash);
   }
   auto bytes = steam_link_bytes(sys, entry.address, entry.icon_path);
-  if (!bytes) return std::unexpected(bytes.error());
+  if (!bytes) return before_any_change(std::unexpected(bytes.error()));
   auto staging = entry.originals.keep_staging(entry.index, *bytes);
-  if (!staging) return std::unexpected(staging.error());
-  if (auto shown = verify_icon_read_back(sys, *staging, entry.icon_path); !shown) return shown;
+  if (!staging) return before_any_change(std::unexpected(staging.error()));
+  if (auto shown = verify_icon_read_back(sys, *staging, entry.icon_path); !shown) {
+    return before_any_change(shown);
+  }
   // From this save on, a restore knows the desktop link may exist and which bytes it
   // must have (or have begun to have) to be removed.
   record.replacement_path = link;
   auto link_hash = sha256_hex(*bytes);
-  if (!link_hash) return std::unexpected(link_hash.error());
+  if (!link_hash) return before_any_change(std::unexpected(link_hash.error()));
   record.replacement_hash = *link_hash;
-  if (auto saved = save(); !saved) return saved;
+  if (auto saved = save(); !saved) return before_any_change(saved);
 
   // Only where no file of its name is: CREATE_NEW.
   if (auto created = create_on_desktop(sys, link, *bytes); !created) return created;
-  if (auto shown = verify_icon_read_back(sys, link, entry.icon_path); !shown) return shown;
+  if (auto shown = verify_icon_read_back(sys, link, entry.icon_path); !shown) {
+    return after_creation(shown);
+  }
   // The .url goes only when it is still the file that was backed up and the link on the
   // desktop is exactly the recorded one; its copy is on disk since the backup.
   if (auto same = expect_content_hash(sys, entry.url_path, record.original_hash, url_changed);
       !same) {
-    return same;
+    return after_creation(same);
   }
   if (auto same = expect_content_hash(sys, link, record.replacement_hash, link_changed); !same) {
-    return same;
+    return after_creation(same);
+  }
+  // A read-only file cannot be deleted; the record holds the bit, which a restore gives
+  // back with the file.
+  const std::uint32_t attributes = record.attributes.value_or(file_attribute_archive);
+  const bool read_only = (attributes & file_attribute_readonly) != 0;
+  if (read_only) {
+    auto cleared = sys.files.set_attributes(entry.url_path,
+                                            attribute_word(attributes & ~file_attribute_readonly));
+    if (!cleared) return after_creation(sys.failure(cleared.error()));
   }
   if (auto deleted = sys.files.delete_file(entry.url_path); !deleted) {
-    return sys.failure(deleted.error());
+    if (read_only) (void)sys.files.set_attributes(entry.url_path, attribute_word(attributes));
+    return after_creation(sys.failure(deleted.error()));
   }
   return {};
 }

@@ -10,6 +10,7 @@
 #include "platform/result.hpp"
 #include "platform/system.hpp"
 #include "state/backup_journal.hpp"
+#include "state/desktop_writes.hpp"
 #include "state/originals.hpp"
 
 namespace mossglow {
@@ -54,10 +55,11 @@ struct SteamEntry {
 // Replaces the .url by a link to steam.exe with the mascot icon: the link is kept in the
 // originals folder first (where a restore finds its bytes), recorded in the journal,
 // created beside the .url under its own name and checked, and only then is the .url
-// deleted. A failure leaves the .url in place and the journal saying how far the
-// conversion got.
+// deleted (a read-only one has the bit cleared for that; the record holds it). A
+// failure leaves the .url in place and the journal saying how far the conversion got;
+// it says whether anything on the desktop changed.
 // `save` saves the journal holding `record` as it now stands.
-Status convert_steam_shortcut(const System& sys, const SteamEntry& entry, Record& record,
-                              const std::function<Status()>& save);
+WriteResult<void> convert_steam_shortcut(const System& sys, const SteamEntry& entry, Record& record,
+                                         const std::function<Status()>& save);
 
 }  // namespace mossglow

@@ -15,7 +15,9 @@ constexpr std::string_view link_modified = "生成的 Steam 快捷方式已被�
 constexpr std::string_view restored_differs = "还原后的快捷方式校验失败，已保留Brambun快捷方式";
 constexpr std::string_view link_misplaced = "记录的 Steam 快捷方式不在原快捷方式旁边，已保留记录";
 
-Status refuse(std::string_view reason) { return std::unexpected(std::string(reason)); }
+std::unexpected<std::string> refuse(std::string_view reason) {
+  return std::unexpected(std::string(reason));
+}
 
 // The bytes the conversion gave the desktop link, from its staging copy in the originals
 // folder: the staging link there that holds the recorded hash (under the record's index,
@@ -33,21 +35,23 @@ std::optional<std::string> staged_link(const System& sys, std::string_view origi
 }
 
 // Whether the file at the link's place is the generated link: the recorded one, or what
-// creating it left when the apply stopped (an empty or partly written file of its bytes).
+// creating it left when the apply stopped (an empty or partly written file of its bytes)
+// while the record was not yet complete.
 Result<bool> is_generated_link(const System& sys, std::string_view link,
                                const SteamRestore& steam) {
   auto bytes = sys.files.read_file(link);
   if (!bytes) return std::unexpected(sys.read_text(bytes.error()));
   if (!steam.record.replacement_hash) return false;
   if (hashes_to(*bytes, steam.record.replacement_hash)) return true;
+  if (steam.record.complete) return false;
   const auto staged = staged_link(sys, steam.originals_directory, steam.record);
   return staged && is_interrupted_creation(*bytes, *staged);
 }
 
 }  // namespace
 
-Status restore_steam_shortcut(const System& sys, const DesktopPlaces& places,
-                              const SteamRestore& steam) {
+Result<SteamPlan> examine_steam_shortcut(const System& sys, const DesktopPlaces& places,
+                                         const SteamRestore& steam) {
   const Record& record = steam.record;
   // The apply writes the link beside the .url under the same stem, and nowhere else.
   if (!has_extension(record.path, "url") ||
@@ -55,62 +59,80 @@ Status restore_steam_shortcut(const System& sys, const DesktopPlaces& places,
       steam.link != steam_link_path(steam.url)) {
     return refuse(link_misplaced);
   }
-  const std::string url(steam.url);
-  const std::string link(steam.link);
-  const ListedEntry* url_entry = places.entry(url);
-  const ListedEntry* link_entry = places.entry(link);
-
-  // The .url is the original, or what putting it back left when a restore stopped.
-  bool url_complete = false;
-  if (url_entry != nullptr) {
-    auto bytes = sys.files.read_file(url);
+  SteamPlan plan;
+  // The .url is the original, or what putting it back left when a restore stopped (only
+  // a restore that said so first, by clearing the record's completeness).
+  if (const ListedEntry* url = places.entry(steam.url)) {
+    auto bytes = sys.files.read_file(steam.url);
     if (!bytes) return std::unexpected(sys.read_text(bytes.error()));
-    url_complete = *bytes == steam.original;
-    if (!url_complete && !is_interrupted_creation(*bytes, steam.original)) {
+    plan.url_attributes = url->attributes;
+    if (*bytes == steam.original) {
+      plan.url = SteamPlan::Url::whole;
+    } else if (!record.complete && is_interrupted_creation(*bytes, steam.original)) {
+      plan.url = SteamPlan::Url::cut_short;
+    } else {
       return refuse(other_file_in_place);
     }
   }
-  // Only a link proven to be the generated one may be deleted below.
-  if (link_entry != nullptr) {
-    auto generated = is_generated_link(sys, link, steam);
+  // Only a link proven to be the generated one may be deleted.
+  if (places.entry(steam.link) != nullptr) {
+    auto generated = is_generated_link(sys, steam.link, steam);
     if (!generated) return std::unexpected(generated.error());
     if (!*generated) return refuse(link_modified);
+    plan.link = true;
   }
-
   // The attributes the .url had; a journal of an earlier version has them on the copy.
-  std::uint32_t wanted = file_attribute_archive;
+  plan.wanted = file_attribute_archive;
   if (record.attributes) {
-    wanted = *record.attributes;
+    plan.wanted = *record.attributes;
   } else if (auto copied = sys.files.get_attributes(record.backup)) {
-    wanted = *copied;
+    plan.wanted = *copied;
   }
-  wanted &= settable_attributes;
-  if (url_entry == nullptr) {
-    if (auto created = create_on_desktop(sys, url, steam.original, wanted); !created) {
-      return created;
-    }
-  } else if (!url_complete) {
-    if (auto finished = rewrite_in_place(sys, url, steam.original, url_entry->attributes, wanted);
-        !finished) {
-      return finished;
-    }
-  } else {
-    // Whole, perhaps only in the cache: put back by a restore that stopped before its
-    // flush (and before it could give the attributes), or never deleted by the apply.
-    if (auto durable = make_durable(sys, url, url_entry->attributes); !durable) return durable;
-    if ((url_entry->attributes & settable_attributes) == file_attribute_archive &&
-        wanted != file_attribute_archive) {
-      if (auto set = sys.files.set_attributes(url, attribute_word(wanted)); !set) {
-        return sys.failure(set.error());
+  plan.wanted &= settable_attributes;
+  return plan;
+}
+
+WriteResult<void> finish_steam_shortcut(const System& sys, const SteamRestore& steam,
+                                        const SteamPlan& plan) {
+  const auto failed = [](std::string text, bool touched) {
+    return std::unexpected(WriteFailure{std::move(text), touched});
+  };
+  const std::string url(steam.url);
+  switch (plan.url) {
+    case SteamPlan::Url::missing:
+      if (auto created = create_on_desktop(sys, url, steam.original, plan.wanted); !created) {
+        return created;
       }
+      break;
+    case SteamPlan::Url::cut_short: {
+      auto current = sys.files.read_file(url);
+      if (!current) return failed(sys.read_text(current.error()), false);
+      const auto finished =
+          rewrite_in_place(sys, url, *current, steam.original, plan.url_attributes, plan.wanted);
+      if (!finished) return std::unexpected(finished.error());
+      if (*finished == InPlace::differs) return failed(std::string(other_file_in_place), false);
+      break;
+    }
+    case SteamPlan::Url::whole: {
+      // Whole, perhaps only in the cache: put back by a restore that stopped before its
+      // flush (and before it could give the attributes), or never deleted by the apply.
+      // Attributes other than a new file's are someone's choice and stay.
+      const std::uint32_t now = plan.url_attributes & settable_attributes;
+      const std::uint32_t wanted = now == file_attribute_archive ? plan.wanted : now;
+      if (auto settled = settle_file(sys, url, plan.url_attributes, wanted); !settled) {
+        return failed(settled.error(), false);
+      }
+      break;
     }
   }
-  if (auto same = expect_content_hash(sys, url, record.original_hash, restored_differs); !same) {
-    return same;
+  if (auto same = expect_content_hash(sys, url, steam.record.original_hash, restored_differs);
+      !same) {
+    return failed(same.error(), true);
   }
-  if (link_entry != nullptr) {
-    auto deleted = sys.files.delete_file(link);
-    if (!deleted && !is_not_found(deleted.error())) return sys.failure(deleted.error());
+  if (plan.link) {
+    auto deleted = sys.files.delete_file(steam.link);
+    if (!deleted && !is_not_found(deleted.error()))
+      return failed(sys.os_text(deleted.error()), true);
   }
   return {};
 }

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "platform/result.hpp"
 #include "platform/system.hpp"
 #include "state/backup_journal.hpp"
 #include "state/desktop_places.hpp"
+#include "state/desktop_writes.hpp"
 
 namespace mossglow {
 
@@ -20,9 +22,31 @@ struct SteamRestore {
   std::string_view originals_directory;  // where the staging link of its conversion is
 };
 
-// Puts a converted Steam game shortcut back and removes the generated link, when both
-// files are still the ones the apply recorded, or what a stopped write of either left.
-Status restore_steam_shortcut(const System& sys, const DesktopPlaces& places,
-                              const SteamRestore& steam);
+// What putting one conversion back comes to, once both files are looked at.
+struct SteamPlan {
+  enum class Url {
+    missing,    // deleted by the apply: to be created again
+    cut_short,  // a put-back that stopped: to be finished
+    whole,      // never deleted, or put back whole: to be settled
+  } url = Url::missing;
+  std::uint32_t url_attributes = 0;  // as listed, when there is one
+  std::uint32_t wanted = 0;          // what the .url is to end with
+  bool link = false;                 // the generated link is there, proven the apply's
+
+  // Whether finishing writes the .url's bytes, which a stop can cut short.
+  bool writes() const { return url != Url::whole; }
+};
+
+// Looks at a converted Steam game shortcut: both files must still be the ones the apply
+// recorded, or what a stopped write of either left (for a complete record, only the
+// apply's exact link and nothing but the original at the .url's place), or the reason
+// to keep the record is given. Nothing is written.
+Result<SteamPlan> examine_steam_shortcut(const System& sys, const DesktopPlaces& places,
+                                         const SteamRestore& steam);
+
+// Puts the .url back as the plan says and removes the generated link. The .url is proven
+// by its hash before the link goes. The failure says whether the .url was written to.
+WriteResult<void> finish_steam_shortcut(const System& sys, const SteamRestore& steam,
+                                        const SteamPlan& plan);
 
 }  // namespace mossglow

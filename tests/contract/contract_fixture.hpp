@@ -32,7 +32,14 @@ class ContractTest : public ::testing::Test {
     }
   }
 
-  std::uint32_t error_of(const auto& result) const { return result ? 0u : result.error().code; }
+  std::uint32_t error_of(const auto& result) const {
+    if (result) return 0u;
+    if constexpr (requires { result.error().error.code; }) {
+      return result.error().error.code;
+    } else {
+      return result.error().code;
+    }
+  }
 
   // Where Wine 8, run as root as the tests are, answers differently from Windows, as
   // measured by this suite. The fake follows Windows; under Wine the suite checks what

@@ -167,30 +167,44 @@ TEST_F(FileSystemContract, ReadAndWriteFailures) {
     EXPECT_EQ(error_of(files_.write_file(at("locked.txt"), "x", false)), error_access_denied);
     EXPECT_EQ(files_.read_file(at("locked.txt")).value_or(""), "keep");
   }
-  EXPECT_EQ(error_of(files_.write_in_place(at("missing.txt"), "x")), error_file_not_found);
+  EXPECT_EQ(error_of(files_.write_in_place(at("missing.txt"), "", "x")), error_file_not_found);
 }
 
 // How a file the user owns is changed: the same file, its bytes rewritten from the start
 // and its end set, whatever attributes it has (a read-only one refuses, as it refuses
-// any write). A name that does not exist is never created.
-TEST_F(FileSystemContract, WriteInPlaceRewritesTheSameFileToTheNewLength) {
+// any write), and only while it holds what the caller last saw: checked through the
+// handle that writes. A name that does not exist is never created; a refusal says the
+// file was left as it was.
+TEST_F(FileSystemContract, WriteInPlaceRewritesTheSameFileToTheNewLengthWhileItIsAsSeen) {
   const std::uint32_t word = hidden_archive | file_attribute_system;
   make_file("shortcut.lnk", "the original bytes", word);
+  std::string_view seen = "the original bytes";
   for (const std::string_view bytes : {"much longer than the original bytes were", "short", ""}) {
     SCOPED_TRACE(bytes);
-    ASSERT_TRUE(files_.write_in_place(at("shortcut.lnk"), bytes));
+    ASSERT_EQ(files_.write_in_place(at("shortcut.lnk"), seen, bytes).value_or(InPlace::differs),
+              InPlace::written);
     EXPECT_EQ(files_.read_file(at("shortcut.lnk")).value_or("?"), bytes);
     EXPECT_EQ(files_.metadata(at("shortcut.lnk")).value_or(FileMetadata{}).size, bytes.size());
     EXPECT_EQ(files_.get_attributes(at("shortcut.lnk")).value_or(0), word);
+    seen = bytes;
   }
+  EXPECT_EQ(files_.write_in_place(at("shortcut.lnk"), "changed since", "x").value_or(InPlace{}),
+            InPlace::differs);
+  EXPECT_EQ(files_.read_file(at("shortcut.lnk")).value_or("?"), "");
   EXPECT_EQ(sorted_listing(dir_), std::vector<std::string>{"shortcut.lnk"});
 
   ASSERT_TRUE(files_.create_directories(at("folder")));
-  EXPECT_EQ(error_of(files_.write_in_place(at("folder"), "x")), error_access_denied);
-  EXPECT_EQ(error_of(files_.write_in_place(at("none\\x.lnk"), "x")), error_path_not_found);
+  const auto untouched = [](const InPlaceResult& result) {
+    return !result && !result.error().touched;
+  };
+  EXPECT_EQ(error_of(files_.write_in_place(at("folder"), "", "x")), error_access_denied);
+  EXPECT_TRUE(untouched(files_.write_in_place(at("none\\x.lnk"), "", "x")));
+  EXPECT_EQ(error_of(files_.write_in_place(at("none\\x.lnk"), "", "x")), error_path_not_found);
   make_file("readonly.lnk", "keep", readonly_archive);
   if (read_only_binds_writes()) {
-    EXPECT_EQ(error_of(files_.write_in_place(at("readonly.lnk"), "x")), error_access_denied);
+    const auto refused = files_.write_in_place(at("readonly.lnk"), "keep", "x");
+    EXPECT_EQ(error_of(refused), error_access_denied);
+    EXPECT_TRUE(untouched(refused));
     EXPECT_EQ(files_.read_file(at("readonly.lnk")).value_or(""), "keep");
   }
   EXPECT_FALSE(path_exists(files_, at("missing.lnk")));
@@ -386,7 +400,7 @@ TEST_F(FileSystemContract, ABriefLockIsWaitedOutAndALongOneFailsTheCallAlone) {
   };
   const Case cases[] = {
       {"write in place",
-       [&](const std::string& p) { return error_of(files_.write_in_place(p, "new")); }},
+       [&](const std::string& p) { return error_of(files_.write_in_place(p, "old", "new")); }},
       {"set attributes",
        [&](const std::string& p) { return error_of(files_.set_attributes(p, hidden_archive)); }},
       {"delete", [&](const std::string& p) { return error_of(files_.delete_file(p)); }},
@@ -400,7 +414,7 @@ TEST_F(FileSystemContract, ABriefLockIsWaitedOutAndALongOneFailsTheCallAlone) {
   }
   make_file("long.lnk", "old");
   platform_->hold_open(at("long.lnk"), milliseconds(4000));
-  EXPECT_EQ(error_of(files_.write_in_place(at("long.lnk"), "new")), error_sharing_violation);
+  EXPECT_EQ(error_of(files_.write_in_place(at("long.lnk"), "old", "new")), error_sharing_violation);
   make_file("readonly.lnk", "keep", readonly_archive);
   EXPECT_EQ(error_of(files_.delete_file(at("readonly.lnk"))), error_access_denied);
 }

@@ -42,8 +42,9 @@ class RecordingFileSystem final : public FileSystem {
   OsResult<void> write_file(std::string_view p, std::string_view b, bool flush) override {
     return record(Op::write_file, p, inner_.write_file(p, b, flush));
   }
-  OsResult<void> write_in_place(std::string_view p, std::string_view b) override {
-    return record(Op::write_in_place, p, inner_.write_in_place(p, b));
+  InPlaceResult write_in_place(std::string_view p, std::string_view e,
+                               std::string_view b) override {
+    return record(Op::write_in_place, p, inner_.write_in_place(p, e, b));
   }
   OsResult<void> flush_file(std::string_view p) override {
     return record(Op::flush_file, p, inner_.flush_file(p));
@@ -69,8 +70,8 @@ class RecordingFileSystem final : public FileSystem {
   }
 
  private:
-  template <class T>
-  OsResult<T> record(Op op, std::string_view path, OsResult<T> result) {
+  template <class Result>
+  Result record(Op op, std::string_view path, Result result) {
     if (result)
       calls.push_back(std::string(fake::op_name(op)) + " " + std::string(file_name(path)));
     return result;

@@ -51,7 +51,7 @@ TEST_F(LongPathContract, EveryFileCallWorksPastMaxPath) {
   EXPECT_EQ(files_.metadata(in("Notes.txt.lnk")).value_or(FileMetadata{}).size, 10u);
   ASSERT_TRUE(files_.set_attributes(in("Notes.txt.lnk"), hidden_archive));
   EXPECT_EQ(files_.get_attributes(in("Notes.txt.lnk")).value_or(0), hidden_archive);
-  ASSERT_TRUE(files_.write_in_place(in("Notes.txt.lnk"), "in place"));
+  ASSERT_TRUE(files_.write_in_place(in("Notes.txt.lnk"), "link bytes", "in place"));
   EXPECT_EQ(files_.read_file(in("Notes.txt.lnk")).value_or(""), "in place");
   EXPECT_EQ(files_.get_attributes(in("Notes.txt.lnk")).value_or(0), hidden_archive);
   ASSERT_TRUE(files_.create_new_file(in("Notes.txt.lnk.backup"), "link bytes", true));
@@ -98,7 +98,7 @@ TEST_F(LongPathContract, NamesEndingInADotOrASpaceAreTheirOwnEntries) {
     ASSERT_TRUE(files_.create_new_file(in("notes "), "space", false));
     ASSERT_TRUE(files_.create_new_file(in("notes."), "dot", false));
     EXPECT_EQ(sorted_listing(folder), (std::vector<std::string>{"notes", "notes ", "notes."}));
-    ASSERT_TRUE(files_.write_in_place(in("notes "), "SPACE"));
+    ASSERT_TRUE(files_.write_in_place(in("notes "), "space", "SPACE"));
     ASSERT_TRUE(files_.set_attributes(in("notes."), hidden_archive));
     EXPECT_EQ(files_.read_file(in("notes")).value_or(""), "plain");
     EXPECT_EQ(files_.read_file(in("notes ")).value_or(""), "SPACE");

@@ -178,6 +178,7 @@ void FakeFileSystem::write_in_steps(const std::string& key, std::string_view pat
   Node node;
   node.attributes = attributes;
   node.truncated = true;
+  node.written = ++ticks_;
   if (const Node* existing = find(key)) {
     node.durable = existing->durable;
     node.reparse_tag = existing->reparse_tag;
@@ -209,6 +210,7 @@ void FakeFileSystem::load_state(State state) {
   for (const auto& [key, node] : nodes_) {
     next_order_ = std::max(next_order_, node.order + 1);
     next_id_ = std::max(next_id_, node.id + 1);
+    ticks_ = std::max({ticks_, node.written, node.accessed});
   }
 }
 
@@ -245,6 +247,7 @@ OsResult<void> FakeFileSystem::set_attributes(std::string_view path, std::uint32
     if (has_nul(path)) return fail(error_invalid_name);
     Node* node = find(key);
     if (node == nullptr) return not_found(key);
+    if (write_denied(key)) return fail(error_access_denied);
     // Windows keeps the bits that say what the entry is; only the settable ones change.
     std::uint32_t bits = (node->attributes & ~(settable_attributes | file_attribute_normal)) |
                          (attributes & settable_attributes);
@@ -301,7 +304,9 @@ OsResult<std::string> FakeFileSystem::read_file(std::string_view path) {
     if (!locked(fold(path))) {
       if (auto fetched = hydrate(fold(path)); !fetched) return fail(fetched.error().code);
     }
-    return load(path);
+    auto bytes = load(path);
+    if (bytes) read_from(write_target(fold(path), path).first);
+    return bytes;
   });
 }
 
@@ -315,19 +320,26 @@ OsResult<void> FakeFileSystem::write_file(std::string_view path, std::string_vie
   });
 }
 
-OsResult<void> FakeFileSystem::write_in_place(std::string_view path, std::string_view bytes) {
-  return faults_.run(Op::write_in_place, path, fail, [&]() -> OsResult<void> {
+InPlaceResult FakeFileSystem::write_in_place(std::string_view path, std::string_view expected,
+                                             std::string_view bytes) {
+  const auto untouched = [](std::uint32_t code) {
+    return std::unexpected(InPlaceFailure{Win32Error{code}, false});
+  };
+  return faults_.run(Op::write_in_place, path, untouched, [&]() -> InPlaceResult {
     const std::string entry_key = fold(path);
-    if (has_nul(path)) return fail(error_invalid_name);
+    if (has_nul(path)) return untouched(error_invalid_name);
     const auto [key, spelled] = write_target(entry_key, path);
-    if (locked(entry_key) || locked(key)) return fail(error_sharing_violation);
-    if (find(entry_key) == nullptr) return not_found(entry_key);
+    if (locked(entry_key) || locked(key)) return untouched(error_sharing_violation);
+    if (find(entry_key) == nullptr) return untouched(not_found(entry_key).error().code);
     const Node* existing = find(key);
-    if (existing == nullptr) return fail(error_file_not_found);
-    if (existing->directory || (existing->attributes & file_attribute_readonly) != 0) {
-      return fail(error_access_denied);
+    if (existing == nullptr) return untouched(error_file_not_found);
+    if (existing->directory || (existing->attributes & file_attribute_readonly) != 0 ||
+        write_denied(key)) {
+      return untouched(error_access_denied);
     }
-    if (auto fetched = hydrate(key); !fetched) return fetched;
+    if (auto fetched = hydrate(key); !fetched) return untouched(fetched.error().code);
+    read_from(key);
+    if (find(key)->content != expected) return InPlace::differs;
     const std::string old = find(key)->content.str();
     const std::string shown = find(key)->path;
     // Writing marks the file changed since its last backup, as every write does.
@@ -335,6 +347,7 @@ OsResult<void> FakeFileSystem::write_in_place(std::string_view path, std::string
       Node& node = *find(key);
       node.content = Bytes(content);
       node.attributes = (node.attributes & ~file_attribute_normal) | file_attribute_archive;
+      node.written = ++ticks_;
       changed(Op::write_in_place, shown, step);
     };
     const std::size_t half = bytes.size() / 2;
@@ -345,7 +358,7 @@ OsResult<void> FakeFileSystem::write_in_place(std::string_view path, std::string
     write(std::string(bytes) + old.substr(std::min(bytes.size(), old.size())), "all bytes written");
     if (old.size() > bytes.size()) write(std::string(bytes), "end set");
     make_durable(key, Op::write_in_place);
-    return {};
+    return InPlace::written;
   });
 }
 
@@ -358,7 +371,7 @@ OsResult<void> FakeFileSystem::flush_file(std::string_view path) {
     const std::string key = write_target(entry_key, path).first;
     const Node* node = find(key);
     if (node == nullptr) return fail(error_file_not_found);
-    if (node->directory || (node->attributes & file_attribute_readonly) != 0) {
+    if (node->directory || (node->attributes & file_attribute_readonly) != 0 || write_denied(key)) {
       return fail(error_access_denied);
     }
     make_durable(key, Op::flush_file);
@@ -375,6 +388,7 @@ OsResult<void> FakeFileSystem::create_new_file(std::string_view path, std::strin
     if (auto parent = check_parent(key); !parent) return parent;
     // A symbolic link is a name that exists, whether or not its target does.
     if (find(key) != nullptr) return fail(error_file_exists);
+    if (write_denied(key)) return fail(error_access_denied);
     write_in_steps(key, path, file_attribute_archive, Bytes(bytes), Op::create_new_file);
     if (flush) make_durable(key, Op::create_new_file);
     return {};
@@ -401,6 +415,7 @@ OsResult<void> FakeFileSystem::rename(Op operation, std::string_view from, std::
     const Node* source = find(source_key);
     if (source == nullptr) return not_found(source_key);
     if (auto parent = check_parent(target_key); !parent) return parent;
+    if (write_denied(source_key) || write_denied(target_key)) return fail(error_access_denied);
     std::optional<std::uint64_t> order;
     if (const Node* existing = find(target_key); existing != nullptr && source_key != target_key) {
       if (!replace_existing) return fail(error_already_exists);
@@ -444,7 +459,10 @@ OsResult<void> FakeFileSystem::replace_file(std::string_view replaced,
   if (target == nullptr) return refuse(not_found(replaced_key).error().code);
   if (source == nullptr) return refuse(not_found(replacement_key).error().code);
   if (target->directory || source->directory) return refuse(error_access_denied);
-  if ((target->attributes & file_attribute_readonly) != 0) return refuse(error_access_denied);
+  if ((target->attributes & file_attribute_readonly) != 0 || write_denied(replaced_key) ||
+      write_denied(replacement_key)) {
+    return refuse(error_access_denied);
+  }
   // The replaced file's name, attributes and place stay; its content, with what of it
   // is durable, becomes the replacement's.
   Node result = *target;
@@ -470,7 +488,7 @@ OsResult<void> FakeFileSystem::delete_file(std::string_view path) {
     if (has_nul(path)) return fail(error_invalid_name);
     const Node* node = find(key);
     if (node == nullptr) return not_found(key);
-    if (node->directory || (node->attributes & file_attribute_readonly) != 0) {
+    if (node->directory || (node->attributes & file_attribute_readonly) != 0 || write_denied(key)) {
       return fail(error_access_denied);
     }
     const std::string shown = node->path;
@@ -496,6 +514,7 @@ OsResult<void> FakeFileSystem::create_directories(std::string_view path) {
       current = parent_of(current);
     }
     if (missing.empty()) return {};
+    if (write_denied(missing.back())) return fail(error_access_denied);
     // Every folder made takes the caller's spelling of its own path.
     std::map<std::string, std::string> spelled;
     for (std::string_view prefix = path; !prefix.empty(); prefix = parent_path(prefix)) {
@@ -523,8 +542,9 @@ OsResult<void> FakeFileSystem::store(std::string_view path, std::string_view byt
   if (locked(entry_key) || locked(key)) return fail(error_sharing_violation);
   if (auto parent = check_parent(key); !parent) return parent;
   const Node* existing = find(key);
-  if (existing != nullptr &&
-      (existing->directory || (existing->attributes & file_attribute_readonly) != 0)) {
+  if ((existing != nullptr &&
+       (existing->directory || (existing->attributes & file_attribute_readonly) != 0)) ||
+      write_denied(key)) {
     return fail(error_access_denied);
   }
   write_in_steps(key, spelled, existing ? existing->attributes : file_attribute_archive,
@@ -556,6 +576,8 @@ void FakeFileSystem::add_file(std::string_view path, std::string_view content,
   node.attributes = attributes;
   node.content = Bytes(content);
   node.durable = node.content;
+  // Made long ago and looked at since: reading it does not move its access time.
+  node.accessed = 1;
   put(key, path, std::move(node));
 }
 
@@ -579,6 +601,29 @@ void FakeFileSystem::add_placeholder(std::string_view path, std::string_view con
   node.reparse_tag = reparse_tag_cloud;
   node.in_cloud = in_cloud;
 }
+
+void FakeFileSystem::read_from(const std::string& key) {
+  // As a volume that keeps access times relatively: the first read after a change moves
+  // the time, later ones leave it.
+  Node* node = find(key);
+  if (node != nullptr && node->accessed <= node->written) node->accessed = ++ticks_;
+}
+
+std::optional<FakeFileSystem::TargetInfo> FakeFileSystem::link_target(std::string_view path) {
+  const std::string key = fold(path);
+  const Node* node = follow(find(key));
+  if (node == nullptr) return std::nullopt;
+  const TargetInfo info{node->attributes, node->directory ? 0 : node->content.size(), node->written,
+                        node->accessed};
+  read_from(fold(node->path));
+  return info;
+}
+
+bool FakeFileSystem::write_denied(const std::string& key) const {
+  return denied_.contains(key) || denied_.contains(parent_of(key));
+}
+
+void FakeFileSystem::deny_writes(std::string_view path) { denied_.insert(fold(path)); }
 
 void FakeFileSystem::lock(std::string_view path) { locked_.insert(fold(path)); }
 

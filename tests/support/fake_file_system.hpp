@@ -87,6 +87,17 @@ class FakeFileSystem final : public FileSystem {
     bool in_cloud = false;    // a placeholder whose bytes are not here
     std::uint64_t order = 0;  // creation order, for listings
     std::uint64_t id = 0;     // the file ID
+    // Last write and last access, in the volume's ticks (every write and every first
+    // read after one takes the next tick).
+    std::uint64_t written = 0;
+    std::uint64_t accessed = 0;
+  };
+  // What a shell link holds of its target, besides its path.
+  struct TargetInfo {
+    std::uint32_t attributes = 0;
+    std::uint64_t size = 0;
+    std::uint64_t written = 0;
+    std::uint64_t accessed = 0;
   };
   // An entry appearing, going or changing its name, as a folder watcher sees it.
   struct EntryEvent {
@@ -107,7 +118,8 @@ class FakeFileSystem final : public FileSystem {
   OsResult<std::vector<DirectoryEntry>> list_directory(std::string_view folder) override;
   OsResult<std::string> read_file(std::string_view path) override;
   OsResult<void> write_file(std::string_view path, std::string_view bytes, bool flush) override;
-  OsResult<void> write_in_place(std::string_view path, std::string_view bytes) override;
+  InPlaceResult write_in_place(std::string_view path, std::string_view expected,
+                               std::string_view bytes) override;
   OsResult<void> flush_file(std::string_view path) override;
   OsResult<void> create_new_file(std::string_view path, std::string_view bytes,
                                  bool flush) override;
@@ -131,6 +143,11 @@ class FakeFileSystem final : public FileSystem {
                        std::uint32_t attributes = file_attribute_archive);
   // Whether the sync client can fetch a placeholder's bytes (it can unless told).
   void set_cloud_provider_running(bool running) { cloud_running_ = running; }
+  // The entry (a file, or a folder with the entries in it) may be read but not written,
+  // renamed, deleted or given attributes, nor may anything be created in the folder:
+  // every such call fails with access denied, as the public desktop answers a program
+  // that runs without elevation.
+  void deny_writes(std::string_view path);
   // Every access to the path fails with ERROR_SHARING_VIOLATION from now on.
   void lock(std::string_view path);
   // The same, until the volume's clock has moved on by `duration` (a scanner's glance).
@@ -158,6 +175,9 @@ class FakeFileSystem final : public FileSystem {
   OsResult<FileMetadata> stat(std::string_view path) const;
   OsResult<std::string> load(std::string_view path) const;
   OsResult<void> store(std::string_view path, std::string_view bytes, Op operation);
+  // What the shell puts in a link to the entry (following a symbolic link), which it
+  // opens to find out, as a read does; nothing when there is no such entry.
+  std::optional<TargetInfo> link_target(std::string_view path);
 
   const State& state() const { return nodes_; }
   void load_state(State state);
@@ -194,6 +214,9 @@ class FakeFileSystem final : public FileSystem {
   // Fetches a placeholder's bytes before they are read or written.
   OsResult<void> hydrate(const std::string& key);
   bool locked(const std::string& key) const;
+  bool write_denied(const std::string& key) const;
+  // A read of the entry: its access time moves as the volume keeps it.
+  void read_from(const std::string& key);
   void erase(const std::string& key);
   OsResult<void> rename(Op operation, std::string_view from, std::string_view to,
                         bool replace_existing);
@@ -202,6 +225,8 @@ class FakeFileSystem final : public FileSystem {
   Observer& observer_;
   State nodes_;
   std::set<std::string> locked_;
+  std::set<std::string> denied_;
+  std::uint64_t ticks_ = 1;
   std::map<std::string, std::chrono::milliseconds> locked_until_;
   std::chrono::milliseconds clock_{0};
   bool cloud_running_ = true;

@@ -51,9 +51,14 @@ bool fits_max_path(std::string_view path) { return to_utf16(path).size() < max_p
 
 }  // namespace
 
-std::string FakeShell::link_bytes(const LinkInfo& link) {
+std::string FakeShell::link_bytes(const LinkInfo& link,
+                                  std::optional<FakeFileSystem::TargetInfo> target) {
   std::string bytes(link_magic);
   bytes += "target=" + link.target + "\n";
+  if (target) {
+    bytes += "about=" + std::to_string(target->attributes) + " " + std::to_string(target->size) +
+             " " + std::to_string(target->written) + " " + std::to_string(target->accessed) + "\n";
+  }
   bytes += "arguments=" + link.arguments + "\n";
   bytes += "workdir=" + link.working_directory + "\n";
   bytes += "icon=" + link.icon_path + "\n";
@@ -66,9 +71,23 @@ ComResult<std::string> FakeShell::link_bytes_with_icon(std::string_view link_byt
   return faults_.run(Op::link_bytes_with_icon, {}, failed, [&]() -> ComResult<std::string> {
     auto link = parse_link(link_bytes);
     if (!link) return fail(e_fail);
-    link->icon_path = std::string(icon_path);
-    link->icon_index = 0;
-    return this->link_bytes(*link);
+    // Only the icon changes: what the link holds of its target stays as it was saved.
+    // (Built by appending: GCC 12 warns falsely about std::string::replace here.)
+    std::string changed;
+    std::string_view rest = link_bytes;
+    while (!rest.empty()) {
+      const std::size_t end = std::min(rest.find('\n'), rest.size() - 1) + 1;
+      const std::string_view line = rest.substr(0, end);
+      if (line.starts_with("icon=")) {
+        changed.append("icon=").append(icon_path).append("\n");
+      } else if (line.starts_with("index=")) {
+        changed.append("index=0\n");
+      } else {
+        changed.append(line);
+      }
+      rest.remove_prefix(end);
+    }
+    return changed;
   });
 }
 
@@ -77,9 +96,11 @@ ComResult<std::string> FakeShell::new_link_bytes(const NewLink& link) {
     // A target the link cannot hold whole comes back cut short.
     std::string target = link.target;
     while (to_utf16(target).size() >= max_path) target.pop_back();
-    return link_bytes(LinkInfo{target, link.arguments.value_or(""),
-                               link.working_directory.value_or(""), link.icon_path,
-                               link.icon_index});
+    // The shell link object looks at the target and keeps its attributes, size and times.
+    return link_bytes(
+        LinkInfo{target, link.arguments.value_or(""), link.working_directory.value_or(""),
+                 link.icon_path, link.icon_index},
+        files_.link_target(target).value_or(FakeFileSystem::TargetInfo{}));
   });
 }
 

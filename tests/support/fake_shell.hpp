@@ -14,10 +14,12 @@ namespace mossglow::fake {
 // The shell over the fake volume. A shell link is a small text that only this fake makes
 // (so any other bytes fail to load with E_FAIL, as Windows refuses a file that is not a
 // link); a target of MAX_PATH characters or more comes back cut short, as a link holds
-// it under Wine. An internet shortcut is rewritten whole, byte for byte as Wine's
-// WritePrivateProfileStringW does (see fake_profile.hpp), in place, leaving the
-// intermediate states of a write (see FakeFileSystem::store). Notifications are
-// recorded in order.
+// it under Wine. A new link holds its target's attributes, size and times as they were
+// when it was made, and making it reads the target (moving its access time), so two
+// links made of the same file a moment apart may differ, as on Windows. An internet shortcut is
+// rewritten whole, byte for byte as Wine's WritePrivateProfileStringW does (see fake_profile.hpp),
+// in place, leaving the intermediate states of a write (see FakeFileSystem::store). Notifications
+// are recorded in order.
 class FakeShell final : public Shell {
  public:
   struct Notification {
@@ -39,8 +41,10 @@ class FakeShell final : public Shell {
   void change_notify(std::uint32_t event, std::uint32_t flags,
                      std::optional<std::string_view> path) override;
 
-  // The bytes a link with these properties has on the fake volume.
-  static std::string link_bytes(const LinkInfo& link);
+  // The bytes a link with these properties has on the fake volume; a link the shell made
+  // also holds what it found of its target (zeros when there was none).
+  static std::string link_bytes(const LinkInfo& link,
+                                std::optional<FakeFileSystem::TargetInfo> target = std::nullopt);
   // A link file's properties, for the tests' checks (no call of the program's).
   std::optional<LinkInfo> read_link(std::string_view link_path) const;
 

@@ -60,9 +60,9 @@ TEST_F(ApplySkin, SkinsEveryShortcutOnBothDesktopsAndJournalsIt) {
   const std::vector<Record> expected{
       {on_user("应用.lnk"), original_copy("0.lnk"), *sha256_hex(link),
        *sha256_hex(w.files.content(on_user("应用.lnk")).value_or("")), std::nullopt, std::nullopt,
-       std::nullopt},
+       std::nullopt, true},
       {on_public("Site.url"), original_copy("1.url"), *sha256_hex(url), *sha256_hex(url_now),
-       std::nullopt, std::nullopt, std::nullopt},
+       std::nullopt, std::nullopt, std::nullopt, true},
   };
   EXPECT_EQ(backup_records(w), expected);
 
@@ -197,8 +197,8 @@ TEST_F(ApplySkin, ErrorsThatEndTheApplyBeforeAnyShortcutIsTouched) {
 // One shortcut failing at each of its steps: the exact failure line, what the journal
 // on disk then holds, and that the shortcut itself was left as it was. The new bytes are
 // worked out and journalled (with the original's hash) before the shortcut is written,
-// in place, so a failure before the write leaves no record and one in the write leaves
-// a record that names both versions.
+// in place, so a failure before the write leaves no record, and neither does a write
+// refused before it began: a journal names only what may have changed.
 TEST_F(ApplySkin, EachPerShortcutFailureGivesItsLineAndJournalState) {
   const std::string path = on_user("App.lnk");
   const std::string link = link_to("C:\\app.exe");
@@ -234,7 +234,13 @@ TEST_F(ApplySkin, EachPerShortcutFailureGivesItsLineAndJournalState) {
        [](auto& fw) { fw.faults.fail_nth(Op::link_bytes_with_icon, 1, 0x80070005u); },
        "Access is denied. (0x80070005)", false, false},
       {"writing in place", [&](auto& fw) { fw.faults.fail_on_path(Op::write_in_place, path, 112); },
-       "There is not enough space on the disk. (os error 112)", true, false},
+       "There is not enough space on the disk. (os error 112)", false, false},
+      {"changed at the last moment",
+       [&](auto& fw) {
+         fw.faults.before(Op::write_in_place, path,
+                          [&] { fw.files.add_file(path, link_to("C:\\other.exe")); });
+       },
+       "原快捷方式在换肤过程中发生变化，已保留原文件", false, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -67,7 +67,9 @@ struct Disk {
 // A call's result as its code: 0 for success, else the Win32 code or the HRESULT.
 std::uint32_t code_of(const auto& result) {
   if (result) return 0;
-  if constexpr (requires { result.error().code; })
+  if constexpr (requires { result.error().error.code; })
+    return result.error().error.code;
+  else if constexpr (requires { result.error().code; })
     return result.error().code;
   else
     return result.error().value;
@@ -95,11 +97,11 @@ TEST(FakeDisk, EachCallLeavesTheStatesARealDiskPassesThrough) {
        {"created or truncated: a=old b= v:1", "half the bytes written: a=old b=x v:1",
         "all bytes written: a=old b=xyz v:1", "flushed: a=old b=xyz v:1"}},
       {"write_in_place, longer",
-       [](Disk& d) { ASSERT_TRUE(d.w.files.write_in_place(at("a"), "NEWEST")); },
+       [](Disk& d) { ASSERT_TRUE(d.w.files.write_in_place(at("a"), "old", "NEWEST")); },
        {"half the bytes written: a=NEW v:1", "all bytes written: a=NEWEST v:1",
         "flushed: a=NEWEST v:1"}},
       {"write_in_place, shorter",
-       [](Disk& d) { ASSERT_TRUE(d.w.files.write_in_place(at("a"), "NE")); },
+       [](Disk& d) { ASSERT_TRUE(d.w.files.write_in_place(at("a"), "old", "NE")); },
        {"half the bytes written: a=Nld v:1", "all bytes written: a=NEd v:1", "end set: a=NE v:1",
         "flushed: a=NE v:1"}},
       {"rename_replace over a file",
@@ -175,7 +177,7 @@ TEST(FakeDisk, APowerCutTakesOnlyWhatWasNeverFlushed) {
        {"NEW!", "old", "NEW!", "NEd", ""}},
       {"rewritten with a flush", write("a", "NEW!", true), "a", kept},
       {"written in place, which flushes",
-       [](Disk& d) { ASSERT_TRUE(d.w.files.write_in_place(at("a"), "NEW!")); }, "a", kept},
+       [](Disk& d) { ASSERT_TRUE(d.w.files.write_in_place(at("a"), "old", "NEW!")); }, "a", kept},
       {"created, never flushed",
        [](Disk& d) { ASSERT_TRUE(d.w.files.create_new_file(at("b"), "abcd", false)); },
        "b",
@@ -256,7 +258,7 @@ TEST(FakeDisk, AWriteInPlaceStoppedAnywhereLeavesBlocksOfTheOldAndTheNew) {
     FakeWindows w;
     w.files.add_file(at("f"), from);
     w.record_history(true);
-    ASSERT_TRUE(w.files.write_in_place(at("f"), to));
+    ASSERT_TRUE(w.files.write_in_place(at("f"), from, to));
     for (const auto& snapshot : w.history()) {
       for (const Stop stop : fake::all_stops) {
         FakeWindows after;
@@ -316,7 +318,7 @@ TEST(FakeDisk, WritesGoThroughSymbolicLinksAndNamesActOnTheLink) {
   EXPECT_EQ(files.content(at("target")), "W");
   EXPECT_EQ(files.read_file(at("link")).value_or(""), "W");
   EXPECT_TRUE(is_link("link"));
-  ASSERT_TRUE(files.write_in_place(at("link"), "old"));
+  ASSERT_TRUE(files.write_in_place(at("link"), "W", "old"));
   EXPECT_EQ(files.content(at("target")), "old");
   EXPECT_EQ(files.durable_content(at("target")), "old");
   EXPECT_EQ(files.create_new_file(at("link"), "N", false).error().code, error_file_exists);
@@ -361,7 +363,7 @@ struct Script {
         [&] { return code_of(files.replace_file(at("c"), at("f"))); },
         [&] { return code_of(files.delete_file(at("b"))); },
         [&] { return code_of(files.create_directories(at("x"))); },
-        [&] { return code_of(files.write_in_place(at("a"), "in place")); },
+        [&] { return code_of(files.write_in_place(at("a"), "old", "in place")); },
         [&] { return code_of(d.w.shell.set_url_icon(at("h.url"), "C:\\i.ico")); },
         [&] {
           return code_of(d.w.registry.create_key(RegistryRoot::current_user, "Software\\T\\S",

@@ -96,7 +96,7 @@ TEST_F(OverlayApply, CoversAFileWithALinkToItAndHidesItKeepingItsOtherBits) {
   const auto hash = content_hash(w.system(), shortcut);
   ASSERT_TRUE(hash);
   EXPECT_EQ(w.files.content(in_data("overlay.json")),
-            serialize_overlay_journal({Overlay{item, shortcut, *hash}}));
+            serialize_overlay_journal({Overlay{item, shortcut, *hash, std::nullopt, true}}));
   EXPECT_FALSE(w.files.exists(in_data("overlay.tmp")));
 }
 
@@ -269,7 +269,7 @@ TEST(OverlayApplyItemFailures, EachStepLeavesTheStateRestoreExpects) {
   const std::string a_link = a + ".lnk";
   const std::string b = on_user("B.txt");
   enum class Shortcut { absent, link, someone_elses };
-  enum class Record { none, without_hash, with_hash };
+  enum class Record { none, complete };
   struct Case {
     const char* name;
     std::function<void(fake::FakeWindows&)> arrange;
@@ -290,30 +290,29 @@ TEST(OverlayApplyItemFailures, EachStepLeavesTheStateRestoreExpects) {
       {"reading the link back",
        [](auto& w) { w.faults.fail_nth(Op::link_from_bytes, 1, 0x80004005u); },
        "Unspecified error (0x80004005)", Shortcut::absent, Record::none, false},
-      // The record stays in the list and reaches the disk with B's save; the link never
-      // appeared, so a restore finds nothing to undo.
+      // Nothing reached the desktop: B's save leaves the record out, as it names no change.
       {"journal save", [](auto& w) { w.faults.fail_nth(Op::write_file, 2, 112); }, full,
-       Shortcut::absent, Record::with_hash, false},
+       Shortcut::absent, Record::none, false},
       {"creating the link", fail_path(Op::create_new_file, a_link, 112), full, Shortcut::absent,
-       Record::with_hash, false},
-      // A file that took the name meanwhile is someone else's: the record stops naming
-      // its bytes, so that no restore can take it for the link.
+       Record::none, false},
+      // A file that took the name meanwhile is someone else's: the record goes at once,
+      // so that no restore can take that file for the link.
       {"name taken after the listing",
        [&](fake::FakeWindows& w) {
          w.faults.before(Op::create_new_file, a_link, [&] { w.files.add_file(a_link, ""); });
        },
-       "The file exists. (os error 80)", Shortcut::someone_elses, Record::without_hash, false},
+       "The file exists. (os error 80)", Shortcut::someone_elses, Record::none, false},
       {"attributes unreadable", fail_path(Op::get_attributes, a, error_access_denied), denied,
-       Shortcut::link, Record::with_hash, false},
+       Shortcut::link, Record::complete, false},
       {"hidden by someone since the scan",
        [&](fake::FakeWindows& w) {
          w.faults.before(Op::get_attributes, a,
                          [&] { w.files.add_file(a, "a", archive | file_attribute_hidden); });
        },
-       "原项目状态已变化", Shortcut::link, Record::with_hash, false,
+       "原项目状态已变化", Shortcut::link, Record::complete, false,
        archive | file_attribute_hidden},
       {"hiding refused", fail_path(Op::set_attributes, a, error_access_denied), denied,
-       Shortcut::link, Record::with_hash, true},
+       Shortcut::link, Record::complete, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -332,7 +331,8 @@ TEST(OverlayApplyItemFailures, EachStepLeavesTheStateRestoreExpects) {
     if (c.record != Record::none) {
       EXPECT_EQ(records[0].original, a);
       EXPECT_EQ(records[0].shortcut, a_link);
-      EXPECT_EQ(records[0].shortcut_hash.has_value(), c.record == Record::with_hash);
+      EXPECT_TRUE(records[0].complete);
+      EXPECT_FALSE(records[0].shortcut_bytes);
     }
     switch (c.shortcut) {
       case Shortcut::absent:
@@ -349,8 +349,8 @@ TEST(OverlayApplyItemFailures, EachStepLeavesTheStateRestoreExpects) {
     EXPECT_EQ(w.files.attributes(a), c.attributes_after);
     EXPECT_EQ(hide_attempts, c.hiding_tried ? 1 : 0);
 
-    EXPECT_EQ(records.back(),
-              (Overlay{b, b + ".lnk", content_hash(w.system(), b + ".lnk").value()}));
+    EXPECT_EQ(records.back(), (Overlay{b, b + ".lnk", content_hash(w.system(), b + ".lnk").value(),
+                                       std::nullopt, true}));
     EXPECT_EQ(w.files.attributes(b), archive | file_attribute_hidden);
   }
 }

@@ -7,6 +7,7 @@
 #include "overlay/apply.hpp"
 #include "overlay/journal.hpp"
 #include "overlay/restore.hpp"
+#include "platform/text.hpp"
 #include "shortcut_fixture.hpp"
 #include "state/content_hash.hpp"
 
@@ -24,9 +25,12 @@ std::string summary(int restored, int kept) {
          " 个。";
 }
 
+// A link the shell made of the item as the tests lay it out (made long ago, and looked at
+// since), before it was hidden.
 std::string overlay_link(std::string_view target) {
   return fake::FakeShell::link_bytes(
-      LinkInfo{std::string(target), "", "", std::string(icon_path), 0});
+      LinkInfo{std::string(target), "", "", std::string(icon_path), 0},
+      fake::FakeFileSystem::TargetInfo{file_attribute_readonly | file_attribute_archive, 4, 0, 1});
 }
 
 void put_journal(fake::FakeWindows& w, const std::vector<Overlay>& records) {
@@ -73,7 +77,11 @@ TEST(OverlayRestore, EachSituationHasItsOutcome) {
     bool link_deleted;
     bool attributes_written;
     std::string reason;  // the line under the summary for a kept record
+    // How far the apply's journal got: an earlier version's record (the hash alone), a
+    // record whose link may be cut short (its bytes with it), or a complete one.
+    enum class Journal { earlier, open, complete } journal = Journal::earlier;
   };
+  using enum Case::Journal;
   const std::string denied = "Access is denied. (os error 5)";
   const std::string changed = "快捷方式已改变或创建中断";
   const std::string gone = "生成的快捷方式不存在";
@@ -92,7 +100,16 @@ TEST(OverlayRestore, EachSituationHasItsOutcome) {
       {"no hash, link empty", visible, empty, false, none, false, true, false, false, changed},
       {"link empty, its creation stopped", visible, empty, true, none, true, true, true, false, ""},
       {"link cut short, the item hidden after a power cut", hidden, cut_short, true, none, true,
-       true, true, true, ""},
+       true, true, true, "", open},
+      // The item's attributes and times have moved on since the link was made of it, so
+      // bytes made again could never prove it: only the journalled ones can.
+      {"link cut short, a journal without its bytes", hidden, cut_short, true, none, false, false,
+       false, false, changed},
+      {"complete, the link whole", hidden, ours, true, none, true, true, true, true, "", complete},
+      {"complete, the link cut short by someone since", hidden, cut_short, true, none, false, false,
+       false, false, changed, complete},
+      {"complete, the link emptied by someone since", visible, empty, true, none, false, true,
+       false, false, changed, complete},
       {"link edited by the user", hidden, edited, true, none, false, false, false, false, changed},
       {"hidden bit cannot be cleared", hidden, ours, true, Op::set_attributes, false, false, false,
        true, denied},
@@ -113,7 +130,9 @@ TEST(OverlayRestore, EachSituationHasItsOutcome) {
                                    : c.link == cut_short ? link.substr(0, 20) + std::string(9, '\0')
                                                          : "";
     if (c.link != no_link) w.files.add_file(shortcut, link_bytes);
-    const Overlay record{item, shortcut, c.hash_recorded ? std::optional(link_hash) : std::nullopt};
+    Overlay record{item, shortcut, c.hash_recorded ? std::optional(link_hash) : std::nullopt};
+    if (c.journal == open) record.shortcut_bytes = base64_encode(link);
+    record.complete = c.journal == complete;
     put_journal(w, {record});
     const auto journal_before = w.files.content(in_data("overlay.json"));
     if (c.failing) {

@@ -38,7 +38,8 @@ class SteamConversion : public ::testing::Test {
 
 TEST_F(SteamConversion, AGameShortcutBecomesALinkToSteamWithTheMascotIcon) {
   const std::string url = url_to(game_address);
-  w.files.add_file(on_user("Game.url"), url);
+  // A read-only .url has the bit cleared to be deleted; the record keeps it.
+  w.files.add_file(on_user("Game.url"), url, file_attribute_readonly | file_attribute_archive);
 
   const auto outcome = apply();
   ASSERT_TRUE(outcome) << outcome.error();
@@ -60,7 +61,8 @@ TEST_F(SteamConversion, AGameShortcutBecomesALinkToSteamWithTheMascotIcon) {
   const std::string link_hash = *sha256_hex(steam_link_bytes(game_address));
   EXPECT_EQ(backup_records(w),
             (std::vector<Record>{{on_user("Game.url"), original_copy("0.url"), *sha256_hex(url),
-                                  std::nullopt, on_user("Game.lnk"), link_hash, std::nullopt}}));
+                                  std::nullopt, on_user("Game.lnk"), link_hash,
+                                  file_attribute_readonly | file_attribute_archive, true}}));
 }
 
 // Only Steam game addresses, in any letter case, are converted, each shortcut of one
@@ -127,13 +129,14 @@ TEST_F(SteamConversion, ANameTakenOnEitherDesktopKeepsTheUrl) {
 }
 
 // A conversion failing at each of its steps: the failure line, how far the journal on
-// disk got, and which files exist. The .url itself is never deleted.
+// disk got (no record at all while nothing on the desktop changed), and which files
+// exist. The .url itself is never deleted.
 TEST_F(SteamConversion, EachFailureKeepsTheUrlAndJournalsHowFarItGot) {
   const std::string url_path = on_user("Game.url");
   const std::string link_path = on_user("Game.lnk");
   const std::string staging = original_copy("0.skin.lnk");
   const std::string url = url_to(game_address);
-  enum class Journal { none, no_replacement, replacement };
+  enum class Journal { none, replacement };
   struct Case {
     const char* name;
     std::function<void(fake::FakeWindows&)> arrange;
@@ -160,25 +163,22 @@ TEST_F(SteamConversion, EachFailureKeepsTheUrlAndJournalsHowFarItGot) {
       {"Steam not installed",
        [](auto& fw) { fw.registry.remove_key(RegistryRoot::classes_root, "steam"); },
        "无法读取 Steam 启动命令：The system cannot find the file specified. (os error 2)",
-       Journal::no_replacement, false, false},
+       Journal::none, false, false},
       {"steam.exe missing", [](auto& fw) { (void)fw.files.delete_file(steam_exe); },
-       "Steam 启动程序不存在或不是 steam.exe，已保留原快捷方式", Journal::no_replacement, false,
-       false},
+       "Steam 启动程序不存在或不是 steam.exe，已保留原快捷方式", Journal::none, false, false},
       {"link object fails",
        [](auto& fw) { fw.faults.fail_nth(Op::new_link_bytes, 1, 0x80070005u); },
-       "Access is denied. (0x80070005)", Journal::no_replacement, false, false},
+       "Access is denied. (0x80070005)", Journal::none, false, false},
       {"staging link not read back",
        [&](auto& fw) { fw.shell.override_icon_location(staging, std::nullopt); }, read_back,
-       Journal::no_replacement, true, false},
+       Journal::none, true, false},
       {"staging link cannot be kept", nth_call_fails(Op::create_new_file, staging, 1, 112),
-       "There is not enough space on the disk. (os error 112)", Journal::no_replacement, false,
-       false},
+       "There is not enough space on the disk. (os error 112)", Journal::none, false, false},
       {"second journal save", nth_call_fails(Op::write_file, in_data("backup.tmp"), 2, 112),
-       "There is not enough space on the disk. (os error 112)", Journal::no_replacement, true,
-       false},
+       "There is not enough space on the disk. (os error 112)", Journal::none, true, false},
       // The link is created under its own name, only where that name is free.
       {"desktop link name taken meanwhile", nth_call_fails(Op::create_new_file, link_path, 1, 80),
-       "The file exists. (os error 80)", Journal::replacement, true, false},
+       "The file exists. (os error 80)", Journal::none, true, false},
       {"desktop link not read back",
        [&](auto& fw) {
          fw.shell.override_icon_location(link_path, IconLocation{std::string(icon_path), 1});
@@ -233,13 +233,9 @@ TEST_F(SteamConversion, EachFailureKeepsTheUrlAndJournalsHowFarItGot) {
     EXPECT_EQ(r.path, url_path);
     EXPECT_EQ(r.original_hash, *sha256_hex(url_before));
     EXPECT_FALSE(r.applied_hash.has_value());
-    if (c.journal == Journal::replacement) {
-      EXPECT_EQ(r.replacement_path, link_path);
-      EXPECT_EQ(r.replacement_hash, *sha256_hex(fw.files.content(staging).value_or("")));
-    } else {
-      EXPECT_FALSE(r.replacement_path.has_value());
-      EXPECT_FALSE(r.replacement_hash.has_value());
-    }
+    EXPECT_EQ(r.replacement_path, link_path);
+    EXPECT_EQ(r.replacement_hash, *sha256_hex(fw.files.content(staging).value_or("")));
+    EXPECT_FALSE(r.complete);
   }
 }
 

@@ -30,7 +30,8 @@ inline void install_steam(fake::FakeWindows& w) {
 inline std::string steam_link_bytes(std::string_view address) {
   return fake::FakeShell::link_bytes(
       LinkInfo{std::string(steam_exe), "-- \"" + std::string(address) + "\"",
-               std::string(steam_folder), std::string(icon_path), 0});
+               std::string(steam_folder), std::string(icon_path), 0},
+      fake::FakeFileSystem::TargetInfo{file_attribute_archive, 8, 0, 1});
 }
 
 }  // namespace mossglow::testing_support

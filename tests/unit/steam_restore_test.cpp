@@ -31,9 +31,13 @@ struct Converted {
   }
   Status restore() {
     const DesktopPlaces places = places_of(w);
-    return restore_steam_shortcut(
-        w.system(), places,
-        {record, record.path, *record.replacement_path, url, join_path(data_dir, "originals")});
+    const std::string originals = join_path(data_dir, "originals");
+    const SteamRestore steam{record, record.path, *record.replacement_path, url, originals};
+    auto plan = examine_steam_shortcut(w.system(), places, steam);
+    if (!plan) return std::unexpected(plan.error());
+    auto done = finish_steam_shortcut(w.system(), steam, *plan);
+    if (!done) return std::unexpected(done.error().text);
+    return {};
   }
 };
 

@@ -86,9 +86,8 @@ class PerMonitorDpi {
     const HMODULE user32 = GetModuleHandleW(L"user32.dll");
     if (user32 == nullptr) return;
     // Through a plain function type, which any function pointer may be cast from.
-    const auto found = reinterpret_cast<void (*)()>(
-        reinterpret_cast<void*>(GetProcAddress(user32, "SetThreadDpiAwarenessContext")));
-    set_ = reinterpret_cast<SetContext>(found);
+    set_ = reinterpret_cast<SetContext>(
+        reinterpret_cast<void (*)()>(GetProcAddress(user32, "SetThreadDpiAwarenessContext")));
     if (set_ == nullptr) return;
     previous_ = set_(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     if (previous_ == nullptr) previous_ = set_(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE);
@@ -111,6 +110,12 @@ std::unexpected<HResult> failure(HRESULT hr) {
 
 constexpr HRESULT from_win32(DWORD code) {
   return static_cast<HRESULT>(hresult_from_win32(code).value);
+}
+
+// The calling thread's last error, or `otherwise` when a failed call left none.
+HRESULT last_error_or(DWORD otherwise) {
+  const DWORD code = GetLastError();
+  return from_win32(code != 0 ? code : otherwise);
 }
 
 // No shell desktop, or none that answers the shell's route to its view.
@@ -143,8 +148,7 @@ HRESULT check_desktop_answers() {
   DWORD_PTR ignored = 0;
   if (SendMessageTimeoutW(desktop, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_ERRORONEXIT,
                           desktop_answer_ms, &ignored) == 0) {
-    const DWORD code = GetLastError();
-    return from_win32(code != 0 ? code : ERROR_TIMEOUT);
+    return last_error_or(ERROR_TIMEOUT);
   }
   return S_OK;
 }
@@ -255,7 +259,7 @@ BOOL CALLBACK add_monitor(HMONITOR, HDC, LPRECT area, LPARAM monitors) {
 // order Windows lists them in.
 HRESULT view_geometry(HWND window, ViewGeometry& geometry) {
   RECT client{};
-  if (!GetClientRect(window, &client)) return from_win32(GetLastError());
+  if (!GetClientRect(window, &client)) return last_error_or(ERROR_INVALID_WINDOW_HANDLE);
   geometry.width = client.right - client.left;
   geometry.height = client.bottom - client.top;
   geometry.monitors.clear();
@@ -273,10 +277,12 @@ HRESULT view_geometry(HWND window, ViewGeometry& geometry) {
 // route and still refuse the one call that matters (Wine's answers E_NOTIMPL), and
 // finding that out only when the program places its icons would come after it has
 // changed the desktop expecting them to go back. So the first item is put at the very
-// point the view just gave for it: on Windows that leaves the icon where it stands (its point is
-// already a cell of the grid, and with auto-arrange on Explorer keeps its own order
-// anyway), and only that item is named, so no other icon moves. An item placed
-// without SVSI_SELECT is deselected, so its selection is handed back as it was.
+// point the view has just given for it. On Windows that leaves the icon where it
+// stands: the point is already its cell on the grid (with auto-arrange on, Explorer
+// keeps its own order anyway), and only that item is named, so no other icon moves.
+// An item placed without SVSI_SELECT is deselected, so its selection is handed back
+// as it was. A view without items has nothing to try this with and is taken at its
+// word; a later place() still fails by itself.
 HRESULT check_places(IFolderView2* view, const ITEMIDLIST* item, POINT at) {
   DWORD state = 0;
   // A view that cannot tell is taken to have the item unselected: at worst a

@@ -519,6 +519,7 @@ int wmain(int argc, wchar_t** argv) {
       "       e2e_driver post apply|restore [DELAY_MS]\n"
       "       e2e_driver seed-showcase\n"
       "       e2e_driver shell hold\n"
+      "       e2e_driver listing\n"
       "       e2e_driver operate apply|restore\n",
       stderr);
   return 2;

@@ -184,6 +184,30 @@ int shell_hold() {
   return status;
 }
 
+// The entries of both desktops as Windows lists them (Wine keeps the hidden and system
+// bits beside the file, where only its own file calls read them), one per line:
+// "user|public TAB folder,hidden,system or - TAB name". Names hold no control
+// characters on Windows, so a tab cannot be part of one.
+int print_listing() {
+  Desktop desktop;
+  const std::pair<std::string_view, std::string> desktops[] = {
+      {"user", desktop.where().user_desktop}, {"public", desktop.where().public_desktop}};
+  for (const auto& [which, folder] : desktops) {
+    auto entries = desktop.files().list_directory(folder);
+    if (!entries) setup_failed("cannot list " + folder);
+    for (const DirectoryEntry& entry : *entries) {
+      std::string flags;
+      for (const auto& [bit, flag] : {std::pair{file_attribute_directory, "folder"},
+                                      {file_attribute_hidden, "hidden"},
+                                      {file_attribute_system, "system"}}) {
+        if ((entry.attributes & bit) != 0) flags.append(flags.empty() ? "" : ",").append(flag);
+      }
+      say(std::string(which) + "\t" + (flags.empty() ? "-" : flags) + "\t" + entry.name);
+    }
+  }
+  return 0;
+}
+
 // How many desktop entries and Recycle Bin values differ between two views.
 std::string changed(const UserView& before, const UserView& after) {
   std::size_t entries = 0;
@@ -291,6 +315,7 @@ int run_showcase_command(int argc, wchar_t** argv) {
   const std::wstring_view what = argc >= 3 ? argv[2] : L"";
   if (command == L"seed-showcase" && argc == 2) return seed_showcase();
   if (command == L"shell" && argc == 3 && what == L"hold") return shell_hold();
+  if (command == L"listing" && argc == 2) return print_listing();
   if (command == L"operate" && argc == 3 && what == L"apply") return operate(apply_id);
   if (command == L"operate" && argc == 3 && what == L"restore") return operate(restore_id);
   return -1;

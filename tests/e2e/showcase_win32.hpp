@@ -9,6 +9,9 @@ namespace mossglow::e2e {
 //                          waits until it idles, prints its icon grid ("grid CELL PER_ROW
 //                          LEFT TOP WIDTH HEIGHT ICONS") and keeps it; at the end of its
 //                          standard input closes it and waits until it has ended
+//   listing                prints the entries of both desktops with the bits that decide
+//                          whether Windows shows them ("user|public TAB folder,hidden,
+//                          system or - TAB name")
 //   operate apply|restore  presses the button and prints the time and what changed; the
 //                          restore passes only when the saved view is back exactly
 //                          (SHA-256 of both views)

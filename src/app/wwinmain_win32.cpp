@@ -44,10 +44,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   HWND window = mossglow::create_main_window(instance, icon);
   if (window == nullptr) return startup_failed;
 
-  const mossglow::Win32System windows;
+  mossglow::Win32System windows;
   const mossglow::System& sys = windows.sys;
-  const mossglow::OperationRoads roads{[&sys] { return mossglow::apply(sys); },
-                                       [&sys] { return mossglow::restore(sys); }, windows.messages};
+  // Each operation waits for locks within a budget of its own.
+  const mossglow::OperationRoads roads{[&windows, &sys] {
+                                         windows.files.renew_budget();
+                                         return mossglow::apply(sys);
+                                       },
+                                       [&windows, &sys] {
+                                         windows.files.renew_budget();
+                                         return mossglow::restore(sys);
+                                       },
+                                       windows.messages};
   mossglow::MutexOperationLock lock;
   mossglow::WindowContext context{lock, roads};
   mossglow::attach_context(window, context);

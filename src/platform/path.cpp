@@ -78,20 +78,6 @@ bool is_device_name(std::string_view name) {
          digit == "\xC2\xB2" || digit == "\xC2\xB3";
 }
 
-// A name of the 8.3 form whose base ends in a tilde and digits, as Windows makes short
-// aliases (REPORT~1.LNK, PROGRA~12): up to eight characters before the dot, up to three
-// after, no spaces, no second dot.
-bool looks_like_short_alias(std::string_view name) {
-  const std::size_t dot = name.find('.');
-  const std::string_view base = name.substr(0, dot);
-  const std::string_view ext = dot == std::string_view::npos ? "" : name.substr(dot + 1);
-  if (base.size() > 8 || ext.size() > 3 || ext.find('.') != std::string_view::npos) return false;
-  if (name.find(' ') != std::string_view::npos) return false;
-  const std::size_t tilde = base.rfind('~');
-  if (tilde == std::string_view::npos || tilde == 0 || tilde + 1 == base.size()) return false;
-  return std::ranges::all_of(base.substr(tilde + 1), is_ascii_digit);
-}
-
 }  // namespace
 
 std::optional<std::string_view> unsafe_name_reason(std::string_view name) {
@@ -99,7 +85,6 @@ std::optional<std::string_view> unsafe_name_reason(std::string_view name) {
     return "名称以点或空格结尾，Windows 会把它当作另一个名称";
   }
   if (is_device_name(name)) return "名称是 Windows 保留的设备名";
-  if (looks_like_short_alias(name)) return "名称形如 8.3 短文件名，可能指向另一个文件";
   return std::nullopt;
 }
 

@@ -48,10 +48,11 @@ bool is_direct_child(std::string_view path, std::string_view folder);
 // Why a file name is not one the program may act on by name, or nothing when it is.
 // The shell and every program that opens the file through the plain form of a path
 // would reach another entry than the one listed: a name ending in a dot or a space is
-// trimmed (notes. and notes are one name there), a device name (CON, NUL, COM1, also
-// with an extension: COM1.lnk) opens the device, and a name of the 8.3 form with a
-// tilde (REPORT~1.LNK) may be another file's short alias. A link cannot point at such
-// an item, and a journal naming one is not followed.
+// trimmed (notes. and notes are one name there), and a device name (CON, NUL, COM1,
+// also with an extension: COM1.lnk) opens the device. A link cannot point at such an
+// item, and a journal naming one is not followed. A name shaped like a short alias
+// (PHOTO~1.JPG) is an ordinary name: the program goes by the long names a listing
+// shows, through \\?\, and a journal's name that no listing shows is never opened.
 std::optional<std::string_view> unsafe_name_reason(std::string_view name);
 
 // A path taken apart the way Windows resolves it: a drive prefix ("D:") is

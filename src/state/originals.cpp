@@ -67,7 +67,14 @@ Result<std::string> OriginalsFolder::keep(std::size_t index, std::string_view su
     std::string name = std::to_string(index);
     name.append(suffix);
     const std::string path = join_path(path_, name);
-    if (holds(name, bytes)) return path;
+    if (holds(name, bytes)) {
+      // Made by an apply that may have stopped before its flush: the journal is about to
+      // rely on it as the only other place the original lives.
+      if (auto flushed = sys_->files.flush_file(path); !flushed) {
+        return sys_->failure(flushed.error());
+      }
+      return path;
+    }
     if (!held_.contains(ascii_lower(name))) {
       // CREATE_NEW: a file that appeared since the listing is never written over.
       auto created = sys_->files.create_new_file(path, bytes, /*flush=*/true);

@@ -17,7 +17,8 @@ namespace mossglow {
 // delete the journals by hand and apply again: so nothing in the folder is ever deleted,
 // and no name in it is ever given other bytes than it holds. When the name an item would
 // take holds other bytes, the item takes the next free index instead (still of the form
-// a restore trusts); a name whose file holds the same bytes is taken again, so a desktop
+// a restore trusts); a name whose file holds the same bytes is taken again (flushed
+// first, since the apply that made it may have stopped before its flush), so a desktop
 // dressed and restored again and again does not grow the folder.
 class OriginalsFolder {
  public:

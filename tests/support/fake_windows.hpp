@@ -98,7 +98,11 @@ struct FakeWindows final : private Observer {
   FakeWindows(const FakeWindows&) = delete;
   FakeWindows& operator=(const FakeWindows&) = delete;
 
-  System system() { return System{patient_files, shell, env, messages, registry, view, waiter}; }
+  // What one operation gets: each call starts a new budget for waiting out locks.
+  System system() {
+    patient_files.renew_budget();
+    return System{patient_files, shell, env, messages, registry, view, waiter};
+  }
 
   void record_history(bool on) { recording_ = on; }
   const std::vector<Snapshot>& history() const { return history_; }

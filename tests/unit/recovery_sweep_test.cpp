@@ -3,19 +3,23 @@
 // back the starting desktops, attributes and Recycle Bin values exactly, and leave no
 // journal; so do they when the first of those restores is stopped too. One mixed
 // desktop is swept through every change of the apply and of the whole restore the
-// window runs. A shortcut the user changed after the apply is kept as the user left it,
-// and so is its record and the copy of its original: the restore that saves the shorter
-// journal is swept too.
+// window runs. Files the user changed after the apply are kept as the user left them,
+// and so are their records and the copies of their originals: the restores that save
+// the shorter journals are swept too, from the journals this version writes and from
+// those an earlier one wrote (no record marked complete, no link's bytes kept).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <sstream>
 
 #include "operations/apply.hpp"
 #include "operations/restore.hpp"
+#include "overlay/journal.hpp"
 #include "recycle/icon_values.hpp"
 #include "state/backup_journal.hpp"
+#include "state/content_hash.hpp"
 #include "state/data_directory.hpp"
 #include "steam_fixture.hpp"
 
@@ -33,23 +37,23 @@ constexpr std::uint32_t archive = file_attribute_archive;
 constexpr std::uint32_t hidden = file_attribute_hidden;
 constexpr std::uint32_t readonly = file_attribute_readonly;
 
-const std::string edited_shortcut = on_public("Shared.lnk");
 constexpr std::string_view users_edit = "the user's own shortcut now";
+constexpr std::string_view users_link = "the user's own link";
 
 // Shell links, a web and two Steam shortcuts (one hidden, one read-only), a hidden and a
 // read-only link, plain files (one read-only, one with no attribute at all, one with a
 // Chinese name) and folders (one read-only) on each desktop, and Recycle Bin values of
-// two kinds with one absent.
+// two kinds with one absent. Some names only look like short aliases (Web~1.URL).
 void dress(FakeWindows& w) {
   install_steam(w);
   w.files.add_file(on_user("编辑器.lnk"), link_to("C:\\Editor\\editor.exe"));
-  w.files.add_file(on_user("News.URL"), url_to("https://news.example/"));
+  w.files.add_file(on_user("Web~1.URL"), url_to("https://news.example/"));
   w.files.add_file(on_user("Game.url"), url_to("steam://rungameid/570"), archive | hidden);
-  w.files.add_file(on_user("Quiet.lnk"), link_to("C:\\Quiet\\q.exe"), archive | hidden);
+  w.files.add_file(on_user("SETUP~1.LNK"), link_to("C:\\Quiet\\q.exe"), archive | hidden);
   w.files.add_file(on_user("Fixed.lnk"), link_to("C:\\Fixed\\f.exe"), archive | readonly);
   w.files.add_file(on_user("笔记.txt"), "notes");
-  w.files.add_file(on_user("Locked.doc"), "locked", archive | readonly);
-  w.files.add_directory(on_user("Photos"));
+  w.files.add_file(on_user("draft~2.doc"), "locked", archive | readonly);
+  w.files.add_directory(on_user("Fotos~3"));
   w.files.add_file(on_public("Shared.lnk"), link_to("C:\\Shared\\tool.exe"));
   w.files.add_file(on_public("Other Game.url"), url_to("steam://rungameid/440"),
                    archive | readonly);
@@ -137,23 +141,8 @@ class RecoverySweep : public ::testing::Test {
     restore_ = new std::vector<Snapshot>(restoring.history());
     restore_calls_ = new std::vector<Call>(restoring.faults.mutating_calls());
 
-    FakeWindows editing;
-    editing.load(*applied_, Stop::crash);
-    editing.files.add_file(edited_shortcut, users_edit);
-    edited_ = new Snapshot(editing.snapshot("edited"));
-    editing.record_history(true);
-    press_restore(editing);
-    edited_restore_ = new std::vector<Snapshot>(editing.history());
-    edited_calls_ = new std::vector<Call>(editing.faults.mutating_calls());
-    edited_end_ = new std::string(end_state(editing));
-    // The end the sweep holds every stopped restore to: the user's shortcut as the user
-    // left it, one record for it, and the copy of its original.
-    EXPECT_EQ(editing.files.content(edited_shortcut), users_edit);
-    const auto kept =
-        parse_backup_journal(editing.files.content(in_data("backup.json")).value_or(""));
-    ASSERT_TRUE(kept && kept->size() == 1u);
-    EXPECT_EQ((*kept)[0].path, edited_shortcut);
-    EXPECT_EQ(editing.files.content((*kept)[0].backup), link_to("C:\\Shared\\tool.exe"));
+    edited_ = meddle(/*earlier_journals=*/false);
+    edited_earlier_ = meddle(/*earlier_journals=*/true);
   }
   static void TearDownTestSuite() {
     delete start_;
@@ -163,9 +152,96 @@ class RecoverySweep : public ::testing::Test {
     delete apply_calls_;
     delete restore_calls_;
     delete edited_;
-    delete edited_restore_;
-    delete edited_calls_;
-    delete edited_end_;
+    delete edited_earlier_;
+  }
+
+  // The applied desktops with files the user changed since, and their restore.
+  struct Meddled {
+    Snapshot start;
+    std::vector<Snapshot> restore;
+    std::vector<Call> calls;
+    std::string end;
+  };
+
+  // The user's changes after the apply: a shortcut made anew, a dressed .url cut short
+  // by hand, files of the user's own where an overlay link or a Steam link was, and a
+  // link made again of a covered item as the shell makes one now. None of them may be
+  // taken for the program's, whether the journals mark the apply's writes complete or
+  // were written by an earlier version that marks nothing (then the proofs of stopped
+  // writes must tell them apart).
+  static Meddled* meddle(bool earlier_journals) {
+    FakeWindows w;
+    w.load(*applied_, Stop::crash);
+    std::vector<std::string> kept_backup{on_public("Shared.lnk"), on_user("Web~1.URL")};
+    std::vector<std::string> kept_overlay{on_user("笔记.txt")};
+    std::vector<std::string> changed{on_public("Shared.lnk"), on_user("Web~1.URL"),
+                                     on_user("笔记.txt.lnk")};
+    w.files.add_file(on_public("Shared.lnk"), users_edit);
+    std::string web = w.files.content(on_user("Web~1.URL")).value_or("");
+    w.files.add_file(on_user("笔记.txt.lnk"), users_link);
+    if (!earlier_journals) {
+      // Its last line deleted: a prefix of what the apply wrote, longer than the original.
+      web.erase(web.rfind("IconIndex"));
+    } else {
+      web.resize(10);
+      earlier_versions_journals(w);
+      auto again =
+          w.shell.new_link_bytes(NewLink{on_public("Public.txt"), std::nullopt, std::nullopt,
+                                         std::string(testing_support::icon_path), 0});
+      w.files.add_file(on_public("Public.txt.lnk"), again.value());
+      w.files.add_file(on_user("Game.lnk"), users_link);
+      kept_backup.push_back(on_user("Game.url"));
+      kept_overlay.push_back(on_public("Public.txt"));
+      changed.push_back(on_public("Public.txt.lnk"));
+      changed.push_back(on_user("Game.lnk"));
+    }
+    w.files.add_file(on_user("Web~1.URL"), web);
+    std::vector<std::optional<std::string>> as_left;
+    for (const std::string& path : changed) as_left.push_back(w.files.content(path));
+
+    auto* meddled = new Meddled{w.snapshot("edited"), {}, {}, {}};
+    w.record_history(true);
+    press_restore(w);
+    meddled->restore = w.history();
+    meddled->calls = w.faults.mutating_calls();
+    meddled->end = end_state(w);
+    // The end the sweep holds every stopped restore to: each changed file as the user
+    // left it, a record for each, and the copies of the originals.
+    for (std::size_t i = 0; i < changed.size(); ++i) {
+      EXPECT_EQ(w.files.content(changed[i]), as_left[i]) << changed[i];
+    }
+    const auto paths = [](const auto& records, auto member) {
+      std::vector<std::string> named;
+      for (const auto& record : records) named.push_back(record.*member);
+      std::ranges::sort(named);
+      return named;
+    };
+    std::ranges::sort(kept_backup);
+    std::ranges::sort(kept_overlay);
+    const auto backup = parse_backup_journal(w.files.content(in_data("backup.json")).value_or(""));
+    const auto overlay =
+        parse_overlay_journal(w.files.content(in_data("overlay.json")).value_or(""));
+    EXPECT_EQ(paths(backup.value_or(std::vector<Record>{}), &Record::path), kept_backup);
+    EXPECT_EQ(paths(overlay.value_or(std::vector<Overlay>{}), &Overlay::original), kept_overlay);
+    for (const Record& record : backup.value_or(std::vector<Record>{})) {
+      EXPECT_EQ(sha256_hex(w.files.content(record.backup).value_or("")), record.original_hash);
+    }
+    return meddled;
+  }
+
+  // The journals as the previous version wrote them: no record complete, no bytes of a
+  // link kept with its record.
+  static void earlier_versions_journals(FakeWindows& w) {
+    auto backup = parse_backup_journal(w.files.content(in_data("backup.json")).value_or(""));
+    auto overlay = parse_overlay_journal(w.files.content(in_data("overlay.json")).value_or(""));
+    ASSERT_TRUE(backup && overlay);
+    for (Record& record : *backup) record.complete = false;
+    for (Overlay& record : *overlay) {
+      record.complete = false;
+      record.shortcut_bytes.reset();
+    }
+    w.files.add_file(in_data("backup.json"), serialize_backup_journal(*backup).value());
+    w.files.add_file(in_data("overlay.json"), serialize_overlay_journal(*overlay).value());
   }
 
   // At most two restores from what the stop left reach the expected end exactly: the
@@ -240,12 +316,20 @@ class RecoverySweep : public ::testing::Test {
       run(w);
       const std::string moment = std::string(what) + " whose call " + std::to_string(nth) + " (" +
                                  call.describe() + ") failed";
+      // Stopped by a crash or, in turn, by each kind of power cut.
+      std::size_t turn = nth;
+      const auto next_stop = [&turn] { return fake::all_stops[turn++ % fake::all_stops.size()]; };
       for (const Snapshot& snapshot : w.history()) {
         if (snapshot.call < failing || snapshot.call > failing + 3) continue;
-        expect_recovered(snapshot, Stop::crash, moment + ", crash after " + snapshot.describe(),
-                         expected);
+        const Stop stop = next_stop();
+        expect_recovered(
+            snapshot, stop,
+            moment + ", " + std::string(fake::stop_name(stop)) + " after " + snapshot.describe(),
+            expected);
       }
-      expect_recovered(w.snapshot(), Stop::crash, moment, expected);
+      const Stop stop = next_stop();
+      expect_recovered(w.snapshot(), stop, moment + ", then " + std::string(fake::stop_name(stop)),
+                       expected);
     }
   }
 
@@ -255,11 +339,8 @@ class RecoverySweep : public ::testing::Test {
   static Snapshot* applied_;
   static std::vector<Call>* apply_calls_;
   static std::vector<Call>* restore_calls_;
-  // The applied desktops with one shortcut changed by the user, and their restore.
-  static Snapshot* edited_;
-  static std::vector<Snapshot>* edited_restore_;
-  static std::vector<Call>* edited_calls_;
-  static std::string* edited_end_;
+  static Meddled* edited_;
+  static Meddled* edited_earlier_;
 };
 
 std::string* RecoverySweep::start_ = nullptr;
@@ -268,10 +349,8 @@ std::vector<Snapshot>* RecoverySweep::restore_ = nullptr;
 Snapshot* RecoverySweep::applied_ = nullptr;
 std::vector<Call>* RecoverySweep::apply_calls_ = nullptr;
 std::vector<Call>* RecoverySweep::restore_calls_ = nullptr;
-Snapshot* RecoverySweep::edited_ = nullptr;
-std::vector<Snapshot>* RecoverySweep::edited_restore_ = nullptr;
-std::vector<Call>* RecoverySweep::edited_calls_ = nullptr;
-std::string* RecoverySweep::edited_end_ = nullptr;
+RecoverySweep::Meddled* RecoverySweep::edited_ = nullptr;
+RecoverySweep::Meddled* RecoverySweep::edited_earlier_ = nullptr;
 
 TEST_F(RecoverySweep, AnApplyStoppedAnywhereIsUndoneExactly) {
   ASSERT_GT(apply_->size(), 100u);
@@ -304,13 +383,18 @@ TEST_F(RecoverySweep, AFailedCallDuringTheRestoreIsFinishedExactly) {
       "restore", *start_);
 }
 
-// The restore keeps the changed shortcut and saves a journal of its record alone; stopped
-// or failing anywhere, it still ends there, with the copy of the original intact.
-TEST_F(RecoverySweep, ARestoreThatKeepsAChangedShortcutEndsWithItsRecordWhateverStopsIt) {
-  sweep(*edited_restore_, "restore keeping a changed shortcut", *edited_end_);
-  sweep_failures(
-      *edited_calls_, [](FakeWindows& w) { w.load(*edited_, Stop::crash); }, press_restore,
-      "restore keeping a changed shortcut", *edited_end_);
+// The restore keeps what the user changed and saves a journal of those records alone;
+// stopped or failing anywhere, it still ends there, with the copies of the originals
+// intact, from the journals of this version and of the one before.
+TEST_F(RecoverySweep, ARestoreThatKeepsWhatTheUserChangedEndsWithItsRecordsWhateverStopsIt) {
+  for (const Meddled* meddled : {edited_, edited_earlier_}) {
+    const std::string what = meddled == edited_ ? "restore keeping the user's changes"
+                                                : "restore of earlier journals keeping changes";
+    sweep(meddled->restore, what, meddled->end);
+    sweep_failures(
+        meddled->calls, [meddled](FakeWindows& w) { w.load(meddled->start, Stop::crash); },
+        press_restore, what, meddled->end);
+  }
 }
 
 }  // namespace

@@ -49,12 +49,10 @@ void record_changed(OverlayRun& run, std::size_t record) {
   run.journal_text.put(record, overlay_journal_element(run.journal[record]));
 }
 
-// Every save says what has become of the links created since the one before: a whole
-// link needs no copy of its bytes any more.
+// Every save says what has become of the links created since the one before.
 Status save(OverlayRun& run) {
   for (const std::size_t record : run.finished) {
     run.journal[record].complete = true;
-    run.journal[record].shortcut_bytes.reset();
     record_changed(run, record);
   }
   for (const std::size_t record : run.untouched) run.journal_text.leave_out(record);

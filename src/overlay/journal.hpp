@@ -17,11 +17,11 @@ struct Overlay {
   // Content hash of the shortcut's bytes, known before it is created; none when the
   // name was found taken by someone else's file.
   std::optional<std::string> shortcut_hash;
-  // The shortcut's bytes (base64) while its creation may be unfinished: what a file cut
-  // short at its name is proven against. Left out once the record is complete.
+  // The shortcut's bytes (base64), kept before it is created: what a file cut short at
+  // its name is proven against. An earlier version kept none.
   std::optional<std::string> shortcut_bytes{};
-  // The shortcut is created, flushed and its item hidden (a later save says so): a
-  // restore then takes nothing but exactly those bytes for the program's own.
+  // The shortcut is created and flushed (a later save says so): while its item is
+  // hidden, a restore takes nothing but exactly those bytes for the program's own.
   bool complete = false;
 
   friend bool operator==(const Overlay&, const Overlay&) = default;

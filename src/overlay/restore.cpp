@@ -39,14 +39,18 @@ std::optional<std::string> intended_link(const System& sys, std::string_view ico
   return std::nullopt;
 }
 
-// Whether the link's bytes are the program's: the link the apply created or, while its
-// record is not complete, what creating it left when the apply stopped (an empty or
-// partly written file of its bytes).
+// Whether the link's bytes are the program's: the link the apply created, or what
+// creating it left when the apply stopped (an empty or partly written file of its
+// bytes). Once the record is complete the link was whole and flushed when its item was
+// hidden, so while the item is still hidden nothing but the whole link is the
+// program's; an item shown again has nothing left to undo but its link, which a stop or
+// a failing disk may have cut short, and a cut-short copy of the program's own bytes is
+// nobody's work worth keeping.
 bool is_generated_link(const System& sys, std::string_view icon_path, const Overlay& record,
-                       std::string_view bytes) {
+                       std::string_view bytes, bool item_hidden) {
   if (!record.shortcut_hash) return false;
   if (hashes_to(bytes, record.shortcut_hash)) return true;
-  if (record.complete) return false;
+  if (record.complete && item_hidden) return false;
   // Stopped before any byte: there is nothing to prove against.
   if (bytes.empty()) return true;
   const auto intended = intended_link(sys, icon_path, record);
@@ -80,7 +84,7 @@ Status restore_record(const System& sys, const DesktopPlaces& places, std::strin
   }
   auto bytes = sys.files.read_file(*shortcut);
   if (!bytes) return std::unexpected(sys.read_text(bytes.error()));
-  if (!is_generated_link(sys, icon_path, record, *bytes)) return keep(shortcut_changed);
+  if (!is_generated_link(sys, icon_path, record, *bytes, hidden)) return keep(shortcut_changed);
 
   if (hidden) {
     auto shown = sys.files.set_attributes(

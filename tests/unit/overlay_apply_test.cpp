@@ -95,8 +95,10 @@ TEST_F(OverlayApply, CoversAFileWithALinkToItAndHidesItKeepingItsOtherBits) {
 
   const auto hash = content_hash(w.system(), shortcut);
   ASSERT_TRUE(hash);
-  EXPECT_EQ(w.files.content(in_data("overlay.json")),
-            serialize_overlay_journal({Overlay{item, shortcut, *hash, std::nullopt, true}}));
+  EXPECT_EQ(
+      w.files.content(in_data("overlay.json")),
+      serialize_overlay_journal({Overlay{
+          item, shortcut, *hash, base64_encode(w.files.content(shortcut).value_or("")), true}}));
   EXPECT_FALSE(w.files.exists(in_data("overlay.tmp")));
 }
 
@@ -332,7 +334,7 @@ TEST(OverlayApplyItemFailures, EachStepLeavesTheStateRestoreExpects) {
       EXPECT_EQ(records[0].original, a);
       EXPECT_EQ(records[0].shortcut, a_link);
       EXPECT_TRUE(records[0].complete);
-      EXPECT_FALSE(records[0].shortcut_bytes);
+      EXPECT_EQ(base64_decode(records[0].shortcut_bytes.value_or("")), w.files.content(a_link));
     }
     switch (c.shortcut) {
       case Shortcut::absent:
@@ -349,8 +351,9 @@ TEST(OverlayApplyItemFailures, EachStepLeavesTheStateRestoreExpects) {
     EXPECT_EQ(w.files.attributes(a), c.attributes_after);
     EXPECT_EQ(hide_attempts, c.hiding_tried ? 1 : 0);
 
-    EXPECT_EQ(records.back(), (Overlay{b, b + ".lnk", content_hash(w.system(), b + ".lnk").value(),
-                                       std::nullopt, true}));
+    EXPECT_EQ(records.back(),
+              (Overlay{b, b + ".lnk", content_hash(w.system(), b + ".lnk").value(),
+                       base64_encode(w.files.content(b + ".lnk").value_or("")), true}));
     EXPECT_EQ(w.files.attributes(b), archive | file_attribute_hidden);
   }
 }

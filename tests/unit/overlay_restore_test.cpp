@@ -78,7 +78,8 @@ TEST(OverlayRestore, EachSituationHasItsOutcome) {
     bool attributes_written;
     std::string reason;  // the line under the summary for a kept record
     // How far the apply's journal got: an earlier version's record (the hash alone), a
-    // record whose link may be cut short (its bytes with it), or a complete one.
+    // record whose link may be cut short (its bytes with it), or a complete one (the link
+    // whole and flushed, its bytes still with it).
     enum class Journal { earlier, open, complete } journal = Journal::earlier;
   };
   using enum Case::Journal;
@@ -105,11 +106,20 @@ TEST(OverlayRestore, EachSituationHasItsOutcome) {
       // bytes made again could never prove it: only the journalled ones can.
       {"link cut short, a journal without its bytes", hidden, cut_short, true, none, false, false,
        false, false, changed},
+      // A complete record's link was whole when its item was hidden: while the item is
+      // still hidden, nothing else is the program's.
       {"complete, the link whole", hidden, ours, true, none, true, true, true, true, "", complete},
-      {"complete, the link cut short by someone since", hidden, cut_short, true, none, false, false,
-       false, false, changed, complete},
-      {"complete, the link emptied by someone since", visible, empty, true, none, false, true,
-       false, false, changed, complete},
+      {"complete, the link cut short since", hidden, cut_short, true, none, false, false, false,
+       false, changed, complete},
+      {"complete, the link emptied since", hidden, empty, true, none, false, false, false, false,
+       changed, complete},
+      // Shown again, the item has nothing left to undo but its link, cut short or not.
+      {"complete, item shown again, the link cut short", visible, cut_short, true, none, true, true,
+       true, false, "", complete},
+      {"complete, item shown again, the link emptied", visible, empty, true, none, true, true, true,
+       false, "", complete},
+      {"complete, item shown again, the link someone else's", visible, edited, true, none, false,
+       true, false, false, changed, complete},
       {"link edited by the user", hidden, edited, true, none, false, false, false, false, changed},
       {"hidden bit cannot be cleared", hidden, ours, true, Op::set_attributes, false, false, false,
        true, denied},
@@ -131,7 +141,7 @@ TEST(OverlayRestore, EachSituationHasItsOutcome) {
                                                          : "";
     if (c.link != no_link) w.files.add_file(shortcut, link_bytes);
     Overlay record{item, shortcut, c.hash_recorded ? std::optional(link_hash) : std::nullopt};
-    if (c.journal == open) record.shortcut_bytes = base64_encode(link);
+    if (c.journal != earlier) record.shortcut_bytes = base64_encode(link);
     record.complete = c.journal == complete;
     put_journal(w, {record});
     const auto journal_before = w.files.content(in_data("overlay.json"));

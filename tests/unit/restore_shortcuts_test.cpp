@@ -118,7 +118,7 @@ TEST_F(RestoreShortcuts, EachRecordItCannotProveIsKeptWithItsReason) {
        "名称是 Windows 保留的设备名", skinned},
       // Only names the listing shows are opened: not the short alias of another entry.
       {"a name the listing does not show",
-       recorded_at(on_user("APP~1.LNK"), on_user("Application shortcut.lnk")),
+       recorded_at(on_user("APP~1.lnk"), on_user("Application shortcut.lnk")),
        "The system cannot find the file specified. (os error 2)", std::nullopt},
       {"changed by the user after the apply",
        [&](auto& fw, Record& r) { fw.files.add_file(r.path, user_edit); }, "快捷方式发生变化",

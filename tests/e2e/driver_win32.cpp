@@ -18,6 +18,7 @@
 #include "embedded_icon.hpp"
 #include "platform/path.hpp"
 #include "platform/text.hpp"
+#include "real_desktop_win32.hpp"
 #include "recycle_icons_win32.hpp"
 #include "showcase_win32.hpp"
 #include "state/backup_journal.hpp"
@@ -487,8 +488,8 @@ int wmain(int argc, wchar_t** argv) {
       {L"close", mossglow::e2e::close},         {L"wait-window", mossglow::e2e::wait_window},
       {L"seed-demo", mossglow::e2e::seed_demo}, {L"text", mossglow::e2e::show_text},
   };
-  for (auto* const steps :
-       {mossglow::e2e::run_crash_command, mossglow::e2e::run_showcase_command}) {
+  for (auto* const steps : {mossglow::e2e::run_crash_command, mossglow::e2e::run_showcase_command,
+                            mossglow::e2e::run_real_desktop_command}) {
     if (const int status = steps(argc, argv); status != -1) {
       std::fflush(stdout);
       return status;
@@ -515,6 +516,7 @@ int wmain(int argc, wchar_t** argv) {
       "seed-demo|text\n"
       "       e2e_driver press apply|restore|details\n"
       "       e2e_driver seed-mixed|recover\n"
+      "       e2e_driver seed-real|read-only-public|cut-links\n"
       "       e2e_driver timed apply|restore\n"
       "       e2e_driver post apply|restore [DELAY_MS]\n"
       "       e2e_driver seed-showcase\n"

@@ -92,20 +92,28 @@ TEST_F(ShellContract, NewLinkBytesHoldExactlyThePropertiesGiven) {
     const auto bytes = sys.shell.new_link_bytes(c.link);
     ASSERT_TRUE(bytes) << std::hex << bytes.error().value;
     expect_link(sys.shell.link_from_bytes(*bytes), c.expected);
-    // The same properties give the same bytes every time: a restore makes a link again
-    // to recognise one whose writing stopped halfway.
+    // Of a target that does not exist, the same properties give the same bytes every time
+    // (a link of an existing one also holds what it found of it, which moves on).
     EXPECT_EQ(sys.shell.new_link_bytes(c.link).value_or(""), *bytes);
   }
 }
 
+// The icon changed in memory depends on the link's bytes and the icon alone: made again
+// from the copy of an original after its target's size, times and attributes moved on,
+// it is the same, which is what lets a restore prove a rewrite stopped halfway.
 TEST_F(ShellContract, ChangingTheIconKeepsEverythingElseTheSameWayEveryTime) {
-  const NewLink before{"D:\\Tools\\app.exe", "--level 3 \"中 文\"", "D:\\Tools", "C:\\old.ico", 7};
+  const std::string target = at("app.exe");
+  write(target, "MZ an old build");
+  const NewLink before{target, "--level 3 \"中 文\"", dir, "C:\\old.ico", 7};
   const auto original = sys.shell.new_link_bytes(before);
   ASSERT_TRUE(original);
   const auto changed = sys.shell.link_bytes_with_icon(*original, icon);
   ASSERT_TRUE(changed) << std::hex << changed.error().value;
   expect_link(sys.shell.link_from_bytes(*changed),
               {before.target, *before.arguments, *before.working_directory, std::string(icon), 0});
+  write(target, "MZ a newer and longer build of the program");
+  (void)read(target);
+  ASSERT_TRUE(sys.files.set_attributes(target, file_attribute_hidden).has_value());
   EXPECT_EQ(sys.shell.link_bytes_with_icon(*original, icon).value_or(""), *changed);
   // Bytes that are no shell link are refused, whatever is asked of them.
   for (const std::string_view not_a_link : {"not a shell link\r\n"sv, ""sv}) {

@@ -35,15 +35,18 @@ std::optional<std::string> staged_link(const System& sys, std::string_view origi
 }
 
 // Whether the file at the link's place is the generated link: the recorded one, or what
-// creating it left when the apply stopped (an empty or partly written file of its bytes)
-// while the record was not yet complete.
+// creating it left when the apply stopped (an empty or partly written file of its bytes).
+// Once the record is complete the link was whole and flushed when the .url went, so
+// while the .url is still gone nothing but the whole link is the program's; with the
+// .url back, only the link is left to undo, and a cut-short copy of the program's own
+// bytes is nobody's work worth keeping.
 Result<bool> is_generated_link(const System& sys, std::string_view link,
-                               const SteamRestore& steam) {
+                               const SteamRestore& steam, bool url_back) {
   auto bytes = sys.files.read_file(link);
   if (!bytes) return std::unexpected(sys.read_text(bytes.error()));
   if (!steam.record.replacement_hash) return false;
   if (hashes_to(*bytes, steam.record.replacement_hash)) return true;
-  if (steam.record.complete) return false;
+  if (steam.record.complete && !url_back) return false;
   const auto staged = staged_link(sys, steam.originals_directory, steam.record);
   return staged && is_interrupted_creation(*bytes, *staged);
 }
@@ -76,7 +79,8 @@ Result<SteamPlan> examine_steam_shortcut(const System& sys, const DesktopPlaces&
   }
   // Only a link proven to be the generated one may be deleted.
   if (places.entry(steam.link) != nullptr) {
-    auto generated = is_generated_link(sys, steam.link, steam);
+    auto generated =
+        is_generated_link(sys, steam.link, steam, plan.url == SteamPlan::Url::whole);
     if (!generated) return std::unexpected(generated.error());
     if (!*generated) return refuse(link_modified);
     plan.link = true;

@@ -164,8 +164,8 @@ class RecoverySweep : public ::testing::Test {
   };
 
   // The user's changes after the apply: a shortcut made anew, a dressed .url cut short
-  // by hand, files of the user's own where an overlay link or a Steam link was, and a
-  // link made again of a covered item as the shell makes one now. None of them may be
+  // by hand, files of the user's own where an overlay link or a Steam link was (one cut
+  // short), and a link made again of a covered item as the shell makes one now. None of them may be
   // taken for the program's, whether the journals mark the apply's writes complete or
   // were written by an earlier version that marks nothing (then the proofs of stopped
   // writes must tell them apart).
@@ -182,6 +182,12 @@ class RecoverySweep : public ::testing::Test {
     if (!earlier_journals) {
       // Its last line deleted: a prefix of what the apply wrote, longer than the original.
       web.erase(web.rfind("IconIndex"));
+      // Cut short while the .url it replaced is gone: not a stop of the program's, whose
+      // records say the link was whole.
+      const std::string game = w.files.content(on_user("Game.lnk")).value_or("");
+      w.files.add_file(on_user("Game.lnk"), game.substr(0, game.size() / 2));
+      kept_backup.push_back(on_user("Game.url"));
+      changed.push_back(on_user("Game.lnk"));
     } else {
       web.resize(10);
       earlier_versions_journals(w);

@@ -126,7 +126,31 @@ TEST(SteamRestore, DecidesByWhatIsOnTheDesktop) {
        {},
        url,
        {}},
-
+      // A complete record's link was whole when the .url went: while the .url is gone,
+      // nothing else is the program's; once it is back, only the link is left to undo.
+      {"complete, the link cut short since",
+       [](Converted& c) {
+         c.record.complete = true;
+         c.w.files.add_file(*c.record.replacement_path, generated.substr(0, 30));
+       },
+       "生成的 Steam 快捷方式已被修改，已保留现有文件和备份",
+       {},
+       generated.substr(0, 30)},
+      {"complete, the .url back and the link cut short",
+       [](Converted& c) {
+         c.record.complete = true;
+         c.w.files.add_file(c.record.path, url);
+         c.w.files.add_file(*c.record.replacement_path, generated.substr(0, 30));
+       },
+       {},
+       url,
+       {}},
+      {"complete, the .url cut short",
+       [](Converted& c) {
+         c.record.complete = true;
+         c.w.files.add_file(c.record.path, url.substr(0, 9));
+       },
+       "原位置出现了不同的文件，已保留现有文件和备份", url.substr(0, 9), generated},
       {"link cannot be deleted",
        [](Converted& c) {
          c.w.faults.fail_on_path(Op::delete_file, *c.record.replacement_path, 5);

@@ -40,8 +40,8 @@ std::optional<std::string> staged_link(const System& sys, std::string_view origi
 // while the .url is still gone nothing but the whole link is the program's; with the
 // .url back, only the link is left to undo, and a cut-short copy of the program's own
 // bytes is nobody's work worth keeping.
-Result<bool> is_generated_link(const System& sys, std::string_view link,
-                               const SteamRestore& steam, bool url_back) {
+Result<bool> is_generated_link(const System& sys, std::string_view link, const SteamRestore& steam,
+                               bool url_back) {
   auto bytes = sys.files.read_file(link);
   if (!bytes) return std::unexpected(sys.read_text(bytes.error()));
   if (!steam.record.replacement_hash) return false;
@@ -79,8 +79,7 @@ Result<SteamPlan> examine_steam_shortcut(const System& sys, const DesktopPlaces&
   }
   // Only a link proven to be the generated one may be deleted.
   if (places.entry(steam.link) != nullptr) {
-    auto generated =
-        is_generated_link(sys, steam.link, steam, plan.url == SteamPlan::Url::whole);
+    auto generated = is_generated_link(sys, steam.link, steam, plan.url == SteamPlan::Url::whole);
     if (!generated) return std::unexpected(generated.error());
     if (!*generated) return refuse(link_modified);
     plan.link = true;

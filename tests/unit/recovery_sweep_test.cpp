@@ -17,6 +17,7 @@
 #include "operations/apply.hpp"
 #include "operations/restore.hpp"
 #include "overlay/journal.hpp"
+#include "platform/text.hpp"
 #include "recycle/icon_values.hpp"
 #include "state/backup_journal.hpp"
 #include "state/content_hash.hpp"
@@ -164,11 +165,12 @@ class RecoverySweep : public ::testing::Test {
   };
 
   // The user's changes after the apply: a shortcut made anew, a dressed .url cut short
-  // by hand, files of the user's own where an overlay link or a Steam link was (one cut
-  // short), and a link made again of a covered item as the shell makes one now. None of them may be
-  // taken for the program's, whether the journals mark the apply's writes complete or
-  // were written by an earlier version that marks nothing (then the proofs of stopped
-  // writes must tell them apart).
+  // by hand, files of the user's own where an overlay link or a Steam link was (links cut
+  // short while what they replaced is still hidden or gone), and links made again of
+  // covered items as the shell makes them now. None of them may be taken for the
+  // program's, whether the journals mark the apply's writes complete or were written by
+  // an earlier version that marks nothing (then the proofs of stopped writes must tell
+  // them apart).
   static Meddled* meddle(bool earlier_journals) {
     FakeWindows w;
     w.load(*applied_, Stop::crash);
@@ -186,19 +188,34 @@ class RecoverySweep : public ::testing::Test {
       // records say the link was whole.
       const std::string game = w.files.content(on_user("Game.lnk")).value_or("");
       w.files.add_file(on_user("Game.lnk"), game.substr(0, game.size() / 2));
+      // The same for a covering link while its item is hidden.
+      const std::string cover = w.files.content(on_public("Public.txt.lnk")).value_or("");
+      w.files.add_file(on_public("Public.txt.lnk"), cover.substr(0, cover.size() / 2));
       kept_backup.push_back(on_user("Game.url"));
+      kept_overlay.push_back(on_public("Public.txt"));
       changed.push_back(on_user("Game.lnk"));
+      changed.push_back(on_public("Public.txt.lnk"));
     } else {
       web.resize(10);
-      earlier_versions_journals(w);
-      auto again =
-          w.shell.new_link_bytes(NewLink{on_public("Public.txt"), std::nullopt, std::nullopt,
-                                         std::string(testing_support::icon_path), 0});
-      w.files.add_file(on_public("Public.txt.lnk"), again.value());
+      // Links made again of covered items, as the shell makes them now: one where the
+      // journal keeps no bytes (made again, the link's are not the apply's), and one
+      // whose record a hand names those very bytes (they are not what it recorded).
+      const auto made_now = [&w](const std::string& item) {
+        return w.shell
+            .new_link_bytes(NewLink{item, std::nullopt, std::nullopt,
+                                    std::string(testing_support::icon_path), 0})
+            .value();
+      };
+      const std::string draft_link = made_now(on_user("draft~2.doc"));
+      earlier_versions_journals(w, {{on_user("draft~2.doc"), draft_link}});
+      w.files.add_file(on_public("Public.txt.lnk"), made_now(on_public("Public.txt")));
+      w.files.add_file(on_user("draft~2.doc.lnk"), draft_link);
       w.files.add_file(on_user("Game.lnk"), users_link);
       kept_backup.push_back(on_user("Game.url"));
       kept_overlay.push_back(on_public("Public.txt"));
+      kept_overlay.push_back(on_user("draft~2.doc"));
       changed.push_back(on_public("Public.txt.lnk"));
+      changed.push_back(on_user("draft~2.doc.lnk"));
       changed.push_back(on_user("Game.lnk"));
     }
     w.files.add_file(on_user("Web~1.URL"), web);
@@ -235,9 +252,10 @@ class RecoverySweep : public ::testing::Test {
     return meddled;
   }
 
-  // The journals as the previous version wrote them: no record complete, no bytes of a
-  // link kept with its record.
-  static void earlier_versions_journals(FakeWindows& w) {
+  // The journals as the previous version wrote them (no record complete, no bytes of a
+  // link kept with its record), but for the bytes a hand wrote into some records.
+  static void earlier_versions_journals(FakeWindows& w,
+                                        const std::map<std::string, std::string>& hand_made) {
     auto backup = parse_backup_journal(w.files.content(in_data("backup.json")).value_or(""));
     auto overlay = parse_overlay_journal(w.files.content(in_data("overlay.json")).value_or(""));
     ASSERT_TRUE(backup && overlay);
@@ -245,6 +263,9 @@ class RecoverySweep : public ::testing::Test {
     for (Overlay& record : *overlay) {
       record.complete = false;
       record.shortcut_bytes.reset();
+      if (const auto bytes = hand_made.find(record.original); bytes != hand_made.end()) {
+        record.shortcut_bytes = base64_encode(bytes->second);
+      }
     }
     w.files.add_file(in_data("backup.json"), serialize_backup_journal(*backup).value());
     w.files.add_file(in_data("overlay.json"), serialize_overlay_journal(*overlay).value());

@@ -16,87 +16,74 @@ std::string positions_path(std::string_view data_directory) {
   return join_path(data_directory, icon_positions_name);
 }
 
-// A whole number that fits an int; anything else (a fraction, a string, a number out
-// of range) is refused.
-std::optional<int> int_field(const json& object, const char* key) {
+const json* member(const json& object, const char* key) {
+  if (!object.is_object()) return nullptr;
   const auto it = object.find(key);
-  if (it == object.end() || !it->is_number_integer()) return std::nullopt;
-  if (it->is_number_unsigned()) {
-    const std::uint64_t value = it->get<std::uint64_t>();
-    if (value > std::uint64_t{std::numeric_limits<int>::max()}) return std::nullopt;
-    return static_cast<int>(value);
+  return it == object.end() ? nullptr : &*it;
+}
+
+// A list of exactly `count` whole numbers that each fit an int, or nothing.
+std::optional<std::vector<int>> ints(const json* list, std::size_t count) {
+  if (list == nullptr || !list->is_array() || list->size() != count) return std::nullopt;
+  constexpr auto low = std::numeric_limits<int>::min();
+  constexpr auto high = std::numeric_limits<int>::max();
+  std::vector<int> numbers;
+  for (const json& number : *list) {
+    if (number.is_number_unsigned()
+            ? number.get<std::uint64_t>() > std::uint64_t{high}
+            : !number.is_number_integer() || number.get<std::int64_t>() < low ||
+                  number.get<std::int64_t>() > high) {
+      return std::nullopt;
+    }
+    numbers.push_back(number.get<int>());
   }
-  const std::int64_t value = it->get<std::int64_t>();
-  if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max()) {
+  return numbers;
+}
+
+std::optional<IconPositions> parse(const json& file) {
+  const json* geometry = member(file, "geometry");
+  const auto size = geometry ? ints(member(*geometry, "size"), 2) : std::nullopt;
+  const json* monitors = geometry ? member(*geometry, "monitors") : nullptr;
+  const json* icons = member(file, "icons");
+  if (!size || !monitors || !monitors->is_array() || !icons || !icons->is_array()) {
     return std::nullopt;
   }
-  return static_cast<int>(value);
-}
-
-std::optional<std::string> string_field(const json& object, const char* key) {
-  const auto it = object.find(key);
-  if (it == object.end() || !it->is_string()) return std::nullopt;
-  return it->get<std::string>();
-}
-
-std::optional<ScreenRect> read_rect(const json& value) {
-  if (!value.is_object()) return std::nullopt;
-  const auto left = int_field(value, "left");
-  const auto top = int_field(value, "top");
-  const auto right = int_field(value, "right");
-  const auto bottom = int_field(value, "bottom");
-  if (!left || !top || !right || !bottom) return std::nullopt;
-  return ScreenRect{*left, *top, *right, *bottom};
-}
-
-std::optional<ViewGeometry> read_geometry(const json& value) {
-  if (!value.is_object()) return std::nullopt;
-  const auto width = int_field(value, "width");
-  const auto height = int_field(value, "height");
-  const auto monitors = value.find("monitors");
-  if (!width || !height || monitors == value.end() || !monitors->is_array()) return std::nullopt;
-  ViewGeometry geometry{*width, *height, {}};
+  IconPositions positions{{(*size)[0], (*size)[1], {}}, {}};
   for (const json& monitor : *monitors) {
-    const auto rect = read_rect(monitor);
+    const auto rect = ints(&monitor, 4);
     if (!rect) return std::nullopt;
-    geometry.monitors.push_back(*rect);
+    positions.geometry.monitors.push_back({(*rect)[0], (*rect)[1], (*rect)[2], (*rect)[3]});
   }
-  return geometry;
-}
-
-std::optional<KeptIcon> read_icon(const json& value) {
-  if (!value.is_object()) return std::nullopt;
-  auto item = string_field(value, "item");
-  auto link = string_field(value, "link");
-  const auto x = int_field(value, "x");
-  const auto y = int_field(value, "y");
-  if (!item || !link || !x || !y) return std::nullopt;
-  return KeptIcon{std::move(*item), std::move(*link), IconPoint{*x, *y}};
+  for (const json& icon : *icons) {
+    const json* item = member(icon, "item");
+    const json* link = member(icon, "link");
+    const auto at = ints(member(icon, "at"), 2);
+    if (!item || !item->is_string() || !link || !link->is_string() || !at) return std::nullopt;
+    positions.icons.push_back(
+        {item->get<std::string>(), link->get<std::string>(), IconPoint{(*at)[0], (*at)[1]}});
+  }
+  return positions;
 }
 
 }  // namespace
 
 Status save_icon_positions(const System& sys, std::string_view data_directory,
                            const IconPositions& positions) {
+  const ViewGeometry& geometry = positions.geometry;
   nlohmann::ordered_json monitors = nlohmann::ordered_json::array();
-  for (const ScreenRect& monitor : positions.geometry.monitors) {
-    monitors.push_back({{"left", monitor.left},
-                        {"top", monitor.top},
-                        {"right", monitor.right},
-                        {"bottom", monitor.bottom}});
-  }
+  for (const ScreenRect& m : geometry.monitors)
+    monitors.push_back({m.left, m.top, m.right, m.bottom});
   nlohmann::ordered_json icons = nlohmann::ordered_json::array();
   for (const KeptIcon& icon : positions.icons) {
     if (!is_valid_utf8(icon.item) || !is_valid_utf8(icon.link)) continue;
-    icons.push_back({{"item", icon.item}, {"link", icon.link}, {"x", icon.at.x}, {"y", icon.at.y}});
+    icons.push_back({{"item", icon.item}, {"link", icon.link}, {"at", {icon.at.x, icon.at.y}}});
   }
-  const nlohmann::ordered_json object{{"geometry",
-                                       {{"width", positions.geometry.width},
-                                        {"height", positions.geometry.height},
-                                        {"monitors", std::move(monitors)}}},
-                                      {"icons", std::move(icons)}};
-  const std::string text = object.dump(2, ' ', /*ensure_ascii=*/false);
-  auto written = sys.files.write_file(positions_path(data_directory), text, /*flush=*/true);
+  nlohmann::ordered_json file = nlohmann::ordered_json::object();
+  file["geometry"] = {{"size", {geometry.width, geometry.height}},
+                      {"monitors", std::move(monitors)}};
+  file["icons"] = std::move(icons);
+  auto written = sys.files.write_file(positions_path(data_directory),
+                                      file.dump(2, ' ', /*ensure_ascii=*/false), /*flush=*/true);
   if (!written) return sys.failure(written.error());
   return {};
 }
@@ -105,23 +92,7 @@ std::optional<IconPositions> load_icon_positions(const System& sys,
                                                  std::string_view data_directory) {
   const auto bytes = sys.files.read_file(positions_path(data_directory));
   if (!bytes) return std::nullopt;
-  const json parsed = json::parse(*bytes, nullptr, /*allow_exceptions=*/false);
-  if (!parsed.is_object()) return std::nullopt;
-  const auto geometry = parsed.find("geometry");
-  const auto icons = parsed.find("icons");
-  if (geometry == parsed.end() || icons == parsed.end() || !icons->is_array()) {
-    return std::nullopt;
-  }
-  IconPositions positions;
-  const auto read = read_geometry(*geometry);
-  if (!read) return std::nullopt;
-  positions.geometry = *read;
-  for (const json& value : *icons) {
-    auto icon = read_icon(value);
-    if (!icon) return std::nullopt;
-    positions.icons.push_back(std::move(*icon));
-  }
-  return positions;
+  return parse(json::parse(*bytes, nullptr, /*allow_exceptions=*/false));
 }
 
 void forget_icon_positions(const System& sys, std::string_view data_directory) {

@@ -45,8 +45,8 @@ void FakeDesktopView::catch_up() {
     started_ = true;
     std::map<std::pair<int, std::uint64_t>, std::string> entries;  // user's first, as made
     for (const auto& [key, node] : files_.state()) {
-      if (visible(node.path))
-        entries.emplace(std::pair(desktop_of(node.path), node.order), node.path);
+      if (!visible(node.path)) continue;
+      entries.emplace(std::pair(desktop_of(node.path), node.order), node.path);
     }
     for (const auto& [order, path] : entries) {
       if (!icons_.contains(ascii_lower(path))) icons_[ascii_lower(path)] = {path, first_free()};

@@ -23,12 +23,6 @@ namespace {
 using namespace testing_support;
 using fake::FakeWindows;
 
-enum class Kind { file, folder, shortcut, web, game };
-struct Item {
-  Kind kind;
-  std::string path;
-  IconPoint at;
-};
 enum class Twist {
   none,
   link_moved,
@@ -36,28 +30,30 @@ enum class Twist {
   auto_arrange,
   view_dies,
   never_shows,
-  new_geometry,
+  geometry,
   damaged
 };
 
-// What stands in the item's cell once the desktop is dressed.
-std::string dressed(const Item& item) {
-  if (item.kind == Kind::file || item.kind == Kind::folder) return item.path + ".lnk";
-  return item.kind == Kind::game ? with_extension(item.path, "lnk") : item.path;
+bool is_game(std::string_view path) { return path.ends_with("Game.url"); }
+
+// What stands in the item's cell once the desktop is dressed: a shortcut itself, a link
+// for a game or a plain item.
+std::string dressed(const std::string& path) {
+  if (is_game(path)) return with_extension(path, "lnk");
+  return path.ends_with(".lnk") || path.ends_with(".url") ? path : path + ".lnk";
 }
 
-void lay_out(FakeWindows& w, const std::vector<Item>& items) {
+// Items by name: a shortcut, a game's or a web .url, a file (with an extension) or a folder.
+void lay_out(FakeWindows& w, const std::vector<PlacedIcon>& items) {
   install_steam(w);
-  std::vector<PlacedIcon> points;
-  for (const Item& item : items) {
-    if (item.kind == Kind::folder) w.files.add_directory(item.path);
-    if (item.kind == Kind::file) w.files.add_file(item.path, "bytes of " + item.path);
-    if (item.kind == Kind::shortcut) w.files.add_file(item.path, link_to("C:\\Tools\\t.exe"));
-    if (item.kind == Kind::web) w.files.add_file(item.path, url_to("https://example.org/"));
-    if (item.kind == Kind::game) w.files.add_file(item.path, url_to("steam://rungameid/570"));
-    points.push_back({item.path, item.at});
+  for (const auto& [path, at] : items) {
+    if (path.ends_with(".lnk")) w.files.add_file(path, link_to("C:\\Tools\\t.exe"));
+    if (path.ends_with(".url"))
+      w.files.add_file(path, url_to(is_game(path) ? "steam://rungameid/570" : "https://a.org/"));
+    if (!extension(path)) w.files.add_directory(path);
+    if (!w.files.exists(path)) w.files.add_file(path, path);
   }
-  w.view.arrange(points);
+  w.view.arrange(items);
 }
 
 // Every file but the positions' own, with its attributes and bytes.
@@ -65,21 +61,16 @@ std::string files_of(const FakeWindows& w) {
   std::string seen;
   for (const std::string& path : w.files.tree("C:\\")) {
     if (path == in_data(icon_positions_name)) continue;
-    seen += path + " " + std::to_string(w.files.attributes(path).value_or(0)) + " " +
-            w.files.content(path).value_or("<folder>") + "\n";
+    seen += path + " " + std::to_string(*w.files.attributes(path)) +
+            w.files.content(path).value_or("") + "\n";
   }
   return seen;
-}
-
-std::string text_of(const OperationOutcome& outcome) {
-  return outcome ? outcome->text + (outcome->needs_attention ? " !" : "")
-                 : "error " + outcome.error();
 }
 
 // One operation on both machines: the same report and files, and a bounded wait.
 void run(FakeWindows& w, FakeWindows& twin, OperationOutcome (*operation)(const System&)) {
   const std::size_t before = w.waiter.waits().size();
-  EXPECT_EQ(text_of(operation(w.system())), text_of(operation(twin.system())));
+  EXPECT_EQ(operation(w.system()).value().text, operation(twin.system()).value().text);
   EXPECT_EQ(files_of(w), files_of(twin));
   std::chrono::milliseconds waited{0};
   for (std::size_t i = before; i < w.waiter.waits().size(); ++i) waited += w.waiter.waits()[i];
@@ -87,38 +78,29 @@ void run(FakeWindows& w, FakeWindows& twin, OperationOutcome (*operation)(const 
 }
 
 TEST(IconPositions, LinksTakeTheirItemsCellsAndItemsComeBackToTheirs) {
-  const std::vector<Item> scattered = {{Kind::file, on_user("Notes.txt"), {300, 200}},
-                                       {Kind::folder, on_user("Photos"), {0, 500}},
-                                       {Kind::shortcut, on_user("Editor.lnk"), {100, 100}},
-                                       {Kind::web, on_user("News.url"), {700, 700}},
-                                       {Kind::game, on_user("Dota.url"), {500, 0}},
-                                       {Kind::file, on_user("Report.doc"), {200, 600}},
-                                       {Kind::file, on_user("Plan.xls"), {0, 0}}};
-  std::vector<Item> column;  // a full column and one more, links and plain items mixed
-  for (int n = 0; n < 9; ++n) {
-    const Kind kind = std::array{Kind::file, Kind::shortcut, Kind::folder, Kind::game}[n % 4];
-    const char* suffix = kind == Kind::game ? ".url" : kind == Kind::shortcut ? ".lnk" : "";
-    column.push_back(
-        {kind, on_user("Item " + std::to_string(n) + suffix), {n / 8 * 100, n % 8 * 100}});
-  }
-  const std::vector<Item> gaps = {
-      {Kind::file, on_user("a.txt"), {0, 300}},     {Kind::file, on_user("b.txt"), {0, 0}},
-      {Kind::shortcut, on_user("c.lnk"), {0, 100}}, {Kind::folder, on_user("d"), {200, 200}},
-      {Kind::shortcut, on_user("e.lnk"), {0, 400}}, {Kind::file, on_user("f.txt"), {100, 700}}};
-  const std::vector<Item> both = {{Kind::file, on_public("Shared.txt"), {0, 0}},
-                                  {Kind::file, on_user("Mine.txt"), {0, 200}},
-                                  {Kind::game, on_public("Portal.url"), {0, 100}},
-                                  {Kind::shortcut, on_public("Tool.lnk"), {100, 0}},
-                                  {Kind::folder, on_public("Team"), {400, 300}},
-                                  {Kind::folder, on_user("Work"), {0, 300}}};
+  const std::vector<PlacedIcon> scattered = {
+      {on_user("Notes.txt"), {300, 200}},  {on_user("Photos"), {0, 500}},
+      {on_user("Editor.lnk"), {100, 100}}, {on_user("News.url"), {700, 700}},
+      {on_user("Game.url"), {500, 0}},     {on_user("Report.doc"), {200, 600}},
+      {on_user("Plan.xls"), {0, 0}}};
+  const std::vector<PlacedIcon> column = {
+      // a full column and one more
+      {on_user("0.txt"), {0, 0}},      {on_user("1.lnk"), {0, 100}}, {on_user("2"), {0, 200}},
+      {on_user("Game.url"), {0, 300}}, {on_user("4.txt"), {0, 400}}, {on_user("5.lnk"), {0, 500}},
+      {on_user("6"), {0, 600}},        {on_user("7.txt"), {0, 700}}, {on_user("8.txt"), {100, 0}}};
+  const std::vector<PlacedIcon> gaps = {
+      {on_user("a.txt"), {0, 300}}, {on_user("b.txt"), {0, 0}},   {on_user("c.lnk"), {0, 100}},
+      {on_user("d"), {200, 200}},   {on_user("e.lnk"), {0, 400}}, {on_user("f.txt"), {100, 700}}};
+  const std::vector<PlacedIcon> both = {
+      {on_public("Shared.txt"), {0, 0}}, {on_user("Mine.txt"), {0, 200}},
+      {on_public("Game.url"), {0, 100}}, {on_public("Tool.lnk"), {100, 0}},
+      {on_public("Team"), {400, 300}},   {on_user("Work"), {0, 300}}};
   // Hand-edited files the restore must not trust: broken, or a point that is no int.
   const std::string notes =
-      R"({"item":"C:\\Users\\user\\Desktop\\Notes.txt","link":"C:\\Users\\user\\Desktop\\Notes.txt.lnk",)";
-  const std::string geometry =
-      R"({"geometry":{"width":1000,"height":800,"monitors":[{"left":0,"top":0,"right":1000,"bottom":800}]},"icons":[)";
+      R"({"geometry":{"size":[1000,800],"monitors":[[0,0,1000,800]]},"icons":[{"item":"C:\\Users\\user\\Desktop\\Notes.txt","link":"C:\\Users\\user\\Desktop\\Notes.txt.lnk",)";
   const struct {
     const char* name;
-    std::vector<Item> items;
+    std::vector<PlacedIcon> items;
     Twist twist = Twist::none;
     std::string file = {};
   } rows[] = {
@@ -131,12 +113,10 @@ TEST(IconPositions, LinksTakeTheirItemsCellsAndItemsComeBackToTheirs) {
       {"auto-arrange", scattered, Twist::auto_arrange},
       {"a view that dies after the first look", gaps, Twist::view_dies},
       {"a view that never shows the new entries", both, Twist::never_shows},
-      {"another geometry at the restore", scattered, Twist::new_geometry},
-      {"a truncated file", scattered, Twist::damaged, geometry + notes},
-      {"a point that is no whole number", scattered, Twist::damaged,
-       geometry + notes + R"("x":1e3,"y":0}]})"},
-      {"a point out of range", scattered, Twist::damaged,
-       geometry + notes + R"("x":99999999999,"y":0}]})"},
+      {"another geometry at the restore", scattered, Twist::geometry},
+      {"a truncated file", scattered, Twist::damaged, notes},
+      {"a point that is no whole number", scattered, Twist::damaged, notes + R"("at":[1e3,0]}]})"},
+      {"a point out of range", scattered, Twist::damaged, notes + R"("at":[99999999999,0]}]})"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -147,7 +127,7 @@ TEST(IconPositions, LinksTakeTheirItemsCellsAndItemsComeBackToTheirs) {
     twin.view.fail_from(1, e_fail);
     if (row.twist == Twist::no_view) w.view.fail_from(1, e_fail);
     if (row.twist == Twist::view_dies) w.view.fail_from(2, e_fail);
-    if (row.twist == Twist::auto_arrange) w.view.set_auto_arrange(true);
+    w.view.set_auto_arrange(row.twist == Twist::auto_arrange);
     if (row.twist == Twist::never_shows) w.view.stop_showing_changes();
     const bool kept = row.twist != Twist::no_view && row.twist != Twist::auto_arrange;
     const bool placed_at_apply =
@@ -155,7 +135,8 @@ TEST(IconPositions, LinksTakeTheirItemsCellsAndItemsComeBackToTheirs) {
     const bool placed_at_restore = row.twist == Twist::none || row.twist == Twist::link_moved;
     auto start = w.view.layout();
     auto applied = start;
-    for (const Item& item : row.items) applied[dressed(item)] = applied.extract(item.path).mapped();
+    for (const PlacedIcon& item : row.items)
+      applied[dressed(item.path)] = applied.extract(item.path).mapped();
 
     run(w, twin, apply);
     EXPECT_EQ(w.files.exists(in_data(icon_positions_name)), kept);
@@ -163,10 +144,10 @@ TEST(IconPositions, LinksTakeTheirItemsCellsAndItemsComeBackToTheirs) {
     if (placed_at_apply) {
       EXPECT_EQ(w.view.layout(), applied);
     }
-    if (row.twist == Twist::new_geometry) w.view.set_geometry({1280, 800, {{0, 0, 1280, 800}}});
+    if (row.twist == Twist::geometry) w.view.set_geometry({1280, 800, {{0, 0, 1280, 800}}});
     if (row.twist == Twist::damaged) w.files.add_file(in_data(icon_positions_name), row.file);
     if (row.twist == Twist::link_moved) {
-      ASSERT_TRUE(w.view.place({{dressed(row.items[0]), {900, 700}}}));  // by the user
+      ASSERT_TRUE(w.view.place({{dressed(row.items[0].path), {900, 700}}}));  // by the user
       start[row.items[0].path] = {900, 700};
     }
 

@@ -1,5 +1,7 @@
 #include "support/fake_desktop_view.hpp"
 
+#include <set>
+
 #include "platform/path.hpp"
 #include "platform/text.hpp"
 #include "support/fake_windows.hpp"
@@ -17,15 +19,6 @@ int desktop_of(std::string_view path) {
 
 }  // namespace
 
-int FakeDesktopView::first_free() const {
-  int cell = 0;
-  while (
-      std::ranges::any_of(icons_, [&](const auto& icon) { return icon.second.second == cell; })) {
-    ++cell;
-  }
-  return cell;
-}
-
 void FakeDesktopView::put(std::string key, int cell) {
   for (;; ++cell) {
     const auto occupant = std::ranges::find_if(
@@ -37,29 +30,35 @@ void FakeDesktopView::put(std::string key, int cell) {
 }
 
 void FakeDesktopView::catch_up() {
-  const auto visible = [&](const std::string& path) {
-    const auto attributes = files_.attributes(path);
-    return desktop_of(path) >= 0 && attributes && (*attributes & file_attribute_hidden) == 0;
-  };
+  std::vector<std::string> due;  // entries to show or drop, in the order they changed
   if (!started_) {
     started_ = true;
     std::map<std::pair<int, std::uint64_t>, std::string> entries;  // user's first, as made
     for (const auto& [key, node] : files_.state()) {
-      if (!visible(node.path)) continue;
-      entries.emplace(std::pair(desktop_of(node.path), node.order), node.path);
+      if (desktop_of(node.path) >= 0)
+        entries.emplace(std::pair(desktop_of(node.path), node.order), node.path);
     }
-    for (const auto& [order, path] : entries) {
-      if (!icons_.contains(ascii_lower(path))) icons_[ascii_lower(path)] = {path, first_free()};
-    }
+    for (auto& [order, path] : entries) due.push_back(std::move(path));
   }
-  if (!showing_) return;
-  while (!pending_.empty() && pending_.front().first <= files_.clock()) {
-    const std::string path = pending_.front().second;
+  while (showing_ && !pending_.empty() && pending_.front().first <= files_.clock()) {
+    due.push_back(std::move(pending_.front().second));
     pending_.erase(pending_.begin());
-    if (!visible(path)) {
-      icons_.erase(ascii_lower(path));
-    } else if (!icons_.contains(ascii_lower(path))) {
-      icons_[ascii_lower(path)] = {path, first_free()};
+  }
+  if (due.empty()) return;
+  std::set<int> taken;
+  for (const auto& [key, icon] : icons_) taken.insert(icon.second);
+  for (const std::string& path : due) {
+    const auto attributes = files_.attributes(path);
+    const auto icon = icons_.find(ascii_lower(path));
+    if (!attributes || (*attributes & file_attribute_hidden) != 0) {
+      if (icon == icons_.end()) continue;
+      taken.erase(icon->second.second);
+      icons_.erase(icon);
+    } else if (icon == icons_.end()) {
+      int cell = 0;
+      while (taken.contains(cell)) ++cell;
+      taken.insert(cell);
+      icons_[ascii_lower(path)] = {path, cell};
     }
   }
 }

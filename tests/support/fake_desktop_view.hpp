@@ -49,7 +49,6 @@ class FakeDesktopView final : public DesktopView {
   int cell_of(IconPoint at) const {
     return std::max(0, at.x) / cell_size * rows() + std::clamp(at.y / cell_size, 0, rows() - 1);
   }
-  int first_free() const;
   void put(std::string key, int cell);
   void catch_up();
 

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
+#include "layout/icon_placement.hpp"
 #include "operations/outcome.hpp"
 #include "operations/report.hpp"
 #include "overlay/apply.hpp"
+#include "overlay/scan.hpp"
 #include "platform/notifications.hpp"
 #include "platform/path.hpp"
 #include "platform/text.hpp"
@@ -17,6 +19,7 @@
 #include "state/detailed_record.hpp"
 #include "state/journal_storage.hpp"
 #include "state/originals.hpp"
+#include "steam/conversion.hpp"
 
 namespace mossglow {
 namespace {
@@ -48,6 +51,21 @@ Result<Section> skin_shortcuts(const System& sys, const DesktopFolders& desktops
                  !run.failure_lines.empty()};
 }
 
+// Every item the apply may replace by a new link, which Explorer would put in the first
+// free cell: each plain file or folder the overlay may cover, and each .url, which may be
+// a Steam game's that becomes a link of the same stem.
+std::vector<Replacement> replaceable_items(const DesktopListing& listing,
+                                           const std::vector<std::string>& shortcuts) {
+  std::vector<Replacement> items;
+  for (const ListedEntry& item : overlay_candidates(listing)) {
+    items.push_back({item.path, item.path + ".lnk"});
+  }
+  for (const std::string& shortcut : shortcuts) {
+    if (has_extension(shortcut, "url")) items.push_back({shortcut, steam_link_path(shortcut)});
+  }
+  return items;
+}
+
 }  // namespace
 
 OperationOutcome apply_skin(const System& sys, const DesktopFolders& desktops,
@@ -69,6 +87,8 @@ OperationOutcome apply_skin(const System& sys, const DesktopFolders& desktops,
   if (auto remembered = remember_desktops(sys, data_directory, desktops); !remembered) {
     return std::unexpected(remembered.error());
   }
+  const IconPositions kept =
+      keep_item_positions(sys, data_directory, replaceable_items(*listing, shortcuts));
 
   Section shortcut_section{std::string(no_shortcuts), false};
   if (!shortcuts.empty()) {
@@ -93,6 +113,7 @@ OperationOutcome apply_skin(const System& sys, const DesktopFolders& desktops,
   // asking for it item by item costs more than much of the apply's own file work.
   notify_desktops_updated(sys.shell, desktops);
   notify_associations_changed(sys.shell);
+  put_links_where_items_stood(sys, kept);
   return compose_apply_report(shortcut_section, *overlay_section, recycle_section);
 }
 

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "layout/icon_placement.hpp"
 #include "operations/report.hpp"
 #include "overlay/restore.hpp"
 #include "platform/notifications.hpp"
@@ -48,6 +49,7 @@ OperationOutcome restore(const System& sys) {
     notify_desktops_updated(sys.shell, resolved);
     return std::unexpected(std::move(error));
   };
+  const IconPositions noted = note_link_positions(sys, *data_dir, resolved);
   auto overlay = restore_overlay(sys, places, *data_dir);
   if (!overlay) return stop(overlay.error());
 
@@ -59,9 +61,13 @@ OperationOutcome restore(const System& sys) {
   if (!shortcuts) return stop(shortcuts.error());
 
   // The desktops an apply remembered are needed as long as any journal names them.
-  if (!any_journal_pending(sys, *data_dir)) (void)forget_desktops(sys, *data_dir);
+  if (!any_journal_pending(sys, *data_dir)) {
+    (void)forget_desktops(sys, *data_dir);
+    forget_icon_positions(sys, *data_dir);
+  }
 
   notify_desktops_updated(sys.shell, resolved);
+  put_items_where_links_stood(sys, noted);
   Report report = compose_restore_report(*shortcuts, *overlay, recycle_section);
   notify_associations_changed(sys.shell);
   return report;

@@ -57,6 +57,7 @@ void FakeWindows::load(const Snapshot& snapshot, Stop stop) {
 }
 
 void FakeWindows::changed(Op operation, std::string_view path, std::string_view step) {
+  view.entry_changed(path);
   if (!recording_) return;
   history_.push_back(Snapshot{std::string(op_name(operation)), std::string(path), std::string(step),
                               files.state(), registry.state(), faults.mutations()});

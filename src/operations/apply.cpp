@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "desktop/places.hpp"
 #include "layout/icon_placement.hpp"
 #include "operations/outcome.hpp"
 #include "operations/report.hpp"
@@ -15,7 +16,6 @@
 #include "shortcuts/skin_shortcuts.hpp"
 #include "state/backup_journal.hpp"
 #include "state/data_directory.hpp"
-#include "state/desktop_places.hpp"
 #include "state/detailed_record.hpp"
 #include "state/journal_storage.hpp"
 #include "state/originals.hpp"

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "desktop/places.hpp"
 #include "layout/icon_placement.hpp"
 #include "operations/report.hpp"
 #include "overlay/restore.hpp"
@@ -10,7 +11,6 @@
 #include "shortcuts/restore.hpp"
 #include "shortcuts/scan.hpp"
 #include "state/data_directory.hpp"
-#include "state/desktop_places.hpp"
 #include "state/journal_storage.hpp"
 
 namespace mossglow {

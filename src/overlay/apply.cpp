@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "desktop/link_proof.hpp"
 #include "overlay/journal.hpp"
 #include "overlay/scan.hpp"
 #include "platform/path.hpp"
@@ -13,7 +14,6 @@
 #include "state/data_directory.hpp"
 #include "state/journal_json.hpp"
 #include "state/journal_storage.hpp"
-#include "state/link_proof.hpp"
 
 namespace mossglow {
 namespace {

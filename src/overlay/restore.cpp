@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "desktop/writes.hpp"
 #include "overlay/journal.hpp"
 #include "platform/file_system.hpp"
 #include "platform/text.hpp"
 #include "state/content_hash.hpp"
 #include "state/data_directory.hpp"
-#include "state/desktop_writes.hpp"
 #include "state/journal_storage.hpp"
 
 namespace mossglow {

@@ -2,9 +2,9 @@
 
 #include <string_view>
 
+#include "desktop/places.hpp"
 #include "platform/result.hpp"
 #include "platform/system.hpp"
-#include "state/desktop_places.hpp"
 #include "state/detailed_record.hpp"
 
 namespace mossglow {

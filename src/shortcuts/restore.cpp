@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "desktop/writes.hpp"
 #include "platform/notifications.hpp"
 #include "platform/path.hpp"
 #include "platform/text.hpp"
@@ -11,7 +12,6 @@
 #include "state/backup_journal.hpp"
 #include "state/content_hash.hpp"
 #include "state/data_directory.hpp"
-#include "state/desktop_writes.hpp"
 #include "state/journal_storage.hpp"
 #include "steam/restore.hpp"
 

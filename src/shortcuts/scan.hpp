@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/desktop_listing.hpp"
+#include "desktop/listing.hpp"
 #include "platform/environment.hpp"
 #include "platform/result.hpp"
 #include "platform/system.hpp"

@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <optional>
 
+#include "desktop/writes.hpp"
 #include "platform/path.hpp"
 #include "platform/text.hpp"
 #include "shortcuts/icon_change.hpp"
 #include "state/content_hash.hpp"
-#include "state/desktop_writes.hpp"
 #include "state/detailed_record.hpp"
 #include "state/journal_storage.hpp"
 #include "steam/conversion.hpp"

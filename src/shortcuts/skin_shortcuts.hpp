@@ -4,8 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "desktop/listing.hpp"
 #include "platform/desktop_folders.hpp"
-#include "platform/desktop_listing.hpp"
 #include "platform/system.hpp"
 #include "state/backup_journal.hpp"
 #include "state/journal_json.hpp"

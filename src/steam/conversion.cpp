@@ -1,10 +1,10 @@
 #include "steam/conversion.hpp"
 
+#include "desktop/link_proof.hpp"
+#include "desktop/writes.hpp"
 #include "platform/file_system.hpp"
 #include "platform/path.hpp"
 #include "state/content_hash.hpp"
-#include "state/desktop_writes.hpp"
-#include "state/link_proof.hpp"
 #include "steam/launcher.hpp"
 
 namespace mossglow {

@@ -6,11 +6,11 @@
 #include <string_view>
 #include <vector>
 
+#include "desktop/writes.hpp"
 #include "platform/desktop_folders.hpp"
 #include "platform/result.hpp"
 #include "platform/system.hpp"
 #include "state/backup_journal.hpp"
-#include "state/desktop_writes.hpp"
 #include "state/originals.hpp"
 
 namespace mossglow {

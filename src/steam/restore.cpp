@@ -1,9 +1,9 @@
 #include "steam/restore.hpp"
 
+#include "desktop/writes.hpp"
 #include "platform/file_system.hpp"
 #include "platform/path.hpp"
 #include "state/content_hash.hpp"
-#include "state/desktop_writes.hpp"
 #include "steam/conversion.hpp"
 
 namespace mossglow {

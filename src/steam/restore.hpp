@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <string_view>
 
+#include "desktop/places.hpp"
+#include "desktop/writes.hpp"
 #include "platform/result.hpp"
 #include "platform/system.hpp"
 #include "state/backup_journal.hpp"
-#include "state/desktop_places.hpp"
-#include "state/desktop_writes.hpp"
 
 namespace mossglow {
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "desktop/writes.hpp"
 #include "platform/path.hpp"
 #include "platform/text.hpp"
-#include "state/desktop_writes.hpp"
 #include "support/fake_windows.hpp"
 
 namespace mossglow {

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "desktop/link_proof.hpp"
 #include "embedded_icon.hpp"
 #include "overlay/apply.hpp"
 #include "overlay/journal.hpp"
 #include "platform/text.hpp"
 #include "shortcut_fixture.hpp"
 #include "state/content_hash.hpp"
-#include "state/link_proof.hpp"
 
 namespace mossglow {
 namespace {

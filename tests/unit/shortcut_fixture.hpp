@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
+#include "desktop/places.hpp"
 #include "platform/desktop_folders.hpp"
 #include "platform/path.hpp"
 #include "state/backup_journal.hpp"
-#include "state/desktop_places.hpp"
 #include "state/detailed_record.hpp"
 #include "support/fake_windows.hpp"
 

@@ -1,4 +1,4 @@
-#include "platform/desktop_listing.hpp"
+#include "desktop/listing.hpp"
 
 #include "platform/path.hpp"
 #include "platform/text.hpp"

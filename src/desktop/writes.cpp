@@ -1,4 +1,4 @@
-#include "state/desktop_writes.hpp"
+#include "desktop/writes.hpp"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "state/link_proof.hpp"
+#include "desktop/link_proof.hpp"
 
 #include "platform/path.hpp"
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "desktop/listing.hpp"
 #include "platform/desktop_folders.hpp"
-#include "platform/desktop_listing.hpp"
 #include "platform/result.hpp"
 #include "platform/system.hpp"
 

@@ -1,4 +1,4 @@
-#include "state/desktop_places.hpp"
+#include "desktop/places.hpp"
 
 #include <nlohmann/json.hpp>
 

@@ -30,10 +30,8 @@ struct OverlayRun {
   std::vector<Overlay> journal{};
   JournalText journal_text{};               // kept in step with `journal`
   const DesktopListing* listing = nullptr;  // both desktops as the step found them
-  // What the next save says of records whose link creation is over: the link created
-  // and flushed, or nothing created (the record is left out: it names no change).
-  std::vector<std::size_t> finished{};
-  std::vector<std::size_t> untouched{};
+  // What the next save says of the records whose link creation is over.
+  ChangeOutcomes outcomes{};
 };
 
 // One candidate on its way through a batch.
@@ -51,13 +49,7 @@ void record_changed(OverlayRun& run, std::size_t record) {
 
 // Every save says what has become of the links created since the one before.
 Status save(OverlayRun& run) {
-  for (const std::size_t record : run.finished) {
-    run.journal[record].complete = true;
-    record_changed(run, record);
-  }
-  for (const std::size_t record : run.untouched) run.journal_text.leave_out(record);
-  run.finished.clear();
-  run.untouched.clear();
+  run.outcomes.write_into(run.journal, run.journal_text, overlay_journal_element);
   return save_journal(run.sys, run.data_directory, overlay_journal, run.journal_text.text());
 }
 
@@ -101,14 +93,14 @@ Status cover(OverlayRun& run, Item& item) {
     // not name it as the link, or a restore could take it for one, so the record goes
     // at once. Otherwise a file is there only when it was created and then cut short.
     if (created.error().code == error_file_exists) {
-      run.untouched.push_back(*item.record);
+      run.outcomes.untouched.push_back(*item.record);
       (void)save(run);
     } else if (!entry_exists(sys.files, item.shortcut).value_or(true)) {
-      run.untouched.push_back(*item.record);
+      run.outcomes.untouched.push_back(*item.record);
     }
     return sys.failure(created.error());
   }
-  run.finished.push_back(*item.record);
+  run.outcomes.finished.push_back(*item.record);
   auto attributes = sys.files.get_attributes(item.entry.path);
   if (!attributes) return sys.failure(attributes.error());
   // Hidden, a system item, or a link where the listing showed none: no longer an item
@@ -139,7 +131,7 @@ void cover_batch(OverlayRun& run, std::vector<Item>& batch) {
       for (Item& item : batch) {
         if (item.record && !item.failure) {
           item.failure = saved.error();
-          run.untouched.push_back(*item.record);
+          run.outcomes.untouched.push_back(*item.record);
         }
       }
     }
@@ -197,8 +189,8 @@ Result<Section> apply_overlay(const System& sys, const DesktopFolders& desktops,
   // The last batch's outcome. A journal with no record left names nothing to restore; a
   // failure here leaves the records as the batch's save wrote them, which a restore
   // settles all the same.
-  if (!run.finished.empty() || !run.untouched.empty()) {
-    if (run.journal_text.size() == run.untouched.size()) {
+  if (run.outcomes.pending()) {
+    if (run.outcomes.leave_nothing(run.journal_text)) {
       (void)delete_journal(sys, data_directory, overlay_journal);
     } else {
       (void)save(run);

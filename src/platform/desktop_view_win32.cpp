@@ -15,30 +15,11 @@
 #include <utility>
 #include <vector>
 
+#include "platform/com_win32.hpp"
 #include "platform/text.hpp"
 
 namespace mossglow {
 namespace {
-
-// Holds one COM interface and releases it when the look ends, on every path.
-template <class T>
-class Released {
- public:
-  Released() = default;
-  Released(const Released&) = delete;
-  Released& operator=(const Released&) = delete;
-  ~Released() {
-    if (pointer_ != nullptr) pointer_->Release();
-  }
-
-  T* get() const { return pointer_; }
-  T* operator->() const { return pointer_; }
-  void** out() { return reinterpret_cast<void**>(&pointer_); }
-  T** typed_out() { return &pointer_; }
-
- private:
-  T* pointer_ = nullptr;
-};
 
 // An item ID list the shell allocated for us, freed with the task allocator.
 class IdList {

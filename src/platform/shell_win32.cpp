@@ -9,29 +9,11 @@
 #include <cwchar>
 #include <vector>
 
+#include "platform/com_win32.hpp"
 #include "platform/text.hpp"
 
 namespace mossglow {
 namespace {
-
-// Holds one COM interface and releases it when the operation ends, on every path.
-template <class T>
-class Released {
- public:
-  Released() = default;
-  Released(const Released&) = delete;
-  Released& operator=(const Released&) = delete;
-  ~Released() {
-    if (pointer_ != nullptr) pointer_->Release();
-  }
-
-  T* get() const { return pointer_; }
-  T* operator->() const { return pointer_; }
-  void** out() { return reinterpret_cast<void**>(&pointer_); }
-
- private:
-  T* pointer_ = nullptr;
-};
 
 // Enough for the longest path Windows accepts and for the longest argument text.
 constexpr int text_buffer_units = 32768;

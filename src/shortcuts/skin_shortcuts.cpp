@@ -38,13 +38,7 @@ void record_changed(SkinRun& run, std::size_t record) {
 
 // Every save says what has become of the writes that are over since the one before.
 Status save(SkinRun& run) {
-  for (const std::size_t record : run.finished) {
-    run.journal[record].complete = true;
-    record_changed(run, record);
-  }
-  for (const std::size_t record : run.untouched) run.journal_text.leave_out(record);
-  run.finished.clear();
-  run.untouched.clear();
+  run.outcomes.write_into(run.journal, run.journal_text, backup_journal_element);
   return save_journal(run.sys, run.data_directory, backup_journal, run.journal_text.text());
 }
 
@@ -168,11 +162,11 @@ void skin_batch(SkinRun& run, std::vector<Item>& batch) {
     }
     if (item.failure) {
       run.failure_lines.push_back(failure_line(item.path, item.failure->text));
-      if (item.record && !item.failure->touched) run.untouched.push_back(*item.record);
+      if (item.record && !item.failure->touched) run.outcomes.untouched.push_back(*item.record);
       continue;
     }
     ++run.updated;
-    run.finished.push_back(*item.record);
+    run.outcomes.finished.push_back(*item.record);
   }
 }
 
@@ -189,12 +183,11 @@ void skin_shortcuts(SkinRun& run, const std::vector<std::string>& shortcuts) {
     }
     skin_batch(run, batch);
   });
-  if (run.finished.empty() && run.untouched.empty()) return;
+  if (!run.outcomes.pending()) return;
   // The last batch's outcome. A journal with no record left names nothing to restore.
   // A failure here leaves the records as the batch's save wrote them, which a restore
   // settles all the same.
-  if (run.journal_text.size() == run.untouched.size()) {
-    run.untouched.clear();
+  if (run.outcomes.leave_nothing(run.journal_text)) {
     (void)delete_journal(run.sys, run.data_directory, backup_journal);
   } else {
     (void)save(run);

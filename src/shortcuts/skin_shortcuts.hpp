@@ -26,10 +26,8 @@ struct SkinRun {
   std::vector<std::string> failure_lines{};
   // Shortcuts re-iconed or converted in this run.
   int updated = 0;
-  // What the next save says of records whose write is over: finished and flushed, or
-  // refused before it changed anything (the record is left out: it names no change).
-  std::vector<std::size_t> finished{};
-  std::vector<std::size_t> untouched{};
+  // What the next save says of the records whose write is over.
+  ChangeOutcomes outcomes{};
 };
 
 // Skins every listed shortcut (its index in the list names its backup copy): keeps a

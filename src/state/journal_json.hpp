@@ -59,4 +59,28 @@ class JournalText {
   std::size_t left_out_ = 0;
 };
 
+// What the next save of a run's journal says of the records whose change is over: those
+// finished (and flushed) are marked complete; those refused before they changed anything
+// are left out, since a journal names no change that never was.
+struct ChangeOutcomes {
+  std::vector<std::size_t> finished;
+  std::vector<std::size_t> untouched;
+
+  bool pending() const { return !finished.empty() || !untouched.empty(); }
+  // Whether leaving out the untouched records leaves the journal without any.
+  bool leave_nothing(const JournalText& text) const { return text.size() == untouched.size(); }
+
+  // Marks and leaves out in the records and their text, and starts again from none.
+  template <class Record, class Element>
+  void write_into(std::vector<Record>& records, JournalText& text, Element element) {
+    for (const std::size_t index : finished) {
+      records[index].complete = true;
+      text.put(index, element(records[index]));
+    }
+    for (const std::size_t index : untouched) text.leave_out(index);
+    finished.clear();
+    untouched.clear();
+  }
+};
+
 }  // namespace mossglow

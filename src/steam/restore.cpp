@@ -69,9 +69,10 @@ Result<SteamPlan> examine_steam_shortcut(const System& sys, const DesktopPlaces&
     auto bytes = sys.files.read_file(steam.url);
     if (!bytes) return std::unexpected(sys.read_text(bytes.error()));
     plan.url_attributes = url->attributes;
-    if (*bytes == steam.original) {
+    plan.url_bytes = std::move(*bytes);
+    if (plan.url_bytes == steam.original) {
       plan.url = SteamPlan::Url::whole;
-    } else if (!record.complete && is_interrupted_creation(*bytes, steam.original)) {
+    } else if (!record.complete && is_interrupted_creation(plan.url_bytes, steam.original)) {
       plan.url = SteamPlan::Url::cut_short;
     } else {
       return refuse(other_file_in_place);
@@ -108,10 +109,8 @@ WriteResult<void> finish_steam_shortcut(const System& sys, const SteamRestore& s
       }
       break;
     case SteamPlan::Url::cut_short: {
-      auto current = sys.files.read_file(url);
-      if (!current) return failed(sys.read_text(current.error()), false);
-      const auto finished =
-          rewrite_in_place(sys, url, *current, steam.original, plan.url_attributes, plan.wanted);
+      const auto finished = rewrite_in_place(sys, url, plan.url_bytes, steam.original,
+                                             plan.url_attributes, plan.wanted);
       if (!finished) return std::unexpected(finished.error());
       if (*finished == InPlace::differs) return failed(std::string(other_file_in_place), false);
       break;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "desktop/places.hpp"
@@ -30,6 +31,7 @@ struct SteamPlan {
     whole,      // never deleted, or put back whole: to be settled
   } url = Url::missing;
   std::uint32_t url_attributes = 0;  // as listed, when there is one
+  std::string url_bytes;             // as read, when there is one
   std::uint32_t wanted = 0;          // what the .url is to end with
   bool link = false;                 // the generated link is there, proven the apply's
 

@@ -23,13 +23,6 @@ namespace {
 
 // What the user had before the first apply, kept across the runs of the driver.
 constexpr std::string_view saved_view = "C:\\mossglow-crash-before.txt";
-constexpr DWORD start_timeout_ms = 60000;
-
-MainWindow find_window() {
-  auto window = MainWindow::find(start_timeout_ms);
-  if (!window) setup_failed("no MossglowWindow appeared");
-  return *window;
-}
 
 void say(const std::string& line) {
   std::printf("%s\n", line.c_str());
@@ -176,7 +169,7 @@ bool post_and_wait_for_start(const MainWindow& window, int id) {
 // Prints the milliseconds from its start to its end and to the last change of its
 // progress; the shell notifications after that change nothing a kill could catch.
 int timed(int id) {
-  const MainWindow window = find_window();
+  const MainWindow window = MainWindow::find_or_fail();
   Desktop desktop;
   std::string seen = progress(desktop);
   if (!post_and_wait_for_start(window, id)) {
@@ -230,7 +223,7 @@ int timed(int id) {
 }
 
 int post(int id, std::optional<DWORD> delay_ms) {
-  const MainWindow window = find_window();
+  const MainWindow window = MainWindow::find_or_fail();
   if (!delay_ms) {
     window.post(id);
     say("posted");
@@ -270,7 +263,7 @@ int recover() {
     if (!desktop.files().delete_file(path)) setup_failed("cannot delete " + path);
   }
   wait_for_lock_release();
-  const MainWindow window = find_window();
+  const MainWindow window = MainWindow::find_or_fail();
   for (int restores = 1; restores <= 2; ++restores) {
     window.press(restore_id);
     const std::string report = window.control_text(details_box_id);

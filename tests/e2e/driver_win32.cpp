@@ -28,18 +28,11 @@
 namespace mossglow::e2e {
 namespace {
 
-constexpr DWORD start_timeout_ms = 60000;
 constexpr std::string_view pending_backup = "已有待还原的备份，请先还原。";
 constexpr std::string_view lock_busy = "另一次换肤或还原正在进行，请等待完成。";
 // Kept between the "undone" and "refusals" commands.
 constexpr std::string_view saved_snapshot = "C:\\mossglow-e2e-before.txt";
 constexpr std::string_view saved_sample = "C:\\mossglow-e2e-sample.txt";
-
-MainWindow find_window() {
-  auto window = MainWindow::find(start_timeout_ms);
-  if (!window) setup_failed("no MossglowWindow appeared");
-  return *window;
-}
 
 std::string at(std::string_view folder, std::string_view name) { return join_path(folder, name); }
 
@@ -111,7 +104,7 @@ struct ExpectedControl {
 
 int initial(Checks& checks) {
   scenario("initial window");
-  const MainWindow window = find_window();
+  const MainWindow window = MainWindow::find_or_fail();
   HWND main = window.handle();
   checks.expect_eq(window.class_name(main), std::string("MossglowWindow"), "window class");
   checks.expect_eq(window.text(main), std::string("mossglow"), "caption");
@@ -171,7 +164,7 @@ int seed_shortcuts(Checks&) {
 // a restore then puts every file back byte for byte. Every shortcut stays the same file
 // throughout: Explorer keeps its place on the grid.
 int shortcuts(Checks& checks) {
-  const MainWindow window = find_window();
+  const MainWindow window = MainWindow::find_or_fail();
   Desktop desktop;
   const Locations& where = desktop.where();
   const std::string links[] = {
@@ -271,7 +264,7 @@ int shortcuts(Checks& checks) {
 // An apply that leaves something undone shows its report; the details button folds
 // and unfolds it without losing the text.
 int undone(Checks& checks) {
-  const MainWindow window = find_window();
+  const MainWindow window = MainWindow::find_or_fail();
   Desktop desktop;
   const Locations& where = desktop.where();
   desktop.reset();
@@ -329,7 +322,7 @@ int undone(Checks& checks) {
 // apply after the journals were deleted by hand, or after backup.json was emptied and a
 // restore run, keeps every copy it finds byte for byte and takes other names for its own.
 int copies(Checks& checks) {
-  const MainWindow window = find_window();
+  const MainWindow window = MainWindow::find_or_fail();
   Desktop desktop;
   const Locations& where = desktop.where();
   desktop.reset();
@@ -387,7 +380,7 @@ int copies(Checks& checks) {
 // while another process holds the operation lock. Then a restore puts back the desktop
 // the "undone" step started from.
 int refusals(Checks& checks) {
-  const MainWindow window = find_window();
+  const MainWindow window = MainWindow::find_or_fail();
   Desktop desktop;
   const Locations& where = desktop.where();
   const Snapshot original = load_view(saved_snapshot).desktop;
@@ -435,19 +428,19 @@ int refusals(Checks& checks) {
 
 int close(Checks& checks) {
   scenario("closing the window");
-  const MainWindow window = find_window();
+  const MainWindow window = MainWindow::find_or_fail();
   checks.expect(window.close(30000), "the window is gone");
   return checks.failures();
 }
 
 int wait_window(Checks&) {
-  find_window();
+  MainWindow::find_or_fail();
   return 0;
 }
 
 // Ad-hoc checks by hand: shows what the window shows now.
 int show_text(Checks&) {
-  const MainWindow window = find_window();
+  const MainWindow window = MainWindow::find_or_fail();
   std::printf("height %ld, details button %s\n%s\n", window.outer_size().cy,
               window.control_visible(details_button_id) ? "shown" : "hidden",
               window.control_text(details_box_id).c_str());
@@ -459,7 +452,7 @@ int press_named(std::wstring_view name) {
       {L"apply", apply_id}, {L"restore", restore_id}, {L"details", details_button_id}};
   for (const auto& [button, id] : buttons) {
     if (button == name) {
-      find_window().press(id);
+      MainWindow::find_or_fail().press(id);
       Checks checks;
       return show_text(checks);
     }

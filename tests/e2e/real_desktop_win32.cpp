@@ -19,13 +19,6 @@ namespace {
 
 constexpr std::string_view saved_view = "C:\\mossglow-e2e-real.txt";
 constexpr std::string_view pending_backup = "已有待还原的备份，请先还原。";
-constexpr DWORD start_timeout_ms = 60000;
-
-MainWindow find_window() {
-  auto window = MainWindow::find(start_timeout_ms);
-  if (!window) setup_failed("no MossglowWindow appeared");
-  return *window;
-}
 
 std::string at(std::string_view folder, std::string_view name) { return join_path(folder, name); }
 
@@ -77,7 +70,7 @@ int seed_real() {
 }
 
 int read_only_public(Checks& checks) {
-  const MainWindow window = find_window();
+  const MainWindow window = MainWindow::find_or_fail();
   Desktop desktop;
   const Locations& where = desktop.where();
   const UserView before = load_view(saved_view);
@@ -142,7 +135,7 @@ void cut_short(Desktop& desktop, const std::string& item, std::size_t keep) {
 }
 
 int cut_links(Checks& checks) {
-  const MainWindow window = find_window();
+  const MainWindow window = MainWindow::find_or_fail();
   Desktop desktop;
   const Locations& where = desktop.where();
   const UserView before = load_view(saved_view);

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "desktop_win32.hpp"
 #include "platform/text.hpp"
 
 namespace mossglow::e2e {
@@ -15,6 +16,12 @@ std::string narrow(const std::wstring& text) {
 }
 
 }  // namespace
+
+MainWindow MainWindow::find_or_fail() {
+  auto window = find(60000);
+  if (!window) setup_failed("no MossglowWindow appeared");
+  return *window;
+}
 
 std::optional<MainWindow> MainWindow::find(DWORD timeout_ms) {
   for (DWORD waited = 0;; waited += poll_ms) {

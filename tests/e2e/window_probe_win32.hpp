@@ -21,6 +21,9 @@ class MainWindow {
  public:
   // Waits for a top-level window of class "MossglowWindow".
   static std::optional<MainWindow> find(DWORD timeout_ms);
+  // The same, within a minute: without the window a scenario proves nothing, so the
+  // driver ends with a setup failure.
+  static MainWindow find_or_fail();
 
   HWND handle() const { return window_; }
   HWND control(int id) const { return GetDlgItem(window_, id); }

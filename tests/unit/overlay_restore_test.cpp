@@ -102,15 +102,8 @@ TEST(OverlayRestore, EachSituationHasItsOutcome) {
       {"link empty, its creation stopped", visible, empty, true, none, true, true, true, false, ""},
       {"link cut short, the item hidden after a power cut", hidden, cut_short, true, none, true,
        true, true, true, "", open},
-      // The item's attributes and times have moved on since the link was made of it, so
-      // bytes made again could never prove it: only the journalled ones can.
-      {"link cut short, a journal without its bytes", hidden, cut_short, true, none, false, false,
-       false, false, changed},
       // A complete record's link was whole when its item was hidden: while the item is
       // still hidden, nothing else is the program's.
-      {"complete, the link whole", hidden, ours, true, none, true, true, true, true, "", complete},
-      {"complete, the link cut short since", hidden, cut_short, true, none, false, false, false,
-       false, changed, complete},
       {"complete, the link emptied since", hidden, empty, true, none, false, false, false, false,
        changed, complete},
       // Shown again, the item has nothing left to undo but its link, cut short or not.
